@@ -1,0 +1,29 @@
+// The process code page ("ANSI" code page): the encoding of every 8-bit string
+// of the system. Conversions to and from UTF-8/UTF-16, character stepping and
+// lower-casing follow it. Characters a target cannot represent become '?'
+// (UTF-16/UTF-8 targets use U+FFFD for undecodable bytes).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Name of the process code page as the backend knows it ("UTF-8", "CP949").
+std::string SystemCodePage();
+bool SystemCodePageIsUTF8();
+// Switches the process code page; false (and no change) when the backend does
+// not know the name. Callers switch it before any other thread runs.
+bool SetSystemCodePage(const std::string& Name);
+
+std::string AnsiToUTF8(std::string_view S);
+std::string UTF8ToAnsi(std::string_view S);
+std::u16string AnsiToUnicode(std::string_view S);
+std::string UnicodeToAnsi(std::u16string_view S);
+std::u16string UTF8ToUnicode(std::string_view S);
+std::string UnicodeToUTF8(std::u16string_view S);
+
+// Byte length of the character starting at P (at least 1, at most End - P);
+// 0 at End.
+std::size_t AnsiCharLength(const char* P, const char* End);
+// Lower-cases every letter the locale knows of, in the process code page.
+std::string AnsiLowerCase(std::string_view S);
+std::string AnsiUpperCase(std::string_view S);

@@ -1,0 +1,213 @@
+// POSIX stand-in for the Windows file system: Windows name rules over a POSIX
+// tree. `\` and `/` separate folders; a name resolves to an exact match first,
+// else to the first entry of its folder whose name matches with ASCII letter
+// case ignored; `C:\` maps to the folder named by QMZ_DRIVE_C. Names are
+// converted from the process code page to UTF-8 on the way to the system.
+// Sharing modes have no POSIX counterpart and are not enforced.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/CodePage.h"
+#include "runtime/FileSystem.h"
+
+namespace {
+
+thread_local int LastError = 0;
+
+bool SameNameIgnoringAsciiCase(const char* A, const std::string& B) {
+    std::size_t I = 0;
+    for (; A[I] != '\0' && I < B.size(); ++I) {
+        unsigned char X = static_cast<unsigned char>(A[I]);
+        unsigned char Y = static_cast<unsigned char>(B[I]);
+        if (X >= 'A' && X <= 'Z') X = static_cast<unsigned char>(X + 32);
+        if (Y >= 'A' && Y <= 'Z') Y = static_cast<unsigned char>(Y + 32);
+        if (X != Y) return false;
+    }
+    return A[I] == '\0' && I == B.size();
+}
+
+bool Exists(const std::string& Path) {
+    struct stat St;
+    return ::lstat(Path.c_str(), &St) == 0;
+}
+
+// Finds Part inside the existing folder Dir: exact, else ASCII case folded.
+std::string ResolvePart(const std::string& Dir, const std::string& Part) {
+    const std::string Exact = Dir + Part;
+    if (Part == "." || Part == ".." || Exists(Exact)) return Part;
+    std::unique_ptr<DIR, int (*)(DIR*)> D(::opendir(Dir.empty() ? "." : Dir.c_str()), ::closedir);
+    if (!D) return Part;
+    while (const dirent* E = ::readdir(D.get())) {
+        if (SameNameIgnoringAsciiCase(E->d_name, Part)) return E->d_name;
+    }
+    return Part;
+}
+
+}  // namespace
+
+std::string NativeFileName(const std::string& FileName) {
+    std::string Name = AnsiToUTF8(FileName);
+    for (char& C : Name)
+        if (C == '\\') C = '/';
+
+    std::string Root;
+    if (Name.size() >= 2 && Name[1] == ':' &&
+        ((Name[0] >= 'a' && Name[0] <= 'z') || (Name[0] >= 'A' && Name[0] <= 'Z'))) {
+        const char* DriveC = std::getenv("QMZ_DRIVE_C");
+        if ((Name[0] == 'c' || Name[0] == 'C') && DriveC != nullptr && *DriveC != '\0') {
+            Root = DriveC;
+            if (Root.back() != '/') Root += '/';
+            Name.erase(0, 2);
+            while (!Name.empty() && Name.front() == '/') Name.erase(0, 1);
+        } else {
+            return Name;  // another drive, or drive C unmapped: nothing there
+        }
+    } else if (!Name.empty() && Name.front() == '/') {
+        Root = "/";
+        Name.erase(0, 1);
+    }
+
+    std::string Result = Root;
+    std::size_t Pos = 0;
+    while (Pos <= Name.size()) {
+        std::size_t Next = Name.find('/', Pos);
+        if (Next == std::string::npos) Next = Name.size();
+        const std::string Part = Name.substr(Pos, Next - Pos);
+        if (!Part.empty()) {
+            Result += ResolvePart(Result, Part);
+            if (Next < Name.size()) Result += '/';
+        } else if (Next < Name.size() && !Result.empty() && Result.back() != '/') {
+            Result += '/';
+        }
+        Pos = Next + 1;
+    }
+    return Result.empty() ? std::string(".") : Result;
+}
+
+THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
+    static const int Access[] = {O_RDONLY, O_WRONLY, O_RDWR};
+    if ((Mode & 3) > 2) {
+        LastError = EINVAL;
+        return INVALID_HANDLE_VALUE_RTL;
+    }
+    const std::string Native = NativeFileName(FileName);
+    struct stat St;
+    if (::stat(Native.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) {
+        LastError = EISDIR;
+        return INVALID_HANDLE_VALUE_RTL;
+    }
+    const int Fd = ::open(Native.c_str(), Access[Mode & 3] | O_CLOEXEC);
+    if (Fd < 0) LastError = errno;
+    return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
+}
+
+THandle FileCreate(const std::string& FileName) {
+    const std::string Native = NativeFileName(FileName);
+    const int Fd = ::open(Native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (Fd < 0) LastError = errno;
+    return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
+}
+
+std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count) {
+    for (;;) {
+        const ssize_t N = ::read(static_cast<int>(Handle), Buffer, static_cast<std::size_t>(Count));
+        if (N >= 0) return static_cast<std::int32_t>(N);
+        if (errno != EINTR) {
+            LastError = errno;
+            return -1;
+        }
+    }
+}
+
+std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
+    for (;;) {
+        const ssize_t N = ::write(static_cast<int>(Handle), Buffer, static_cast<std::size_t>(Count));
+        if (N >= 0) return static_cast<std::int32_t>(N);
+        if (errno != EINTR) {
+            LastError = errno;
+            return -1;
+        }
+    }
+}
+
+std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin) {
+    static const int Whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    const off_t R = ::lseek(static_cast<int>(Handle), static_cast<off_t>(Offset), Whence[Origin]);
+    if (R < 0) LastError = errno;
+    return R;
+}
+
+bool FileTruncate(THandle Handle, std::int64_t Size) {
+    if (::ftruncate(static_cast<int>(Handle), static_cast<off_t>(Size)) == 0) return true;
+    LastError = errno;
+    return false;
+}
+
+void FileClose(THandle Handle) { ::close(static_cast<int>(Handle)); }
+
+int GetLastOSError() { return LastError; }
+
+std::string SysErrorMessage(int ErrorCode) {
+    char Buf[256];
+    // GNU strerror_r returns the text, which may or may not live in Buf.
+    const char* Text = ::strerror_r(ErrorCode, Buf, sizeof Buf);
+    return Text;
+}
+
+bool FileExists(const std::string& FileName) {
+    struct stat St;
+    return ::stat(NativeFileName(FileName).c_str(), &St) == 0 && !S_ISDIR(St.st_mode);
+}
+
+bool DirectoryExists(const std::string& Name) {
+    struct stat St;
+    return ::stat(NativeFileName(Name).c_str(), &St) == 0 && S_ISDIR(St.st_mode);
+}
+
+bool CreateDir(const std::string& Name) {
+    if (::mkdir(NativeFileName(Name).c_str(), 0777) == 0) return true;
+    LastError = errno;
+    return false;
+}
+
+bool ForceDirectories(const std::string& Name) {
+    std::string Dir = Name;
+    while (!Dir.empty() && IsPathDelimiter(Dir.back())) Dir.pop_back();
+    if (Dir.empty() || DirectoryExists(Dir)) return true;
+    if (Dir.size() == 2 && Dir[1] == ':') return DirectoryExists(Dir + "\\");
+    const std::string Parent = ExtractFilePath(Dir);
+    if (!Parent.empty() && Parent != Dir && !ForceDirectories(Parent)) return false;
+    return CreateDir(Dir) || DirectoryExists(Dir);
+}
+
+bool DeleteFile(const std::string& FileName) {
+    if (::unlink(NativeFileName(FileName).c_str()) == 0) return true;
+    LastError = errno;
+    return false;
+}
+
+std::string GetCurrentDir() {
+    std::vector<char> Buf(4096);
+    while (::getcwd(Buf.data(), Buf.size()) == nullptr) {
+        if (errno != ERANGE) return ".";
+        Buf.resize(Buf.size() * 2);
+    }
+    return UTF8ToAnsi(Buf.data());
+}
+
+std::string ExpandFileName(const std::string& FileName) {
+    if (!FileName.empty() && IsPathDelimiter(FileName.front())) return FileName;
+    if (FileName.size() >= 2 && FileName[1] == ':') return FileName;
+    std::string Cwd = GetCurrentDir();
+    if (Cwd.empty() || Cwd.back() != '/') Cwd += '/';
+    return Cwd + FileName;
+}

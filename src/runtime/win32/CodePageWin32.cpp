@@ -1,0 +1,91 @@
+// Code pages on the Win32 API: the process code page is the system's ANSI code
+// page unless SFDS_CODEPAGE or SetSystemCodePage names another ("CP949", "949").
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "runtime/CodePage.h"
+
+namespace {
+
+UINT ParseCodePage(const std::string& Name) {
+    std::string Digits;
+    for (char C : Name)
+        if (C >= '0' && C <= '9') Digits += C;
+    if (Name == "UTF-8" || Name == "utf-8" || Name == "UTF8") return CP_UTF8;
+    if (Digits.empty()) return 0;
+    const UINT Cp = static_cast<UINT>(std::strtoul(Digits.c_str(), nullptr, 10));
+    CPINFO Info;
+    return GetCPInfo(Cp, &Info) ? Cp : 0;
+}
+
+UINT& ProcessCodePage() {
+    static UINT Cp = [] {
+        const char* Env = std::getenv("SFDS_CODEPAGE");
+        const UINT FromEnv = Env ? ParseCodePage(Env) : 0;
+        return FromEnv ? FromEnv : GetACP();
+    }();
+    return Cp;
+}
+
+std::u16string ToWide(UINT Cp, std::string_view S) {
+    if (S.empty()) return {};
+    const int N = MultiByteToWideChar(Cp, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
+    std::u16string R(static_cast<std::size_t>(N), u'\0');
+    MultiByteToWideChar(Cp, 0, S.data(), static_cast<int>(S.size()), reinterpret_cast<wchar_t*>(R.data()), N);
+    return R;
+}
+
+std::string FromWide(UINT Cp, std::u16string_view S) {
+    if (S.empty()) return {};
+    const auto* W = reinterpret_cast<const wchar_t*>(S.data());
+    const int N = WideCharToMultiByte(Cp, 0, W, static_cast<int>(S.size()), nullptr, 0, nullptr, nullptr);
+    std::string R(static_cast<std::size_t>(N), '\0');
+    WideCharToMultiByte(Cp, 0, W, static_cast<int>(S.size()), R.data(), N, nullptr, nullptr);
+    return R;
+}
+
+std::string MapCase(std::string_view S, bool Lower) {
+    std::u16string W = ToWide(ProcessCodePage(), S);
+    if (!W.empty()) {
+        auto* P = reinterpret_cast<wchar_t*>(W.data());
+        if (Lower) CharLowerBuffW(P, static_cast<DWORD>(W.size()));
+        else CharUpperBuffW(P, static_cast<DWORD>(W.size()));
+    }
+    return FromWide(ProcessCodePage(), W);
+}
+
+}  // namespace
+
+std::string SystemCodePage() {
+    const UINT Cp = ProcessCodePage();
+    return Cp == CP_UTF8 ? std::string("UTF-8") : "CP" + std::to_string(Cp);
+}
+
+bool SystemCodePageIsUTF8() { return ProcessCodePage() == CP_UTF8; }
+
+bool SetSystemCodePage(const std::string& Name) {
+    const UINT Cp = ParseCodePage(Name);
+    if (Cp == 0) return false;
+    ProcessCodePage() = Cp;
+    return true;
+}
+
+std::string AnsiToUTF8(std::string_view S) { return FromWide(CP_UTF8, ToWide(ProcessCodePage(), S)); }
+std::string UTF8ToAnsi(std::string_view S) { return FromWide(ProcessCodePage(), ToWide(CP_UTF8, S)); }
+std::u16string AnsiToUnicode(std::string_view S) { return ToWide(ProcessCodePage(), S); }
+std::string UnicodeToAnsi(std::u16string_view S) { return FromWide(ProcessCodePage(), S); }
+std::u16string UTF8ToUnicode(std::string_view S) { return ToWide(CP_UTF8, S); }
+std::string UnicodeToUTF8(std::u16string_view S) { return FromWide(CP_UTF8, S); }
+
+std::size_t AnsiCharLength(const char* P, const char* End) {
+    if (P >= End) return 0;
+    const char* Next = CharNextExA(static_cast<WORD>(ProcessCodePage()), P, 0);
+    std::size_t Len = Next > P ? static_cast<std::size_t>(Next - P) : 1;
+    const auto Left = static_cast<std::size_t>(End - P);
+    return Len < Left ? Len : Left;
+}
+
+std::string AnsiLowerCase(std::string_view S) { return MapCase(S, true); }
+std::string AnsiUpperCase(std::string_view S) { return MapCase(S, false); }

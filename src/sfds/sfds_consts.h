@@ -1,0 +1,113 @@
+// The SFDS container's constants, stored records and enumerations, the
+// library's exception classes and its whole message table.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "runtime/Exceptions.h"
+
+// ---- Byte layout -----------------------------------------------------------
+
+inline constexpr char SFDS_HeaderSignature[] = ".SFDS";  // 5 bytes, ASCII case ignored
+inline constexpr std::uint32_t SFDS_Magic = 0x06B10903;
+inline constexpr char SFDS_EntrySignature[] = "SFDS";  // 4 bytes, ASCII case ignored
+inline constexpr std::int32_t SFDS_HeaderSize = 83;
+inline constexpr std::int64_t SFDS_LocatorOffset = 46;
+inline constexpr std::int32_t SFDS_LocatorSize = 12;  // magic (uint32) + absolute offset (int64)
+
+// Offsets of the header fields, relative to the container start.
+namespace SFDS_HeaderField {
+inline constexpr int Signature = 0;
+inline constexpr int Magic = 5;
+inline constexpr int FormatGUID = 9;
+inline constexpr int Complete = 25;
+inline constexpr int FileNumber = 26;
+inline constexpr int Reserved = 30;
+inline constexpr int FileListPositionStart = 34;
+inline constexpr int FileListPositionEnd = 42;
+inline constexpr int InternalCompressionFormat = 50;
+inline constexpr int InternalFileListDataMD5 = 51;
+inline constexpr int TimeCreate = 67;
+inline constexpr int FileInfoExPosition = 75;
+}  // namespace SFDS_HeaderField
+
+struct TGUID {
+    std::uint32_t D1 = 0;
+    std::uint16_t D2 = 0;
+    std::uint16_t D3 = 0;
+    std::uint8_t D4[8] = {};
+
+    friend bool operator==(const TGUID& A, const TGUID& B) {
+        return A.D1 == B.D1 && A.D2 == B.D2 && A.D3 == B.D3 && std::memcmp(A.D4, B.D4, 8) == 0;
+    }
+};
+using PGUID = const TGUID*;
+
+// Days since 1899-12-30; the fraction is the time of day.
+using TDateTime = double;
+
+struct TMD5Digest {
+    std::uint8_t v[16] = {};
+    friend bool operator==(const TMD5Digest& A, const TMD5Digest& B) { return std::memcmp(A.v, B.v, 16) == 0; }
+};
+
+// One stored file, as the parser found it in the entry table.
+struct SFDS_FileEntryRecord {
+    std::string FileName;          // the name it is found under (normalised, made unique)
+    std::string OriginalFileName;  // exactly as stored
+    std::int64_t FileSize = 0;
+    std::int32_t FileAttributes = 0;
+    std::int64_t StartPosition = 0;  // relative to the container start
+    std::int64_t EndPosition = 0;    // exclusive, relative to the container start
+    std::uint8_t CompressionFormat = 0;
+    std::uint8_t CompressionLevel = 0;
+    TMD5Digest MD5Digest;
+    std::string ExtraDataStr;
+    std::int32_t ExtraDataInt = 0;
+};
+using PSFDS_FileEntryRecord = SFDS_FileEntryRecord*;
+
+enum TSFDSCompressionLevel : std::uint8_t { clFastest = 0, clDefault = 1, clMax = 2 };
+enum TSFDSCompressionStrategy : std::uint8_t { csDefault = 0, csFiltered = 1, csHuffman = 2, csRLE = 3, csFixed = 4 };
+enum TSFDSFileExtraInfo : std::uint8_t { EIStr = 0, EINumber = 1, EIDate = 2, EIBoolean = 3, EIBinary = 4 };
+enum TStreamAutorenameMode : std::uint8_t { sarmNone = 0, sarmSystem = 1, sarmWindows = 2, sarmUNIX = 3 };
+
+// ---- Exceptions ------------------------------------------------------------
+
+RTL_DECLARE_EXCEPTION(ESFDSException, Exception);
+RTL_DECLARE_EXCEPTION(ESFDSDecompressionError, ESFDSException);
+RTL_DECLARE_EXCEPTION(ESFDSNilSourceStream, ESFDSException);
+RTL_DECLARE_EXCEPTION(ESFDSInvalidStreamOperation, ESFDSException);
+RTL_DECLARE_EXCEPTION(ESFDSUserAbortedOperation, ESFDSException);
+
+// ---- Messages --------------------------------------------------------------
+// %s in the parser's messages is the source name.
+
+inline constexpr const char* SFDS_ERR_NotSFDSFile = "This file is not a SFDS file:\r\n\"%s\"";
+inline constexpr const char* SFDS_ERR_UnsupportedFormat = "The format of this SFDS file is not supported:\r\n\"%s\"";
+inline constexpr const char* SFDS_ERR_Incomplete = "This SFDS file is incomplete:\r\n\"%s\"";
+inline constexpr const char* SFDS_ERR_FileListMD5 =
+    "The entry table of this SFDS file is corrupted (MD5 Error):\r\n\"%s\"";
+inline constexpr const char* SFDS_ERR_FileListInvalid = "The entry table of this SFDS file is invalid:\r\n\"%s\"";
+// %s: the format ID in capital hexadecimal, at least three digits (SFDS_FormatIDText).
+inline constexpr const char* SFDS_ERR_UnknownCompression = "Read error: Unknown compression format (ID : %s)";
+inline constexpr const char* SFDS_ERR_StreamNotFound = "Requested stream can't be opened because it does not exist.";
+inline constexpr const char* SFDS_ERR_MD5Extract = "MD5 Error in SFDS file:\r\n\"%s\",\r\nin stream \r\n\"%s\".";
+inline constexpr const char* SFDS_ERR_UserAborted = "Operation aborted by user.";
+inline constexpr const char* SFDS_ERR_WriteReadOnly = "Invalid stream operation. Cannot write to a read-only stream.";
+inline constexpr const char* SFDS_ERR_ReadReader =
+    "TSFDSCustomReader.Read error: Can't read directly from this stream. Instead use the OpenStream method to get "
+    "the data.";
+inline constexpr const char* SFDS_ERR_FixedSize = "Stream.SetSize Error: This stream is fixed in size.";
+inline constexpr const char* SFDS_ERR_NilSource = "Error: SourceStream is NIL.";
+inline constexpr const char* SFDS_UnnamedSource = "<STREAM PARSER - UNNAMED SOURCE>";
+
+// "003" for 3, "0FF" for 255.
+std::string SFDS_FormatIDText(std::uint8_t ID);
+
+// True when the first N bytes of A and B are equal with ASCII letter case ignored.
+bool SFDS_SameTextAscii(const char* A, const char* B, std::size_t N);
+// Whole strings compared with ASCII letter case ignored.
+bool SFDS_SameTextAscii(const std::string& A, const std::string& B);

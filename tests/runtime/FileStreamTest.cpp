@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "runtime/Exceptions.h"
+#include "runtime/FileStream.h"
+#include "runtime/FileSystem.h"
+#include "support/TempDir.h"
+
+TEST(TFileStream, CreatesWritesAndReadsBack) {
+    TTempDir Dir;
+    {
+        TFileStream F(Dir.File("a.bin"), fmCreate);
+        F.WriteBuffer("0123456789", 10);
+        F.SetSize(4);
+        EXPECT_EQ(F.Size(), 4);
+    }
+    TFileStream F(Dir.File("a.bin"), fmOpenRead | fmShareDenyWrite);
+    char Buf[8];
+    EXPECT_EQ(F.Read(Buf, 8), 4);
+    EXPECT_EQ(std::string(Buf, 4), "0123");
+    EXPECT_EQ(F.Seek(-1, soEnd), 3);
+    EXPECT_EQ(F.Write("x", 1), 0);  // opened for reading only
+}
+
+TEST(TFileStream, OpenAndCreateFailuresNameTheFullFileAndTheSystemText) {
+    TTempDir Dir;
+    const std::string Missing = Dir.File("missing.bin");
+    try {
+        TFileStream F(Missing, fmOpenRead | fmShareDenyWrite);
+        FAIL();
+    } catch (const EFOpenError& E) {
+        EXPECT_EQ(E.Message(), "Cannot open file \"" + Missing + "\". " + SysErrorMessage(ENOENT));
+    }
+    const std::string Bad = Dir.File("no/such/folder/x.bin");
+    try {
+        TFileStream F(Bad, fmCreate);
+        FAIL();
+    } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.Message(), "Cannot create file \"" + Bad + "\". " + SysErrorMessage(ENOENT));
+    }
+}
+
+TEST(TFileStream, RelativeNameIsReportedInFull) {
+    TTempDir Dir;
+    const auto Old = std::filesystem::current_path();
+    std::filesystem::current_path(Dir.Path());
+    try {
+        TFileStream F("nothing.here", fmOpenRead);
+        FAIL();
+    } catch (const EFOpenError& E) {
+        EXPECT_NE(E.Message().find(GetCurrentDir() + "/nothing.here"), std::string::npos) << E.Message();
+    }
+    std::filesystem::current_path(Old);
+}
+
+TEST(FileSystem, WindowsNamesResolveWithEitherSeparatorAndAnyCase) {
+    TTempDir Dir;
+    std::filesystem::create_directories(Dir.File("QMZBox/Sub"));
+    WriteWholeFile(Dir.File("QMZBox/Sub/QMZImage.QMZ"), "x");
+    for (const char* Name : {"QMZBox\\Sub\\QMZImage.QMZ", "qmzbox/SUB\\qmzimage.qmz", "QMZBOX\\sub/QMZIMAGE.qmz"}) {
+        EXPECT_TRUE(FileExists(Dir.Path() + Name)) << Name;
+        EXPECT_EQ(NativeFileName(Dir.Path() + Name), Dir.File("QMZBox/Sub/QMZImage.QMZ"));
+    }
+    EXPECT_TRUE(DirectoryExists(Dir.Path() + "qmzbox\\"));
+    EXPECT_FALSE(FileExists(Dir.Path() + "qmzbox"));
+    EXPECT_FALSE(DirectoryExists(Dir.Path() + "QMZBox\\Sub\\QMZImage.QMZ"));
+    // A name that does not exist yet keeps its last part and resolves its folders.
+    EXPECT_EQ(NativeFileName(Dir.Path() + "qmzbox\\New.txt"), Dir.File("QMZBox/New.txt"));
+}
+
+TEST(FileSystem, DriveCMapsToTheConfiguredFolder) {
+    TTempDir Dir;
+    std::filesystem::create_directories(Dir.File("Program Files/Player"));
+    WriteWholeFile(Dir.File("Program Files/Player/Play.exe"), "");
+    ::setenv("QMZ_DRIVE_C", Dir.Path().c_str(), 1);
+    EXPECT_TRUE(FileExists("C:\\Program Files\\Player\\play.EXE"));
+    EXPECT_TRUE(FileExists("c:/program files/player/Play.exe"));
+    EXPECT_FALSE(FileExists("D:\\Program Files\\Player\\Play.exe"));
+    ::unsetenv("QMZ_DRIVE_C");
+    EXPECT_FALSE(FileExists("C:\\Program Files\\Player\\Play.exe"));
+}
+
+TEST(FileSystem, ForceDirectoriesAndDeleteFile) {
+    TTempDir Dir;
+    EXPECT_TRUE(ForceDirectories(Dir.Path() + "a\\b/c\\"));
+    EXPECT_TRUE(DirectoryExists(Dir.File("a/b/c")));
+    EXPECT_TRUE(ForceDirectories(Dir.Path() + "A\\B"));  // exists already, other case
+    WriteWholeFile(Dir.File("a/b/f"), "1");
+    EXPECT_TRUE(DeleteFile(Dir.Path() + "A\\b\\F"));
+    EXPECT_FALSE(DeleteFile(Dir.Path() + "A\\b\\F"));
+}
+
+TEST(FileSystem, NameParts) {
+    struct {
+        const char* Name;
+        const char* Path;
+        const char* File;
+        const char* Ext;
+    } Cases[] = {
+        {"C:\\dir\\sub/file.tar.gz", "C:\\dir\\sub/", "file.tar.gz", ".gz"},
+        {"file", "", "file", ""},
+        {"C:x.txt", "C:", "x.txt", ".txt"},
+        {"dir.d\\noext", "dir.d\\", "noext", ""},
+        {"/abs/", "/abs/", "", ""},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(ExtractFilePath(C.Name), C.Path) << C.Name;
+        EXPECT_EQ(ExtractFileName(C.Name), C.File) << C.Name;
+        EXPECT_EQ(ExtractFileExt(C.Name), C.Ext) << C.Name;
+    }
+    EXPECT_EQ(IncludeTrailingPathDelimiter("a"), "a\\");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("a/"), "a/");
+}
