@@ -13,7 +13,13 @@
 
 // A stream that compresses what is written to it into a destination stream it
 // does not own.
-class TSFDSCompressor : public TStream {};
+class TSFDSCompressor : public TStream {
+public:
+    // Completes the compressed data in the destination and raises what that
+    // raises. Destroying the compressor finishes too, but a destructor cannot
+    // report a failed write, so writers that must know call this first.
+    virtual void Finish() {}
+};
 
 // A stream that yields the decompressed bytes of one stored item. It owns the
 // source it reads from (the item's compressed bytes, from position 0 to end).

@@ -2,9 +2,34 @@
 
 #include "sfds/sfds_formats.h"
 
+#include <vector>
+
 namespace {
 
 std::unique_ptr<TSFDSDecompressor> NoDecompressor(std::unique_ptr<TStream>, std::int64_t) { return nullptr; }
+
+// Saves the process-wide registry (whether it exists and what it holds) and
+// puts it back when the test ends, so a test may destroy it freely.
+class TRegistrySnapshot {
+public:
+    TRegistrySnapshot() : FExisted(SFDS_CompressionFormatList() != nullptr) {
+        if (FExisted)
+            for (std::int32_t I = 0; I < SFDS_CompressionFormatList()->Count(); ++I)
+                FItems.push_back(*SFDS_CompressionFormatList()->Items(I));
+    }
+    ~TRegistrySnapshot() {
+        SFDS_DestroyCompressionFormatList();
+        if (!FExisted) return;
+        SFDS_CreateCompressionFormatList();
+        for (const SFDS_CompressionFormatItem& Item : FItems) SFDS_CompressionFormatList()->RegisterFormat(Item);
+    }
+    TRegistrySnapshot(const TRegistrySnapshot&) = delete;
+    TRegistrySnapshot& operator=(const TRegistrySnapshot&) = delete;
+
+private:
+    bool FExisted;
+    std::vector<SFDS_CompressionFormatItem> FItems;
+};
 
 }  // namespace
 
@@ -26,6 +51,7 @@ TEST(TSFDSCompressionFormatsList, LooksUpFirstMatchInRegistrationOrder) {
 }
 
 TEST(SFDS_Registry, RegistrationCreatesTheListAndShutDownDestroysIt) {
+    const TRegistrySnapshot Snapshot;
     SFDS_DestroyCompressionFormatList();
     EXPECT_EQ(SFDS_FindCompressionFormat(1), nullptr);
     EXPECT_EQ(SFDS_RegisterCompressionFormat("X", 7, nullptr, nullptr), 0);
@@ -33,4 +59,19 @@ TEST(SFDS_Registry, RegistrationCreatesTheListAndShutDownDestroysIt) {
     EXPECT_EQ(SFDS_FindCompressionFormat(7)->FormatName, "X");
     SFDS_DestroyCompressionFormatList();
     EXPECT_EQ(SFDS_CompressionFormatList(), nullptr);
+}
+
+TEST(SFDS_Registry, SnapshotRestoresTheRegistry) {
+    {
+        const TRegistrySnapshot Outer;
+        SFDS_DestroyCompressionFormatList();
+        SFDS_RegisterCompressionFormat("Kept", 9, nullptr, NoDecompressor);
+        {
+            const TRegistrySnapshot Inner;
+            SFDS_DestroyCompressionFormatList();
+        }
+        ASSERT_NE(SFDS_FindCompressionFormat(9), nullptr);
+        EXPECT_EQ(SFDS_FindCompressionFormat(9)->Decompressor, &NoDecompressor);
+    }
+    EXPECT_EQ(SFDS_FindCompressionFormat(9), nullptr);
 }
