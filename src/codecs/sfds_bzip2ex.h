@@ -1,0 +1,104 @@
+// Stream adapters over libbzip2: a sink that compresses what is written to it
+// into a destination stream, and a source that decompresses an underlying
+// stream while it is read. They carry the container's compression format 2.
+//
+// Positions and byte totals are 64-bit: an item of 2 GiB or more decompresses,
+// seeks and reports its position correctly.
+#pragma once
+
+#include <bzlib.h>
+
+#include <cstdint>
+
+#include "codecs/sfds_codecevents.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Stream.h"
+
+// bsN compresses in blocks of N x 100 000 bytes.
+enum TBlockSize100k { bs1 = 1, bs2, bs3, bs4, bs5, bs6, bs7, bs8, bs9 };
+
+inline constexpr const char* SBZInvalidOperation = "Invalid bzip2 stream operation";
+inline constexpr const char* SBZError = "error %d";
+inline constexpr const char* SBZInternalError = "Compression Error %d";
+
+// The library's result code travels only inside the message.
+RTL_DECLARE_EXCEPTION(EBZip2Error, Exception);
+RTL_DECLARE_EXCEPTION(EBZCompressionError, EBZip2Error);
+RTL_DECLARE_EXCEPTION(EBZDecompressionError, EBZip2Error);
+
+// The library's hook for failed internal consistency tests: raises
+// EBZip2Error "Compression Error %d". Only a library built without stdio calls
+// it; the usual shared build reports such failures itself.
+extern "C" void bz_internal_error(int errcode);
+
+// Raise the matching error ("error %d") for a negative libbzip2 result, else
+// return it.
+int BZCompressCheck(int Code);
+int BZDecompressCheck(int Code);
+
+class TCustomBZip2Stream : public TStream {
+public:
+    const TCodecProgressEvent& OnProgress() const { return FOnProgress; }
+    void SetOnProgress(TCodecProgressEvent Handler) { FOnProgress = std::move(Handler); }
+
+protected:
+    explicit TCustomBZip2Stream(TStream& Strm);
+
+    virtual void DoProgress();
+    // Others may move the underlying stream between our calls: put it back
+    // where this adapter last left it.
+    void Reposition();
+    std::int64_t TotalIn() const;
+    std::int64_t TotalOut() const;
+
+    TStream* FStrm;  // not owned
+    std::int64_t FStrmPos;
+    TCodecProgressEvent FOnProgress;
+    bz_stream FBZRec{};
+    char FBuffer[CodecBufferSize];
+};
+
+class TBZCompressionStream : public TCustomBZip2Stream {
+public:
+    TBZCompressionStream(TBlockSize100k BlockSize100k, TStream& Dest);
+    // Finishes the compressed data unless Finish already did; a failure there
+    // cannot leave a destructor, so callers that must know call Finish.
+    ~TBZCompressionStream() override;
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    // Only Seek(0, soCurrent) is answered: the number of bytes written so far.
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // Writes the last blocks and the end-of-stream marker into the
+    // destination; raises what the destination or the library raises. Runs at
+    // most once.
+    void Finish();
+    // Per cent of the size saved so far.
+    float CompressionRate() const;
+
+private:
+    void FlushBuffer();
+
+    bool FFinished = false;
+};
+
+class TBZDecompressionStream : public TCustomBZip2Stream {
+public:
+    explicit TBZDecompressionStream(TStream& Source);
+    ~TBZDecompressionStream() override;
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    // Position 0 from the beginning restarts; forward targets are reached by
+    // decompressing and discarding; Seek(0, soEnd) decompresses to the end.
+    // Every other target raises "Invalid bzip2 stream operation".
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+private:
+    void Restart();
+
+    // Set at the end-of-stream marker, cleared by a restart: later reads
+    // return 0 and leave alone whatever follows the compressed data.
+    bool FAtEnd = false;
+};

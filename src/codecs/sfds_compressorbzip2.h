@@ -1,0 +1,86 @@
+// Compression format 2 ("BZip2") as a codec plug-in: the compressor and
+// decompressor classes the registry hands out, and the decompression stream
+// an opened entry reads through.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "codecs/sfds_bzip2ex.h"
+#include "sfds/sfds_formats.h"
+
+inline constexpr const char* SFDS_BZip2FormatName = "BZip2";
+inline constexpr std::uint8_t SFDS_BZip2FormatID = 2;
+
+// An entry's decompressed bytes: owns its source, keeps a 64-bit position of
+// its own, answers position queries without touching the library and reaches
+// backward targets by restarting and skipping forward.
+class TBZSFDSDecompressionStream : public TBZDecompressionStream {
+public:
+    TBZSFDSDecompressionStream(std::unique_ptr<TStream> SourceStream, std::int64_t UnpSize);
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // The size given at construction; nothing here depends on it.
+    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
+
+private:
+    std::int64_t FUnpackedFileSize;
+    std::int64_t FPosition = 0;
+    // A member, so it is freed before the base part releases the library state.
+    std::unique_ptr<TStream> FStream;
+};
+
+TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level);
+
+class TSFDSBZip2Compressor : public TSFDSCompressor {
+public:
+    // Compresses into SourceStream (not owned; must outlive the compressor).
+    // bzip2 has no strategies: CompressionStrategy is not used.
+    TSFDSBZip2Compressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
+                         TSFDSCompressionStrategy CompressionStrategy);
+    static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
+                                                   TSFDSCompressionStrategy CompressionStrategy);
+
+    void SetSize(std::int64_t NewSize) override { FBZip2CompressionStream->SetSize(NewSize); }
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        return FBZip2CompressionStream->Read(Buffer, Count);
+    }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        return FBZip2CompressionStream->Write(Buffer, Count);
+    }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        return FBZip2CompressionStream->Seek(Offset, Origin);
+    }
+    void Finish() override { FBZip2CompressionStream->Finish(); }
+
+private:
+    std::unique_ptr<TBZCompressionStream> FBZip2CompressionStream;
+};
+
+class TSFDSBZip2Decompressor : public TSFDSDecompressor {
+public:
+    // Takes ownership of SourceStream: one stored item's compressed bytes from
+    // its position 0 to its end.
+    TSFDSBZip2Decompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
+    static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
+                                                     std::int64_t SourceStreamSize);
+
+    void SetSize(std::int64_t NewSize) override { FBZip2DecompressionStream->SetSize(NewSize); }
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        return FBZip2DecompressionStream->Read(Buffer, Count);
+    }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        return FBZip2DecompressionStream->Write(Buffer, Count);
+    }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        return FBZip2DecompressionStream->Seek(Offset, Origin);
+    }
+
+private:
+    std::unique_ptr<TBZSFDSDecompressionStream> FBZip2DecompressionStream;
+};
+
+// Registers format 2 with the registry; part of the library's start-up.
+void SFDS_RegisterBZip2Format();

@@ -1,0 +1,87 @@
+// Compression format 1 ("ZLib (Deflate)") as a codec plug-in: the compressor
+// and decompressor classes the registry hands out, and the decompression
+// stream an opened entry reads through.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "codecs/sfds_zlibex.h"
+#include "sfds/sfds_formats.h"
+
+inline constexpr const char* SFDS_ZLibFormatName = "ZLib (Deflate)";
+inline constexpr std::uint8_t SFDS_ZLibFormatID = 1;
+
+// An entry's decompressed bytes: owns its source, keeps a 64-bit position of
+// its own, answers position queries without touching zlib and reaches
+// backward targets by restarting and skipping forward.
+class TZSFDSDecompressionStream : public TZDecompressionStream {
+public:
+    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize);
+    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize);
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // The size given at construction; nothing here depends on it.
+    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
+
+private:
+    std::int64_t FUnpackedFileSize;
+    std::int64_t FPosition = 0;
+    // A member, so it is freed before the base part releases zlib's state.
+    // Hides the base's plain pointer to the same object.
+    std::unique_ptr<TStream> FStream;
+};
+
+TZCompressionLevel SFDS_ZLibCompressionLevel(TSFDSCompressionLevel Level);
+TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy);
+
+class TSFDSZLibCompressor : public TSFDSCompressor {
+public:
+    // Deflates into SourceStream (not owned; must outlive the compressor),
+    // window bits 15, memory level 8.
+    TSFDSZLibCompressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
+                        TSFDSCompressionStrategy CompressionStrategy);
+    static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
+                                                   TSFDSCompressionStrategy CompressionStrategy);
+
+    void SetSize(std::int64_t NewSize) override { FZLibCompressionStream->SetSize(NewSize); }
+    std::int32_t Read(void* Buffer, std::int32_t Count) override { return FZLibCompressionStream->Read(Buffer, Count); }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        return FZLibCompressionStream->Write(Buffer, Count);
+    }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        return FZLibCompressionStream->Seek(Offset, Origin);
+    }
+    void Finish() override { FZLibCompressionStream->Finish(); }
+
+private:
+    std::unique_ptr<TZCompressionStream> FZLibCompressionStream;
+};
+
+class TSFDSZLibDecompressor : public TSFDSDecompressor {
+public:
+    // Takes ownership of SourceStream: one stored item's compressed bytes from
+    // its position 0 to its end.
+    TSFDSZLibDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
+    static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
+                                                     std::int64_t SourceStreamSize);
+
+    void SetSize(std::int64_t NewSize) override { FZLibDecompressionStream->SetSize(NewSize); }
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        return FZLibDecompressionStream->Read(Buffer, Count);
+    }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        return FZLibDecompressionStream->Write(Buffer, Count);
+    }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        return FZLibDecompressionStream->Seek(Offset, Origin);
+    }
+
+private:
+    std::unique_ptr<TZSFDSDecompressionStream> FZLibDecompressionStream;
+};
+
+// Registers format 1 with the registry; part of the library's start-up.
+void SFDS_RegisterZLibFormat();

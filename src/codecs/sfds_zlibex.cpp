@@ -1,0 +1,207 @@
+#include "codecs/sfds_zlibex.h"
+
+#include "runtime/Format.h"
+
+namespace {
+
+constexpr std::int32_t SkipPieceSize = 16384;
+
+const char* ZLibMessage(int Code) {
+    switch (Code) {
+        case Z_ERRNO: return SZFileError;
+        case Z_STREAM_ERROR: return SZStreamError;
+        case Z_DATA_ERROR: return SZDataError;
+        case Z_MEM_ERROR: return SZMemoryError;
+        case Z_BUF_ERROR: return SZBufferError;
+        case Z_VERSION_ERROR: return SZVersionError;
+        case Z_NEED_DICT: return SZNeedDictionary;
+        default: return nullptr;
+    }
+}
+
+std::string ZLibErrorText(std::int32_t Code) {
+    const char* Msg = ZLibMessage(Code);
+    return Msg ? std::string(Msg) : Format(SZUnknownError, Code);
+}
+
+}  // namespace
+
+EZLibError::EZLibError(std::int32_t Code) : Exception(ZLibErrorText(Code)), FErrorCode(Code) {}
+
+int ZLibLevel(TZCompressionLevel Level) {
+    switch (Level) {
+        case zcNone: return 0;
+        case zcFastest: return 1;
+        case zcDefault: return Z_DEFAULT_COMPRESSION;
+        case zcMax: return 9;
+        default:
+            if (Level >= zcLevel1 && Level <= zcLevel9) return 1 + (Level - zcLevel1);
+            return Z_DEFAULT_COMPRESSION;
+    }
+}
+
+int ZLibStrategy(TZStrategy Strategy) {
+    switch (Strategy) {
+        case zsFiltered: return Z_FILTERED;
+        case zsHuffman: return Z_HUFFMAN_ONLY;
+        case zsRLE: return Z_RLE;
+        case zsFixed: return Z_FIXED;
+        default: return Z_DEFAULT_STRATEGY;
+    }
+}
+
+int ZCompressCheck(int Code) {
+    if (Code < 0) throw EZCompressionError(static_cast<std::int32_t>(Code));
+    return Code;
+}
+
+int ZDecompressCheck(int Code) {
+    if (Code < 0) throw EZDecompressionError(static_cast<std::int32_t>(Code));
+    return Code;
+}
+
+// ---- TCustomZStream ----------------------------------------------------------
+
+TCustomZStream::TCustomZStream(TStream& Stream) : FStream(&Stream), FStreamPos(Stream.Position()) {}
+
+void TCustomZStream::DoProgress() {
+    if (FOnProgress) FOnProgress(this);
+}
+
+void TCustomZStream::Reposition() {
+    if (FStream->Position() != FStreamPos) FStream->SetPosition(FStreamPos);
+}
+
+// ---- TZCompressionStream -----------------------------------------------------
+
+TZCompressionStream::TZCompressionStream(TStream& Dest, TZCompressionLevel CompressionLevel, std::int32_t WindowBits,
+                                         std::int32_t MemLevel, TZStrategy Strategy)
+    : TCustomZStream(Dest) {
+    FZStream.next_out = FBuffer;
+    FZStream.avail_out = CodecBufferSize;
+    ZCompressCheck(deflateInit2(&FZStream, ZLibLevel(CompressionLevel), Z_DEFLATED, WindowBits, MemLevel,
+                                ZLibStrategy(Strategy)));
+}
+
+TZCompressionStream::~TZCompressionStream() {
+    try {
+        Finish();
+    } catch (...) {
+        // Nothing may leave a destructor; Finish reports to callers that ask.
+    }
+    deflateEnd(&FZStream);
+}
+
+void TZCompressionStream::FlushBuffer() {
+    const auto Pending = static_cast<std::int32_t>(CodecBufferSize - FZStream.avail_out);
+    FStream->WriteBuffer(FBuffer, Pending);
+    FTotalWritten += Pending;
+    FZStream.next_out = FBuffer;
+    FZStream.avail_out = CodecBufferSize;
+}
+
+std::int32_t TZCompressionStream::Read(void*, std::int32_t) { throw EZCompressionError(SZInvalidOperation); }
+
+std::int32_t TZCompressionStream::Write(const void* Buffer, std::int32_t Count) {
+    if (Count < 0) Count = 0;
+    FZStream.next_in = static_cast<Bytef*>(const_cast<void*>(Buffer));
+    FZStream.avail_in = static_cast<uInt>(Count);
+    Reposition();
+    while (FZStream.avail_in > 0) {
+        ZCompressCheck(deflate(&FZStream, Z_NO_FLUSH));
+        if (FZStream.avail_out == 0) {
+            FlushBuffer();
+            FStreamPos = FStream->Position();
+            DoProgress();
+        }
+    }
+    FTotalIn += Count;
+    return Count;
+}
+
+void TZCompressionStream::Finish() {
+    if (FFinished) return;
+    FFinished = true;
+    FZStream.next_in = nullptr;
+    FZStream.avail_in = 0;
+    Reposition();
+    while (ZCompressCheck(deflate(&FZStream, Z_FINISH)) != Z_STREAM_END) FlushBuffer();
+    if (FZStream.avail_out < static_cast<uInt>(CodecBufferSize)) FlushBuffer();
+}
+
+std::int64_t TZCompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+    if (Offset == 0 && Origin == soCurrent) return FTotalIn;
+    throw EZCompressionError(SZInvalidOperation);
+}
+
+float TZCompressionStream::CompressionRate() const {
+    if (FTotalIn == 0) return 0.0f;
+    const auto TotalOut = static_cast<double>(FTotalWritten + (CodecBufferSize - FZStream.avail_out));
+    return static_cast<float>((1.0 - TotalOut / static_cast<double>(FTotalIn)) * 100.0);
+}
+
+// ---- TZDecompressionStream ---------------------------------------------------
+
+TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits) : TCustomZStream(Source) {
+    FZStream.next_in = FBuffer;
+    FZStream.avail_in = 0;
+    ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
+}
+
+TZDecompressionStream::~TZDecompressionStream() { inflateEnd(&FZStream); }
+
+std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
+    Reposition();
+    if (Count <= 0) return 0;
+    FZStream.next_out = static_cast<Bytef*>(Buffer);
+    FZStream.avail_out = static_cast<uInt>(Count);
+    int R = Z_OK;
+    while (FZStream.avail_out > 0 && R != Z_STREAM_END) {
+        if (FZStream.avail_in == 0) {
+            const std::int32_t Got = FStream->Read(FBuffer, CodecBufferSize);
+            if (Got <= 0) break;  // the source ended first: hand out what there is
+            FZStream.next_in = FBuffer;
+            FZStream.avail_in = static_cast<uInt>(Got);
+            FStreamPos = FStream->Position();
+            DoProgress();
+        }
+        const uInt Before = FZStream.avail_out;
+        R = ZDecompressCheck(inflate(&FZStream, Z_NO_FLUSH));
+        FTotalOut += Before - FZStream.avail_out;
+        // Without a dictionary zlib would answer the same forever.
+        if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
+    }
+    if (R == Z_STREAM_END && FZStream.avail_in > 0) {
+        // Whatever follows the compressed data belongs to someone else.
+        FStreamPos = FStream->Seek(-static_cast<std::int64_t>(FZStream.avail_in), soCurrent);
+        FZStream.avail_in = 0;
+    }
+    return Count - static_cast<std::int32_t>(FZStream.avail_out);
+}
+
+std::int32_t TZDecompressionStream::Write(const void*, std::int32_t) {
+    throw EZDecompressionError(SZInvalidOperation);
+}
+
+std::int64_t TZDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+    if (Offset == 0 && Origin == soBeginning) {
+        ZDecompressCheck(inflateReset(&FZStream));
+        FZStream.next_in = FBuffer;
+        FZStream.avail_in = 0;
+        FTotalOut = 0;
+        FStream->SetPosition(0);
+        FStreamPos = 0;
+    } else if ((Origin == soCurrent && Offset >= 0) || (Origin == soBeginning && Offset > FTotalOut)) {
+        const std::int64_t N = Origin == soCurrent ? Offset : Offset - FTotalOut;
+        unsigned char Scratch[SkipPieceSize];
+        for (std::int64_t I = N / SkipPieceSize; I > 0; --I) ReadBuffer(Scratch, SkipPieceSize);
+        ReadBuffer(Scratch, static_cast<std::int32_t>(N % SkipPieceSize));
+    } else if (Offset == 0 && Origin == soEnd) {
+        unsigned char Scratch[SkipPieceSize];
+        while (Read(Scratch, SkipPieceSize) > 0) {
+        }
+    } else {
+        throw EZDecompressionError(SZInvalidOperation);
+    }
+    return FTotalOut;
+}

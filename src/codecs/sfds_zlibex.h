@@ -1,0 +1,130 @@
+// Stream adapters over zlib: a sink that deflates what is written to it into a
+// destination stream, and a source that inflates an underlying stream while it
+// is read. They carry the container's compression format 1 (zlib-wrapped
+// deflate, window bits 15).
+//
+// Positions and byte totals are 64-bit: an item of 2 GiB or more decompresses,
+// seeks and reports its position correctly.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+
+#include "codecs/sfds_codecevents.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Stream.h"
+
+enum TZCompressionLevel {
+    zcNone,
+    zcFastest,
+    zcDefault,
+    zcMax,
+    zcLevel1,
+    zcLevel2,
+    zcLevel3,
+    zcLevel4,
+    zcLevel5,
+    zcLevel6,
+    zcLevel7,
+    zcLevel8,
+    zcLevel9
+};
+
+enum TZStrategy { zsDefault, zsFiltered, zsHuffman, zsRLE, zsFixed };
+
+// The zlib level and strategy each value stands for.
+int ZLibLevel(TZCompressionLevel Level);
+int ZLibStrategy(TZStrategy Strategy);
+
+inline constexpr const char* SZInvalidOperation = "Invalid ZStream operation!";
+inline constexpr const char* SZFileError = "file error";
+inline constexpr const char* SZStreamError = "stream error";
+inline constexpr const char* SZDataError = "data error";
+inline constexpr const char* SZMemoryError = "insufficient memory";
+inline constexpr const char* SZBufferError = "buffer error";
+inline constexpr const char* SZVersionError = "incompatible version";
+// A stream that needs a preset dictionary: the adapters have none to give.
+inline constexpr const char* SZNeedDictionary = "need dictionary";
+inline constexpr const char* SZUnknownError = "zlib error %d";
+
+// Carries zlib's result code; 0 when raised for a refused operation.
+class EZLibError : public Exception {
+public:
+    explicit EZLibError(std::int32_t Code);
+    explicit EZLibError(std::string Msg) : Exception(std::move(Msg)) {}
+    std::int32_t ErrorCode() const noexcept { return FErrorCode; }
+
+private:
+    std::int32_t FErrorCode = 0;
+};
+RTL_DECLARE_EXCEPTION(EZCompressionError, EZLibError);
+RTL_DECLARE_EXCEPTION(EZDecompressionError, EZLibError);
+
+// Raise the matching error for a negative zlib result, else return it.
+int ZCompressCheck(int Code);
+int ZDecompressCheck(int Code);
+
+class TCustomZStream : public TStream {
+public:
+    const TCodecProgressEvent& OnProgress() const { return FOnProgress; }
+    void SetOnProgress(TCodecProgressEvent Handler) { FOnProgress = std::move(Handler); }
+
+protected:
+    explicit TCustomZStream(TStream& Stream);
+
+    virtual void DoProgress();
+    // Others may move the underlying stream between our calls: put it back
+    // where this adapter last left it.
+    void Reposition();
+
+    TStream* FStream;  // not owned
+    std::int64_t FStreamPos;
+    TCodecProgressEvent FOnProgress;
+    z_stream FZStream{};
+    unsigned char FBuffer[CodecBufferSize];
+};
+
+class TZCompressionStream : public TCustomZStream {
+public:
+    TZCompressionStream(TStream& Dest, TZCompressionLevel CompressionLevel = zcDefault, std::int32_t WindowBits = 15,
+                        std::int32_t MemLevel = 8, TZStrategy Strategy = zsDefault);
+    // Finishes the compressed data unless Finish already did; a failure there
+    // cannot leave a destructor, so callers that must know call Finish.
+    ~TZCompressionStream() override;
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    // Only Seek(0, soCurrent) is answered: the number of bytes written so far.
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // Writes the tail and the trailer into the destination; raises what the
+    // destination or zlib raises. Runs at most once.
+    void Finish();
+    // Per cent of the size saved so far.
+    float CompressionRate() const;
+
+private:
+    void FlushBuffer();
+
+    std::int64_t FTotalIn = 0;
+    std::int64_t FTotalWritten = 0;  // bytes handed to the destination
+    bool FFinished = false;
+};
+
+class TZDecompressionStream : public TCustomZStream {
+public:
+    explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15);
+    ~TZDecompressionStream() override;
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    // Position 0 from the beginning restarts; forward targets are reached by
+    // inflating and discarding; Seek(0, soEnd) inflates to the end. Every other
+    // target raises "Invalid ZStream operation!".
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+private:
+    std::int64_t FTotalOut = 0;  // bytes produced since the last restart
+};

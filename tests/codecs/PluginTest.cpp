@@ -1,0 +1,284 @@
+// The codec plug-ins as the reader and the parser meet them: through the
+// registry filled at start-up, over a source they own.
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <memory>
+#include <string>
+
+#include "CodecTestSupport.h"
+#include "codecs/sfds_compressorbzip2.h"
+#include "codecs/sfds_compressorzlib.h"
+#include "runtime/Exceptions.h"
+#include "runtime/RtlConsts.h"
+#include "sfds/sfds_formats.h"
+
+namespace {
+
+struct TFormatCase {
+    std::uint8_t ID;
+    const char* InvalidOperation;
+    friend void PrintTo(const TFormatCase& C, std::ostream* Out) { *Out << "format " << int(C.ID); }
+};
+
+std::string PrintFormat(const testing::TestParamInfo<TFormatCase>& Info) {
+    return Info.param.ID == 1 ? "ZLib" : "BZip2";
+}
+
+PSFDS_CompressionFormatItem FormatItem(std::uint8_t ID) {
+    PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(ID);
+    EXPECT_NE(Item, nullptr) << "format " << int(ID);
+    return Item;
+}
+
+std::string CompressThrough(std::uint8_t ID, const std::string& Data, TSFDSCompressionLevel Level = clDefault,
+                            TSFDSCompressionStrategy Strategy = csDefault) {
+    TMemoryStream Dest;
+    auto C = FormatItem(ID)->Compressor(&Dest, Level, Strategy);
+    C->WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
+    C->Finish();
+    C.reset();
+    return Dest.AsString();
+}
+
+template <typename E, typename F>
+void ExpectRaises(F&& Call, const std::string& Message) {
+    try {
+        Call();
+        ADD_FAILURE() << "no exception, expected: " << Message;
+    } catch (const E& Ex) {
+        EXPECT_EQ(Ex.Message(), Message);
+    }
+}
+
+class PluginTest : public testing::TestWithParam<TFormatCase> {
+protected:
+    static const std::string& Plain() {
+        static const std::string Data = TextLikeData(150000, 5);
+        return Data;
+    }
+    const std::string& Packed() {
+        static std::string Cache[3];
+        std::string& P = Cache[GetParam().ID];
+        if (P.empty()) P = CompressThrough(GetParam().ID, Plain());
+        return P;
+    }
+    // A fresh decompressor over its own copy of the compressed bytes; Probe
+    // keeps a view on that source for the checks.
+    std::unique_ptr<TSFDSDecompressor> Open() {
+        auto Source = std::make_unique<TProbeMemoryStream>(Packed());
+        Probe = Source.get();
+        return FormatItem(GetParam().ID)->Decompressor(std::move(Source), static_cast<std::int64_t>(Plain().size()));
+    }
+    void ExpectRefused(const std::function<void()>& Call) {
+        try {
+            Call();
+            ADD_FAILURE() << "no exception";
+        } catch (const Exception& E) {
+            EXPECT_EQ(E.Message(), GetParam().InvalidOperation);
+            if (GetParam().ID == 1)
+                EXPECT_NE(dynamic_cast<const EZDecompressionError*>(&E), nullptr);
+            else
+                EXPECT_NE(dynamic_cast<const EBZDecompressionError*>(&E), nullptr);
+        }
+    }
+    std::string ReadAt(TStream& S, std::size_t N) {
+        std::string B(N, '\0');
+        S.ReadBuffer(B.data(), static_cast<std::int32_t>(N));
+        return B;
+    }
+
+    TProbeMemoryStream* Probe = nullptr;
+};
+
+INSTANTIATE_TEST_SUITE_P(Formats, PluginTest,
+                         testing::Values(TFormatCase{1, SZInvalidOperation}, TFormatCase{2, SBZInvalidOperation}),
+                         PrintFormat);
+
+}  // namespace
+
+TEST(SFDS_BuiltInFormats, RegisteredInOrderAtStartUp) {
+    TSFDSCompressionFormatsList* List = SFDS_CompressionFormatList();
+    ASSERT_NE(List, nullptr);
+    ASSERT_GE(List->Count(), 2);
+    EXPECT_EQ(List->Items(0)->FormatName, "ZLib (Deflate)");
+    EXPECT_EQ(List->Items(0)->FormatID, 1);
+    EXPECT_EQ(List->Items(1)->FormatName, "BZip2");
+    EXPECT_EQ(List->Items(1)->FormatID, 2);
+    EXPECT_EQ(SFDS_FindCompressionFormat(1), List->Items(0));
+    EXPECT_EQ(SFDS_FindCompressionFormat(1)->Compressor, &TSFDSZLibCompressor::Create);
+    EXPECT_EQ(SFDS_FindCompressionFormat(1)->Decompressor, &TSFDSZLibDecompressor::Create);
+    EXPECT_EQ(SFDS_FindCompressionFormat(2)->Compressor, &TSFDSBZip2Compressor::Create);
+    EXPECT_EQ(SFDS_FindCompressionFormat(2)->Decompressor, &TSFDSBZip2Decompressor::Create);
+    EXPECT_EQ(SFDS_FindCompressionFormat(0), nullptr);
+    EXPECT_EQ(SFDS_FindCompressionFormat(3), nullptr);
+    EXPECT_EQ(List->FormatIndex("BZip2"), 1);
+    EXPECT_EQ(List->FormatIndex("zlib (deflate)"), 0);
+}
+
+TEST(SFDS_Plugins, NullSourceRaisesAndCreatesNothing) {
+    const std::string Msg = "Error: SourceStream is NIL.";
+    ExpectRaises<ESFDSNilSourceStream>([] { TSFDSZLibCompressor::Create(nullptr, clDefault, csDefault); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TSFDSBZip2Compressor::Create(nullptr, clDefault, csDefault); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TSFDSZLibDecompressor::Create(nullptr, 0); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TSFDSBZip2Decompressor::Create(nullptr, 0); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TZSFDSDecompressionStream(nullptr, 0); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TZSFDSDecompressionStream(nullptr, -15, 0); }, Msg);
+    ExpectRaises<ESFDSNilSourceStream>([] { TBZSFDSDecompressionStream(nullptr, 0); }, Msg);
+}
+
+TEST(SFDS_Plugins, ZLibLevelAndStrategyReachZLib) {
+    const std::string Data = TextLikeData(40000, 9);
+    const struct {
+        TSFDSCompressionLevel Level;
+        int ZLevel;
+    } Levels[] = {{clFastest, 1}, {clDefault, 6}, {clMax, 9}};
+    const struct {
+        TSFDSCompressionStrategy Strategy;
+        int ZStrategy;
+    } Strategies[] = {{csDefault, Z_DEFAULT_STRATEGY},
+                      {csFiltered, Z_FILTERED},
+                      {csHuffman, Z_HUFFMAN_ONLY},
+                      {csRLE, Z_RLE},
+                      {csFixed, Z_FIXED}};
+    for (const auto& L : Levels)
+        for (const auto& S : Strategies) {
+            z_stream Z{};
+            ASSERT_EQ(deflateInit2(&Z, L.ZLevel, Z_DEFLATED, 15, 8, S.ZStrategy), Z_OK);
+            std::string Expected(deflateBound(&Z, Data.size()), '\0');
+            Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Data.data()));
+            Z.avail_in = static_cast<uInt>(Data.size());
+            Z.next_out = reinterpret_cast<Bytef*>(Expected.data());
+            Z.avail_out = static_cast<uInt>(Expected.size());
+            ASSERT_EQ(deflate(&Z, Z_FINISH), Z_STREAM_END);
+            Expected.resize(Z.total_out);
+            deflateEnd(&Z);
+            EXPECT_EQ(CompressThrough(1, Data, L.Level, S.Strategy), Expected)
+                << "level " << L.ZLevel << ", strategy " << S.ZStrategy;
+        }
+    // zlib's header tells the level class: clMax with csDefault is level 9.
+    EXPECT_EQ(static_cast<unsigned char>(CompressThrough(1, Data, clMax)[1]) >> 6, 3);
+}
+
+TEST(SFDS_Plugins, BZip2LevelSetsTheBlockSizeAndTheStrategyIsIgnored) {
+    const std::string Data = TextLikeData(20000, 4);
+    const struct {
+        TSFDSCompressionLevel Level;
+        char Digit;
+    } Cases[] = {{clFastest, '1'}, {clDefault, '5'}, {clMax, '9'}};
+    for (const auto& C : Cases) {
+        const std::string Packed = CompressThrough(2, Data, C.Level);
+        EXPECT_EQ(Packed.substr(0, 4), std::string("BZh") + C.Digit);
+        EXPECT_EQ(CompressThrough(2, Data, C.Level, csFixed), Packed);
+    }
+}
+
+TEST(SFDS_Plugins, CompressorPassesThrough) {
+    TMemoryStream Dest;
+    for (const std::uint8_t ID : {1, 2}) {
+        auto C = FormatItem(ID)->Compressor(&Dest, clDefault, csDefault);
+        char B[4];
+        EXPECT_THROW(C->Read(B, 4), Exception);
+        EXPECT_EQ(C->Write("abcd", 4), 4);
+        EXPECT_EQ(C->Position(), 4);
+        EXPECT_THROW(C->Seek(1, soBeginning), Exception);
+        C->SetSize(12345);  // no effect
+        EXPECT_EQ(C->Position(), 4);
+    }
+}
+
+TEST_P(PluginTest, ReadsToTheEndTwiceAcrossARestart) {
+    auto D = Open();
+    EXPECT_TRUE(SameBytes(ReadAll(*D, 10007), Plain()));
+    EXPECT_EQ(D->Seek(0, soBeginning), 0);
+    EXPECT_TRUE(SameBytes(ReadAll(*D, 4096), Plain()));
+    EXPECT_LE(Probe->LargestRead, 65536);
+}
+
+TEST_P(PluginTest, BackwardSeekRestartsAndSkips) {
+    auto D = Open();
+    ReadAt(*D, 1000);
+    EXPECT_EQ(D->Seek(100, soBeginning), 100);
+    EXPECT_EQ(ReadAt(*D, 50), Plain().substr(100, 50));
+    EXPECT_EQ(D->Position(), 150);
+}
+
+TEST_P(PluginTest, PositionQueriesDoNotTouchTheDecompressor) {
+    auto D = Open();
+    ReadAt(*D, 1000);
+    const int Reads = Probe->ReadCalls;
+    Probe->SetPosition(7);  // a moved source would be put back by any read
+    EXPECT_EQ(D->Seek(1000, soBeginning), 1000);
+    EXPECT_EQ(D->Seek(0, soCurrent), 1000);
+    EXPECT_EQ(D->Position(), 1000);
+    EXPECT_EQ(Probe->ReadCalls, Reads);
+    EXPECT_EQ(Probe->Position(), 7);
+    EXPECT_EQ(ReadAt(*D, 10), Plain().substr(1000, 10));
+}
+
+TEST_P(PluginTest, SizeCostsOnePassAndKeepsThePosition) {
+    const auto Size = static_cast<std::int64_t>(Plain().size());
+    auto D = Open();
+    EXPECT_EQ(D->Size(), Size);
+    EXPECT_EQ(D->Position(), 0);
+    EXPECT_EQ(ReadAt(*D, 300), Plain().substr(0, 300));
+    EXPECT_EQ(D->Size(), Size);
+    EXPECT_EQ(D->Position(), 300);
+    EXPECT_EQ(ReadAt(*D, 10), Plain().substr(300, 10));
+}
+
+TEST_P(PluginTest, SeekToTheEndAndRefusedSeeks) {
+    const auto Size = static_cast<std::int64_t>(Plain().size());
+    auto D = Open();
+    EXPECT_EQ(D->Seek(0, soEnd), Size);
+    char B[8];
+    EXPECT_EQ(D->Read(B, 8), 0);
+    ExpectRefused([&] { D->Seek(-1, soCurrent); });
+    ExpectRefused([&] { D->Seek(5, soEnd); });
+    ExpectRefused([&] { D->Write(B, 8); });
+    EXPECT_EQ(D->Position(), Size);
+}
+
+TEST_P(PluginTest, RefusedNegativeTargetLeavesThePositionInStep) {
+    auto D = Open();
+    ReadAt(*D, 500);
+    ExpectRefused([&] { D->Seek(-5, soBeginning); });
+    EXPECT_EQ(D->Position(), 0);
+    EXPECT_EQ(ReadAt(*D, 20), Plain().substr(0, 20));
+    EXPECT_EQ(D->Seek(10, soBeginning), 10);
+    EXPECT_EQ(ReadAt(*D, 5), Plain().substr(10, 5));
+}
+
+TEST_P(PluginTest, ForwardSeekPastTheEndRaisesAndStopsAtTheEnd) {
+    const auto Size = static_cast<std::int64_t>(Plain().size());
+    for (const std::int64_t Start : {std::int64_t{0}, std::int64_t{2000}}) {
+        auto D = Open();
+        ReadAt(*D, static_cast<std::size_t>(Start));
+        ExpectRaises<EReadError>([&] { D->Seek(Size + 100, soBeginning); }, SReadError);
+        EXPECT_EQ(D->Position(), Size);
+    }
+}
+
+TEST_P(PluginTest, TruncatedItemEndsEarly) {
+    auto Source = std::make_unique<TMemoryStream>(Packed().substr(0, Packed().size() / 2));
+    auto D = FormatItem(GetParam().ID)->Decompressor(std::move(Source), static_cast<std::int64_t>(Plain().size()));
+    const std::string Got = ReadAll(*D);
+    EXPECT_LT(Got.size(), Plain().size());
+    EXPECT_TRUE(SameBytes(Got, Plain().substr(0, Got.size())));
+    EXPECT_EQ(D->Position(), static_cast<std::int64_t>(Got.size()));
+}
+
+TEST_P(PluginTest, HostileSourcesRaiseTheFormatsError) {
+    for (std::uint32_t Seed = 1; Seed <= 10; ++Seed) {
+        auto D = FormatItem(GetParam().ID)->Decompressor(std::make_unique<TMemoryStream>(RandomBytes(3000, Seed)), 1 << 30);
+        try {
+            ReadAll(*D);
+            ADD_FAILURE() << "seed " << Seed;
+        } catch (const EZDecompressionError&) {
+            EXPECT_EQ(GetParam().ID, 1);
+        } catch (const EBZDecompressionError&) {
+            EXPECT_EQ(GetParam().ID, 2);
+        }
+    }
+}
