@@ -1,0 +1,328 @@
+#include "sfds/sfds_writer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "runtime/FileStream.h"
+#include "runtime/Format.h"
+#include "runtime/RtlConsts.h"
+#include "sfds/MD5.h"
+#include "sfds/sfds_formats.h"
+#include "sfds/sfds_streamingutils.h"
+
+namespace {
+
+constexpr std::int32_t CopyBufferSize = 65536;
+
+// Collects the many small writes of tagged values into one buffer before they
+// reach the destination (a file would otherwise see a system call per tag
+// byte), and digests what passes through.
+class TDigestingWriter : public TStream {
+public:
+    explicit TDigestingWriter(TStream& Target) : FTarget(Target) {
+        MD5Init(FContext);
+        FBuffer.reserve(CopyBufferSize);
+    }
+
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        if (Count <= 0) return 0;
+        MD5Update(FContext, Buffer, static_cast<std::uint32_t>(Count));
+        const auto* P = static_cast<const char*>(Buffer);
+        FBuffer.append(P, static_cast<std::size_t>(Count));
+        if (FBuffer.size() >= CopyBufferSize) Flush();
+        FWritten += Count;
+        return Count;
+    }
+    // Only the position query has a meaning here.
+    std::int64_t Seek(std::int64_t, TSeekOrigin) override { return FWritten; }
+
+    void Flush() {
+        if (!FBuffer.empty()) FTarget.WriteBuffer(FBuffer.data(), static_cast<std::int32_t>(FBuffer.size()));
+        FBuffer.clear();
+    }
+    TMD5Digest Digest() {
+        TMD5Digest D;
+        MD5Final(FContext, D);
+        return D;
+    }
+
+private:
+    TStream& FTarget;
+    TMD5Context FContext;
+    std::string FBuffer;
+    std::int64_t FWritten = 0;
+};
+
+// A read-only stream over bytes the caller keeps alive.
+class TBytesReader : public TStream {
+public:
+    explicit TBytesReader(std::string_view Bytes) : FBytes(Bytes) {}
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        if (Count <= 0 || FPos >= FBytes.size()) return 0;
+        const std::size_t N = std::min<std::size_t>(static_cast<std::size_t>(Count), FBytes.size() - FPos);
+        std::memcpy(Buffer, FBytes.data() + FPos, N);
+        FPos += N;
+        return static_cast<std::int32_t>(N);
+    }
+    std::int32_t Write(const void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t, TSeekOrigin) override { return static_cast<std::int64_t>(FPos); }
+
+private:
+    std::string_view FBytes;
+    std::size_t FPos = 0;
+};
+
+std::unique_ptr<TSFDSCompressor> MakeCompressor(std::uint8_t FormatID, TStream& Dest, TSFDSCompressionLevel Level,
+                                                TSFDSCompressionStrategy Strategy) {
+    const PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FormatID);
+    if (Item == nullptr || Item->Compressor == nullptr)
+        throw ESFDSDecompressionError(Format(SFDS_ERR_WriteUnknownCompression, SFDS_FormatIDText(FormatID).c_str()));
+    return Item->Compressor(&Dest, Level, Strategy);
+}
+
+void CheckFormatKnown(std::uint8_t FormatID) {
+    if (FormatID == 0) return;
+    const PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FormatID);
+    if (Item == nullptr || Item->Compressor == nullptr)
+        throw ESFDSDecompressionError(Format(SFDS_ERR_WriteUnknownCompression, SFDS_FormatIDText(FormatID).c_str()));
+}
+
+void PutLE(std::string& Out, std::size_t At, std::uint64_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I) Out[At + static_cast<std::size_t>(I)] = static_cast<char>((Value >> (8 * I)) & 0xFF);
+}
+
+// Copies Value's bytes into Out at At, cut or padded with zeros to Size.
+void PutFixed(std::string& Out, std::size_t At, const std::string& Value, std::size_t Size) {
+    for (std::size_t I = 0; I < Size; ++I) Out[At + I] = I < Value.size() ? Value[I] : '\0';
+}
+
+void WriteBytes(TStream& Dest, std::string_view Bytes) {
+    while (!Bytes.empty()) {
+        const auto N = static_cast<std::int32_t>(std::min<std::size_t>(Bytes.size(), CopyBufferSize));
+        Dest.WriteBuffer(Bytes.data(), N);
+        Bytes.remove_prefix(static_cast<std::size_t>(N));
+    }
+}
+
+}  // namespace
+
+TDateTime SFDS_NowUTC() {
+    const double Seconds =
+        std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return Seconds / 86400.0 + 25569.0;  // 25569: days from 1899-12-30 to 1970-01-01
+}
+
+void SFDS_WriteLocatorRecord(TStream& Stream, std::int64_t ContainerOffset) {
+    std::string L(SFDS_LocatorSize, '\0');
+    PutLE(L, 0, SFDS_Magic, 4);
+    PutLE(L, 4, static_cast<std::uint64_t>(ContainerOffset), 8);
+    Stream.WriteBuffer(L.data(), SFDS_LocatorSize);
+}
+
+TSFDSFileWriter::TSFDSFileWriter(TStream& Dest) : FDest(&Dest) { Init(); }
+
+TSFDSFileWriter::TSFDSFileWriter(const std::string& FileName, bool AppendToHost) {
+    FOwnedDest = std::make_unique<TFileStream>(FileName, AppendToHost ? fmOpenReadWrite | fmShareDenyWrite : fmCreate);
+    FDest = FOwnedDest.get();
+    if (AppendToHost) FDest->Seek(0, soEnd);
+    Init();
+}
+
+TSFDSFileWriter::~TSFDSFileWriter() = default;
+
+void TSFDSFileWriter::Init() {
+    FStart = FDest->Position();
+    FTimeCreate = SFDS_NowUTC();
+    // Reserves the header's place; flagged incomplete until Finish.
+    const std::string H = HeaderBytes(0);
+    FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
+}
+
+void TSFDSFileWriter::CheckOpen() const {
+    if (FFinished) throw ESFDSInvalidStreamOperation(SFDS_ERR_WriterFinished);
+}
+
+void TSFDSFileWriter::SetLocator(TSFDSLocatorPlacement Placement) {
+    CheckOpen();
+    const bool Room = Placement == lpNone || (Placement == lpHostOffset && FStart >= SFDS_LocatorOffset + SFDS_LocatorSize) ||
+                      (Placement == lpHostEnd && FStart > 0);
+    if (!Room) throw ESFDSException(Format(SFDS_ERR_LocatorNoHost, std::to_string(FStart).c_str()));
+    FLocator = Placement;
+}
+
+SFDS_FileEntryRecord& TSFDSFileWriter::Entry(std::int32_t Index) {
+    if (Index < 0 || Index >= EntryCount()) throw EListError(Format(SListIndexError, Index));
+    return FEntries[static_cast<std::size_t>(Index)];
+}
+
+std::int32_t TSFDSFileWriter::AddStream(TStream& Source, const std::string& StoredName, std::uint8_t FormatID,
+                                        TSFDSCompressionLevel Level, std::int32_t FileAttributes,
+                                        const std::string& ExtraDataStr, std::int32_t ExtraDataInt) {
+    CheckOpen();
+    CheckFormatKnown(FormatID);
+    SFDS_FileEntryRecord E;
+    E.FileName = StoredName;
+    E.OriginalFileName = StoredName;
+    E.FileAttributes = FileAttributes;
+    E.CompressionFormat = FormatID;
+    E.CompressionLevel = Level;
+    E.ExtraDataStr = ExtraDataStr;
+    E.ExtraDataInt = ExtraDataInt;
+    E.StartPosition = FDest->Position() - FStart;
+
+    std::unique_ptr<TSFDSCompressor> Compressor;
+    TStream* Target = FDest;
+    if (FormatID != 0) {
+        Compressor = MakeCompressor(FormatID, *FDest, Level, FStrategy);
+        Target = Compressor.get();
+    }
+    TMD5Context Context;
+    MD5Init(Context);
+    std::vector<unsigned char> Buffer(CopyBufferSize);
+    for (;;) {
+        const std::int32_t N = Source.Read(Buffer.data(), CopyBufferSize);
+        if (N <= 0) break;
+        MD5Update(Context, Buffer.data(), static_cast<std::uint32_t>(N));
+        Target->WriteBuffer(Buffer.data(), N);
+        E.FileSize += N;
+    }
+    Compressor.reset();  // completes the compressed data in the destination
+    MD5Final(Context, E.MD5Digest);
+    E.EndPosition = FDest->Position() - FStart;
+    FEntries.push_back(std::move(E));
+    return EntryCount() - 1;
+}
+
+std::int32_t TSFDSFileWriter::AddFile(const std::string& DiskFileName, const std::string& StoredName,
+                                      std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                                      std::int32_t FileAttributes) {
+    CheckOpen();
+    TFileStream Source(DiskFileName, fmOpenRead | fmShareDenyWrite);
+    return AddStream(Source, StoredName, FormatID, Level, FileAttributes);
+}
+
+std::int32_t TSFDSFileWriter::AddBytes(const std::string& StoredName, std::string_view Bytes, std::uint8_t FormatID,
+                                       TSFDSCompressionLevel Level, std::int32_t FileAttributes) {
+    TBytesReader Source(Bytes);
+    return AddStream(Source, StoredName, FormatID, Level, FileAttributes);
+}
+
+std::int64_t TSFDSFileWriter::WriteRawData(std::string_view Bytes) {
+    CheckOpen();
+    const std::int64_t At = FDest->Position() - FStart;
+    WriteBytes(*FDest, Bytes);
+    return At;
+}
+
+std::int32_t TSFDSFileWriter::AddEntryRecord(const SFDS_FileEntryRecord& Entry) {
+    CheckOpen();
+    FEntries.push_back(Entry);
+    return EntryCount() - 1;
+}
+
+std::string TSFDSFileWriter::HeaderBytes(std::uint8_t CompletionFlag) const {
+    const TSFDSWriterOverrides& O = FOverrides;
+    std::string H(SFDS_HeaderSize, '\0');
+    PutFixed(H, SFDS_HeaderField::Signature, O.HeaderSignature.value_or(SFDS_HeaderSignature), 5);
+    PutLE(H, SFDS_HeaderField::Magic, O.Magic.value_or(SFDS_Magic), 4);
+    PutLE(H, SFDS_HeaderField::FormatGUID, FFormatGUID.D1, 4);
+    PutLE(H, SFDS_HeaderField::FormatGUID + 4, FFormatGUID.D2, 2);
+    PutLE(H, SFDS_HeaderField::FormatGUID + 6, FFormatGUID.D3, 2);
+    std::memcpy(H.data() + SFDS_HeaderField::FormatGUID + 8, FFormatGUID.D4, 8);
+    H[SFDS_HeaderField::Complete] = static_cast<char>(CompletionFlag);
+    PutLE(H, SFDS_HeaderField::FileNumber, static_cast<std::uint32_t>(O.FileNumber.value_or(EntryCount())), 4);
+    // The reserved field stays 0.
+    PutLE(H, SFDS_HeaderField::FileListPositionStart,
+          static_cast<std::uint64_t>(O.FileListPositionStart.value_or(FFileListPositionStart)), 8);
+    PutLE(H, SFDS_HeaderField::FileListPositionEnd,
+          static_cast<std::uint64_t>(O.FileListPositionEnd.value_or(FFileListPositionEnd)), 8);
+    H[SFDS_HeaderField::InternalCompressionFormat] =
+        static_cast<char>(O.InternalCompressionFormat.value_or(FFileListFormat));
+    const TMD5Digest Digest = O.InternalFileListDataMD5.value_or(FFileListMD5);
+    std::memcpy(H.data() + SFDS_HeaderField::InternalFileListDataMD5, Digest.v, 16);
+    std::uint64_t TimeBits = 0;
+    static_assert(sizeof TimeBits == sizeof FTimeCreate);
+    std::memcpy(&TimeBits, &FTimeCreate, sizeof TimeBits);
+    PutLE(H, SFDS_HeaderField::TimeCreate, TimeBits, 8);
+    PutLE(H, SFDS_HeaderField::FileInfoExPosition,
+          static_cast<std::uint64_t>(O.FileInfoExPosition.value_or(FFileInfoExPosition)), 8);
+    return H;
+}
+
+void TSFDSFileWriter::WriteFileList() {
+    std::unique_ptr<TSFDSCompressor> Compressor;
+    TStream* Target = FDest;
+    if (FFileListFormat != 0) {
+        Compressor = MakeCompressor(FFileListFormat, *FDest, FFileListLevel, FStrategy);
+        Target = Compressor.get();
+    }
+    TDigestingWriter W(*Target);
+    const std::string Signature = FOverrides.EntrySignature.value_or(SFDS_EntrySignature);
+    char Sig[4];
+    for (std::size_t I = 0; I < 4; ++I) Sig[I] = I < Signature.size() ? Signature[I] : '\0';
+    for (const SFDS_FileEntryRecord& E : FEntries) {
+        W.WriteBuffer(Sig, 4);
+        SFDS_WriteString(W, E.OriginalFileName);
+        SFDS_WriteInt64(W, E.FileSize);
+        SFDS_WriteInteger(W, E.FileAttributes);
+        SFDS_WriteInt64(W, E.StartPosition);
+        SFDS_WriteInt64(W, E.EndPosition);
+        SFDS_WriteInteger(W, E.CompressionFormat);
+        SFDS_WriteInteger(W, E.CompressionLevel);
+        W.WriteBuffer(E.MD5Digest.v, 16);
+        SFDS_WriteString(W, E.ExtraDataStr);
+        SFDS_WriteInteger(W, E.ExtraDataInt);
+    }
+    WriteBytes(W, FOverrides.FileListTrailer);
+    W.Flush();
+    FFileListMD5 = W.Digest();
+    Compressor.reset();  // completes the compressed table before its end is taken
+}
+
+void TSFDSFileWriter::Finish() {
+    CheckOpen();
+    CheckFormatKnown(FFileListFormat);
+
+    FFileInfoExPosition = FDest->Position() - FStart;
+    {
+        TDigestingWriter W(*FDest);
+        SFDS_WriteString(W, FTitle);
+        SFDS_WriteString(W, FSubject);
+        SFDS_WriteString(W, FAuthor);
+        SFDS_WriteInteger(W, FVersion);
+        SFDS_WriteString(W, FMaker);
+        SFDS_WriteInteger(W, FMakerVersion);
+        SFDS_WriteString(W, FKeyWords);
+        SFDS_WriteString(W, FComments);
+        FExtraInfoFields.SaveToStream(W);
+        W.Flush();
+    }
+
+    FFileListPositionStart = FDest->Position() - FStart;
+    WriteFileList();
+    FFileListPositionEnd = FDest->Position() - FStart;
+    std::int64_t End = FDest->Position();
+
+    FDest->Seek(FStart, soBeginning);
+    const std::string H = HeaderBytes(0);
+    FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
+
+    if (FLocator == lpHostOffset) {
+        FDest->Seek(SFDS_LocatorOffset, soBeginning);
+        SFDS_WriteLocatorRecord(*FDest, FStart);
+    } else if (FLocator == lpHostEnd) {
+        FDest->Seek(End, soBeginning);
+        SFDS_WriteLocatorRecord(*FDest, FStart);
+        End += SFDS_LocatorSize;
+    }
+
+    // Last of all: until this byte is written, readers refuse the container.
+    const char Flag = static_cast<char>(FOverrides.CompletionFlag.value_or(1));
+    FDest->Seek(FStart + SFDS_HeaderField::Complete, soBeginning);
+    FDest->WriteBuffer(&Flag, 1);
+    FDest->Seek(End, soBeginning);
+    FFinished = true;
+}

@@ -1,0 +1,162 @@
+// Writes SFDS containers: the fixed header, the stored bytes of each entry
+// (as they are, or through a registered compressor), the extended info block
+// with its extra fields, the entry table (as it is, or through a registered
+// compressor) and the table's digest. The completion flag is written last, by
+// Finish: a container whose writer never finished stays flagged incomplete
+// and every reader refuses it.
+//
+// Layout: header at the container start C, then the entries' data in the
+// order they were added, then the info block, then the entry table. With a
+// locator, the container can sit inside a host file behind any host bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/Stream.h"
+#include "sfds/sfds_consts.h"
+#include "sfds/sfds_extrainfo.h"
+
+inline constexpr const char* SFDS_ERR_WriteUnknownCompression = "Write error: Unknown compression format (ID : %s)";
+inline constexpr const char* SFDS_ERR_WriterFinished = "This SFDS container has already been finished.";
+inline constexpr const char* SFDS_ERR_LocatorNoHost =
+    "A locator record needs host bytes in front of the SFDS container (container start: %s).";
+
+// Where Finish puts the 12-byte locator record (magic, absolute offset of C).
+enum TSFDSLocatorPlacement : std::uint8_t {
+    lpNone = 0,
+    lpHostOffset = 1,  // over host bytes 46..57: the container must start at byte 58 or later
+    lpHostEnd = 2,  // appended after the container: the host file's last 12 bytes
+};
+
+// Raw values Finish writes instead of the true ones, so that tests and tools
+// can build damaged containers with the writer. Unset fields are written true.
+struct TSFDSWriterOverrides {
+    std::optional<std::string> HeaderSignature;  // the first 5 bytes; padded with zeros or cut to 5
+    std::optional<std::uint32_t> Magic;
+    std::optional<std::uint8_t> CompletionFlag;
+    std::optional<std::int32_t> FileNumber;
+    // The header byte only: the table is still encoded with FileListFormat.
+    std::optional<std::uint8_t> InternalCompressionFormat;
+    std::optional<TMD5Digest> InternalFileListDataMD5;
+    std::optional<std::string> EntrySignature;  // the first 4 bytes of every record; padded or cut to 4
+    std::optional<std::int64_t> FileListPositionStart;
+    std::optional<std::int64_t> FileListPositionEnd;
+    std::optional<std::int64_t> FileInfoExPosition;
+    // Bytes after the last record inside the decoded table (readers ignore
+    // them; the table digest covers them).
+    std::string FileListTrailer;
+};
+
+class TSFDSFileWriter {
+public:
+    // The container starts at Dest's current position. Dest stays the caller's
+    // and must outlive the writer. Writes the header, flagged incomplete.
+    explicit TSFDSFileWriter(TStream& Dest);
+    // Creates FileName (replacing any file of that name), or with AppendToHost
+    // opens the existing file and starts the container at its end.
+    explicit TSFDSFileWriter(const std::string& FileName, bool AppendToHost = false);
+    // Does not finish: without Finish the completion flag stays 0.
+    ~TSFDSFileWriter();
+    TSFDSFileWriter(const TSFDSFileWriter&) = delete;
+    TSFDSFileWriter& operator=(const TSFDSFileWriter&) = delete;
+
+    // ---- Header and info block ----
+    void SetFormatGUID(const TGUID& Value) { FFormatGUID = Value; }
+    void SetTimeCreate(TDateTime Value) { FTimeCreate = Value; }
+    void SetTitle(const std::string& Value) { FTitle = Value; }
+    void SetSubject(const std::string& Value) { FSubject = Value; }
+    void SetAuthor(const std::string& Value) { FAuthor = Value; }
+    void SetVersion(std::int32_t Value) { FVersion = Value; }
+    void SetMaker(const std::string& Value) { FMaker = Value; }
+    void SetMakerVersion(std::int32_t Value) { FMakerVersion = Value; }
+    void SetKeyWords(const std::string& Value) { FKeyWords = Value; }
+    void SetComments(const std::string& Value) { FComments = Value; }
+    TSFDSFileExtraInfoList& ExtraInfoFields() { return FExtraInfoFields; }
+    // Format of the entry table: 0 stores it as it is, any other value names a
+    // registered compressor (checked by Finish).
+    void SetFileListFormat(std::uint8_t Format, TSFDSCompressionLevel Level = clDefault) {
+        FFileListFormat = Format;
+        FFileListLevel = Level;
+    }
+    // Used for every compressed entry and table; the bzip2 format ignores it.
+    void SetCompressionStrategy(TSFDSCompressionStrategy Value) { FStrategy = Value; }
+    // Checked at once: lpHostOffset needs C >= 58, lpHostEnd needs C > 0.
+    void SetLocator(TSFDSLocatorPlacement Placement);
+    TSFDSWriterOverrides& Overrides() { return FOverrides; }
+
+    // ---- Entries ----
+    // Each stores the bytes (Format 0) or their compressed form (a registered
+    // format ID), with the MD5 of the original bytes, and returns the entry's
+    // index. Data moves in bounded pieces; sources of any size are fine.
+    // An unregistered format raises ESFDSDecompressionError before anything
+    // is written.
+    std::int32_t AddStream(TStream& Source, const std::string& StoredName, std::uint8_t Format = 0,
+                           TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0,
+                           const std::string& ExtraDataStr = std::string(), std::int32_t ExtraDataInt = 0);
+    // Source is read from its current position to its end.
+    std::int32_t AddFile(const std::string& DiskFileName, const std::string& StoredName, std::uint8_t Format = 0,
+                         TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0);
+    std::int32_t AddBytes(const std::string& StoredName, std::string_view Bytes, std::uint8_t Format = 0,
+                          TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0);
+
+    // Fixture building: raw bytes in the data area, with no entry; returns
+    // their position relative to C.
+    std::int64_t WriteRawData(std::string_view Bytes);
+    // Fixture building: a record taken into the table as it is (positions
+    // relative to C, nothing written).
+    std::int32_t AddEntryRecord(const SFDS_FileEntryRecord& Entry);
+    // The recorded entries, changeable until Finish.
+    std::int32_t EntryCount() const { return static_cast<std::int32_t>(FEntries.size()); }
+    SFDS_FileEntryRecord& Entry(std::int32_t Index);
+
+    // Writes the info block, the entry table, the header, the locator if any,
+    // and finally the completion flag; leaves the destination at the end of
+    // what was written. Once only.
+    void Finish();
+
+    std::int64_t ContainerStart() const { return FStart; }
+    bool Finished() const { return FFinished; }
+    TStream& Dest() { return *FDest; }
+
+private:
+    void Init();
+    void CheckOpen() const;
+    std::string HeaderBytes(std::uint8_t CompletionFlag) const;
+    void WriteFileList();
+
+    std::unique_ptr<TStream> FOwnedDest;
+    TStream* FDest = nullptr;
+    std::int64_t FStart = 0;
+    bool FFinished = false;
+
+    TGUID FFormatGUID;
+    TDateTime FTimeCreate = 0;
+    std::string FTitle, FSubject, FAuthor, FMaker, FKeyWords, FComments;
+    std::int32_t FVersion = 0;
+    std::int32_t FMakerVersion = 0;
+    TSFDSFileExtraInfoList FExtraInfoFields;
+    std::uint8_t FFileListFormat = 0;
+    TSFDSCompressionLevel FFileListLevel = clDefault;
+    TSFDSCompressionStrategy FStrategy = csDefault;
+    TSFDSLocatorPlacement FLocator = lpNone;
+    TSFDSWriterOverrides FOverrides;
+
+    std::vector<SFDS_FileEntryRecord> FEntries;
+    // Filled by Finish.
+    std::int64_t FFileInfoExPosition = 0;
+    std::int64_t FFileListPositionStart = 0;
+    std::int64_t FFileListPositionEnd = 0;
+    TMD5Digest FFileListMD5;
+};
+
+// Writes a 12-byte locator record (magic, then ContainerOffset as int64) at
+// the stream's position.
+void SFDS_WriteLocatorRecord(TStream& Stream, std::int64_t ContainerOffset);
+
+// The current time as a TDateTime, in universal time.
+TDateTime SFDS_NowUTC();
