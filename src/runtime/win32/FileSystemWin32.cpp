@@ -101,7 +101,18 @@ bool ForceDirectories(const std::string& Name) {
     return CreateDir(Dir) || DirectoryExists(Dir);
 }
 
-bool DeleteFile(const std::string& FileName) { return DeleteFileW(Wide(FileName).c_str()) != 0; }
+bool DeleteFile(const std::string& FileName) {
+    const std::wstring Name = Wide(FileName);
+    if (DeleteFileW(Name.c_str()) != 0) return true;
+    // A link to a directory is removed as a directory; DeleteFileW refuses it.
+    const DWORD LastError = GetLastError();
+    const DWORD Attr = GetFileAttributesW(Name.c_str());
+    if (Attr != INVALID_FILE_ATTRIBUTES && (Attr & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+        (Attr & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return RemoveDirectoryW(Name.c_str()) != 0;
+    SetLastError(LastError);
+    return false;
+}
 
 std::string GetCurrentDir() {
     wchar_t Buf[MAX_PATH * 4];

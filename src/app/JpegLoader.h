@@ -1,0 +1,31 @@
+// Decoding of the stored pictures: libjpeg reads straight from a TStream
+// through its own source manager, in bounded chunks, into 32-bit pixels.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include <QImage>
+
+#include "runtime/Exceptions.h"
+#include "runtime/Stream.h"
+
+// A picture the decoder refuses; the message carries libjpeg's message code.
+RTL_DECLARE_EXCEPTION(EJPEG, Exception);
+
+inline constexpr const char* SJPEGError = "JPEG error #%d";
+
+// More pixels than this are refused before any pixel memory is taken: 2 GiB of
+// 32-bit pixels, far beyond what cameras produce.
+inline constexpr std::uint64_t MaxJpegPixels = std::uint64_t{1} << 29;
+
+// Bytes asked of the stream per read.
+inline constexpr std::int32_t JpegReadChunk = 64 * 1024;
+
+// Decodes Stream from its position to its end at full size with the decoder's
+// default settings and replaces Bitmap by the picture (QImage::Format_RGB32).
+// Raises EJPEG "JPEG error #%d" for undecodable data, EOutOfMemory when the
+// pixels cannot be allocated, and passes on errors of the stream itself.
+// When Abort becomes true the decode stops with an EJPEG.
+void LoadJpegImage(QImage& Bitmap, TStream& Stream, int& Width, int& Height,
+                   const std::atomic<bool>* Abort = nullptr);

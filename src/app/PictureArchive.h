@@ -1,0 +1,23 @@
+// The viewer's side of the archive library: names cross here between the
+// viewer's UTF-16 texts and the library's 8-bit texts in the process code page.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QString>
+#include <QStringList>
+
+#include "runtime/Stream.h"
+
+// Whether FileName holds an SFDS container, and where it starts. Never raises.
+bool PictureArchiveIsSFDS(const QString& FileName, std::int64_t& StartOffset);
+
+// Opens the container with a new reader, which stays registered in the
+// process-wide reader list for the rest of the run, and returns the names of
+// its stored files in table order. Raises when the container cannot be read.
+QStringList OpenPictureArchive(const QString& FileName, std::int64_t StartOffset);
+
+// The stored file Name of the first registered reader that holds it, as a
+// stream the caller owns; null when no reader has it. Never raises.
+std::unique_ptr<TStream> OpenPictureStream(const QString& Name);

@@ -1,0 +1,74 @@
+#include "app/VideoPlayer.h"
+
+#include <algorithm>
+
+#include "app/AppConsts.h"
+#include "runtime/FileStream.h"
+#include "runtime/FileSystem.h"
+#include "runtime/Format.h"
+
+std::string EscapeBatchText(std::string_view Text) {
+    std::string Result;
+    Result.reserve(Text.size());
+    for (const char C : Text) {
+        switch (C) {
+            case '&':
+            case '|':
+            case '<':
+            case '>':
+            case '^':
+                Result += '^';
+                Result += C;
+                break;
+            case '%':
+                Result += "%%";
+                break;
+            default:
+                Result += C;
+        }
+    }
+    return Result;
+}
+
+std::string PlayerLine(const TVideoPlayer& Player, const std::string& ProgramDir) {
+    std::string Line = "start /D\"";
+    Line += Player.Folder;
+    Line += "\\\" ";
+    Line += Player.Executable;
+    Line += ' ';
+    Line += EscapeBatchText(ProgramDir + SContentFolderName);
+    return Line;
+}
+
+const TVideoPlayer* FindInstalledPlayer() {
+    for (const TVideoPlayer& Player : VideoPlayers) {
+        if (FileExists(std::string(Player.Folder) + "\\" + Player.Executable)) return &Player;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> BatchFileLines(const std::string& ProgramDir) {
+    std::vector<std::string> Lines{SBatchEchoOff};
+    if (const TVideoPlayer* Player = FindInstalledPlayer()) Lines.push_back(PlayerLine(*Player, ProgramDir));
+    return Lines;
+}
+
+std::string BatchFileText(const std::vector<std::string>& Lines) {
+    std::string Text;
+    for (const std::string& Line : Lines) {
+        Text += Line;
+        Text += SBatchLineBreak;
+    }
+    return Text;
+}
+
+void WriteBatchFile(const std::string& FileName, const std::vector<std::string>& Lines) {
+    const std::string Text = BatchFileText(Lines);
+    TFileStream File(FileName, fmCreate);
+    std::size_t Done = 0;
+    while (Done < Text.size()) {
+        const std::size_t Chunk = std::min<std::size_t>(Text.size() - Done, 1 << 20);
+        File.WriteBuffer(Text.data() + Done, static_cast<std::int32_t>(Chunk));
+        Done += Chunk;
+    }
+}
