@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Prints benchmark ratios from Google Benchmark JSON files (median aggregates)."""
+import json
+import os
+import sys
+
+# label, program, ours, baseline, kind, goal
+#   speed: baseline_time / our_time, must be >= goal (throughput ratio)
+#   time:  our_time / baseline_time, must be <= goal
+RATIOS = [
+    ("zlib read: decompressor / plain inflate", "bench_codecs", "BM_ZLibRead_Plugin", "BM_ZLibRead_Plain", "speed", 0.95),
+    ("bzip2 read: decompressor / plain BZ2_bzDecompress", "bench_codecs", "BM_BZip2Read_Plugin", "BM_BZip2Read_Plain", "speed", 0.97),
+    ("MD5OfStream / OpenSSL MD5", "bench_sfds_md5", "BM_MD5OfStream", "BM_OpenSSL_MD5", "speed", 0.85),
+    ("zlib write: compressor / plain deflate", "bench_codecs", "BM_ZLibWrite_Plugin", "BM_ZLibWrite_Plain", "speed", 0.95),
+    ("bzip2 write: compressor / plain compress", "bench_codecs", "BM_BZip2Write_Plugin", "BM_BZip2Write_Plain", "speed", 0.95),
+    ("64 MiB window read / read(2)", "bench_sfds_selective", "BM_SelectiveStreamRead", "BM_PlainRead", "speed", 0.90),
+    ("64 MiB stored entry via OpenStream / read(2)", "bench_sfds_reader", "BM_ReadStoredEntry", "BM_ReadStoredEntryRead2", "speed", 0.90),
+    ("open 100k entries: unique names / plain", "bench_sfds_reader",
+     "BM_OpenContainer/entries:100000/unique:1/samename:0/close:0",
+     "BM_OpenContainer/entries:100000/unique:0/samename:0/close:0", "time", 1.5),
+    ("open entries: 100k / 10k", "bench_sfds_reader",
+     "BM_OpenContainer/entries:100000/unique:0/samename:0/close:0",
+     "BM_OpenContainer/entries:10000/unique:0/samename:0/close:0", "time", 12.0),
+    ("OpenStream by bare name: 64 MiB entry / 1 KiB entry", "bench_sfds_reader",
+     "BM_OpenStreamBareName/bytes:67108864/format:1", "BM_OpenStreamBareName/bytes:1024/format:1", "time", 2.0),
+    ("viewer '>' to scaled picture (format 0) / libjpeg from memory", "bench_app",
+     "BM_ViewerNext/0", "BM_LibjpegFromMemory", "time", 1.15),
+    ("viewer '>' to scaled picture (format 1) / libjpeg from memory", "bench_app",
+     "BM_ViewerNext/1", "BM_LibjpegFromMemory", "time", 1.15),
+]
+
+# Absolute figures worth showing: program, benchmark, unit label
+FIGURES = [
+    ("bench_sfds_reader", "BM_OpenStreamBareName/bytes:1024/format:0", "open stored entry by bare name, 16 readers"),
+    ("bench_sfds_reader", "BM_OpenStreamBareName/bytes:1024/format:1", "open zlib entry by bare name, 16 readers"),
+    ("bench_sfds_reader", "BM_FindEntry", "FindEntry on 100k entries"),
+    ("bench_app", "BM_ViewerNextPrefetched/0", "shown-after-'>' with prefetch (format 0)"),
+    ("bench_app", "BM_ViewerNextPrefetched/1", "shown-after-'>' with prefetch (format 1)"),
+]
+
+
+def load(folder):
+    times = {}
+    for fn in os.listdir(folder):
+        if not fn.endswith(".json"):
+            continue
+        prog = fn[:-5]
+        with open(os.path.join(folder, fn)) as f:
+            try:
+                data = json.load(f)
+            except json.JSONDecodeError:
+                continue
+        for b in data.get("benchmarks", []):
+            if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+                continue
+            name = b.get("run_name", b["name"])
+            unit = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
+            times[(prog, name)] = b["real_time"] * unit
+    return times
+
+
+def main():
+    times = load(sys.argv[1])
+    failed = 0
+    print()
+    print(f"{'figure':64} {'ratio':>8} {'goal':>10}")
+    for label, prog, ours, base, kind, goal in RATIOS:
+        a, b = times.get((prog, ours)), times.get((prog, base))
+        if a is None or b is None:
+            print(f"{label:64} {'n/a':>8}")
+            continue
+        ratio = b / a if kind == "speed" else a / b
+        ok = ratio >= goal if kind == "speed" else ratio <= goal
+        failed += not ok
+        goal_text = (">= " if kind == "speed" else "<= ") + f"{goal:g}"
+        print(f"{label:64} {ratio:8.3f} {goal_text:>10} {'ok' if ok else 'MISSED'}")
+    for prog, name, label in FIGURES:
+        t = times.get((prog, name))
+        if t is not None:
+            print(f"{label:64} {t * 1e3:8.3f} ms")
+    sys.exit(1 if failed else 0)
+
+
+if __name__ == "__main__":
+    main()
