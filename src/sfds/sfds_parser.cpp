@@ -1,0 +1,308 @@
+#include "sfds/sfds_parser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <unordered_map>
+
+#include "runtime/Format.h"
+#include "sfds/MD5.h"
+#include "sfds/sfds_extrainfo.h"
+#include "sfds/sfds_fileentrys.h"
+#include "sfds/sfds_formats.h"
+#include "sfds/sfds_platformutils.h"
+#include "sfds/sfds_reader.h"
+#include "sfds/sfds_selectivestream.h"
+#include "sfds/sfds_streamingutils.h"
+
+namespace {
+
+// Stored positions are relative to the container start and come from the
+// file: their sum with the start must not overflow. Saturating keeps a
+// hostile value far outside any stream instead of wrapping it back inside.
+std::int64_t AddSaturated(std::int64_t A, std::int64_t B) {
+    std::int64_t Sum = 0;
+    if (!__builtin_add_overflow(A, B, &Sum)) return Sum;
+    return B > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+}
+
+template <typename T>
+T ReadLE(TStream& Stream) {
+    std::uint8_t Bytes[sizeof(T)];
+    Stream.ReadBuffer(Bytes, sizeof(T));
+    std::uint64_t Value = 0;
+    for (std::size_t I = sizeof(T); I-- > 0;) Value = (Value << 8) | Bytes[I];
+    T Result;
+    if constexpr (sizeof(T) == 8) {
+        std::memcpy(&Result, &Value, 8);
+    } else {
+        const auto Narrow = static_cast<std::make_unsigned_t<T>>(Value);
+        std::memcpy(&Result, &Narrow, sizeof(T));
+    }
+    return Result;
+}
+
+double ReadDoubleLE(TStream& Stream) {
+    const std::uint64_t Bits = ReadLE<std::uint64_t>(Stream);
+    double Result;
+    std::memcpy(&Result, &Bits, 8);
+    return Result;
+}
+
+TGUID ReadGUID(TStream& Stream) {
+    TGUID G;
+    G.D1 = ReadLE<std::uint32_t>(Stream);
+    G.D2 = ReadLE<std::uint16_t>(Stream);
+    G.D3 = ReadLE<std::uint16_t>(Stream);
+    Stream.ReadBuffer(G.D4, 8);
+    return G;
+}
+
+// Records are small tagged values read a few bytes at a time; this buffer
+// turns those reads into large sequential reads of the table stream, so a
+// window over a file handle is not asked for one system call per field. It
+// only ever moves forward through what it has not handed out yet.
+class TReadAheadStream : public TStream {
+public:
+    explicit TReadAheadStream(TStream& Inner) : FInner(Inner), FInnerPos(Inner.Position()) {}
+
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        auto* Out = static_cast<std::uint8_t*>(Buffer);
+        std::int32_t Done = 0;
+        while (Done < Count) {
+            if (FCur == FEnd && !Fill()) break;
+            const std::int32_t N = std::min<std::int32_t>(Count - Done, FEnd - FCur);
+            std::memcpy(Out + Done, FBuffer + FCur, static_cast<std::size_t>(N));
+            FCur += N;
+            Done += N;
+        }
+        return Done;
+    }
+    std::int32_t Write(const void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
+        const std::int64_t Here = FInnerPos - (FEnd - FCur);
+        if (Offset == 0 && Origin == soCurrent) return Here;
+        std::int64_t Target = Offset;
+        if (Origin == soCurrent) Target = AddSaturated(Here, Offset);
+        FCur = FEnd = 0;
+        FInnerPos = Origin == soEnd ? FInner.Seek(Offset, soEnd) : FInner.Seek(Target, soBeginning);
+        return FInnerPos;
+    }
+
+private:
+    bool Fill() {
+        FCur = 0;
+        FEnd = std::max<std::int32_t>(FInner.Read(FBuffer, BufferSize), 0);
+        FInnerPos += FEnd;
+        return FEnd > 0;
+    }
+
+    static constexpr std::int32_t BufferSize = 32768;
+    TStream& FInner;
+    std::int64_t FInnerPos;
+    std::int32_t FCur = 0;
+    std::int32_t FEnd = 0;
+    std::uint8_t FBuffer[BufferSize];
+};
+
+// Passes reads through and counts the bytes they delivered.
+class TCountingStream : public TStream {
+public:
+    explicit TCountingStream(TStream& Inner) : FInner(Inner) {}
+    std::int32_t Read(void* Buffer, std::int32_t Count) override {
+        const std::int32_t N = FInner.Read(Buffer, Count);
+        if (N > 0) FCount += N;
+        return N;
+    }
+    std::int32_t Write(const void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override { return FInner.Seek(Offset, Origin); }
+    std::int64_t Count() const { return FCount; }
+
+private:
+    TStream& FInner;
+    std::int64_t FCount = 0;
+};
+
+// The smallest stored entry record: signature, an empty short string, six
+// one-byte integers, the digest, another empty string and one more integer.
+constexpr std::int64_t MinimumEntryRecordSize = 4 + 2 + 6 * 2 + 16 + 2 + 2;
+// Beyond this the table simply grows as records arrive.
+constexpr std::int64_t MaximumEntryReservation = std::int64_t{1} << 22;
+
+}  // namespace
+
+void SFDS_NormalizeEntryName(std::string& Name, TStreamAutorenameMode Mode) {
+    switch (Mode) {
+        case sarmSystem:
+        case sarmWindows: SFDS_NormalizeSystemPath(Name); break;
+        case sarmUNIX: SFDS_NormalizeUnixPath(Name); break;
+        default: break;
+    }
+}
+
+TSFDSCustomStreamParser::TSFDSCustomStreamParser(TStream* SourceStream, std::int64_t RelativeOffset,
+                                                 bool FreeSourceOnDestroy, TSFDSCustomSource* Reader)
+    : FSourceStream(SourceStream), FRelOffset(RelativeOffset), FReader(Reader) {
+    if (FreeSourceOnDestroy) FOwnedSource.reset(SourceStream);
+}
+
+TSFDSCustomStreamParser::TSFDSCustomStreamParser(std::unique_ptr<TStream> SourceStream,
+                                                 std::int64_t RelativeOffset, TSFDSCustomSource* Reader)
+    : FOwnedSource(std::move(SourceStream)), FSourceStream(FOwnedSource.get()), FRelOffset(RelativeOffset),
+      FReader(Reader) {}
+
+TSFDSCustomStreamParser::~TSFDSCustomStreamParser() { FReader = nullptr; }
+
+std::string TSFDSCustomStreamParser::SourceName() const {
+    return FReader != nullptr ? FReader->FSFileName() : std::string(SFDS_UnnamedSource);
+}
+
+void TSFDSCustomStreamParser::Fail(const char* Message) const {
+    throw ESFDSException(Format(Message, SourceName().c_str()));
+}
+
+TSFDSCustomReader* TSFDSCustomStreamParser::CustomReader() const {
+    return dynamic_cast<TSFDSCustomReader*>(FReader);
+}
+
+void TSFDSCustomStreamParser::ReadHeader() {
+    TStream& S = *FSourceStream;
+    char Signature[5];
+    S.ReadBuffer(Signature, 5);
+    if (!SFDS_SameTextAscii(Signature, SFDS_HeaderSignature, 5)) Fail(SFDS_ERR_NotSFDSFile);
+    if (ReadLE<std::uint32_t>(S) != SFDS_Magic) Fail(SFDS_ERR_NotSFDSFile);
+
+    FGuid = ReadGUID(S);
+    if (FReader != nullptr && !(FGuid == FReader->RequiredGuid())) {
+        bool Supported = true;
+        TSFDSCustomReader* Reader = CustomReader();
+        if (Reader != nullptr && Reader->SupportedProc() != nullptr) Reader->SupportedProc()(Reader, FGuid, Supported);
+        if (!Supported) Fail(SFDS_ERR_UnsupportedFormat);
+    }
+
+    if (ReadLE<std::uint8_t>(S) == 0) Fail(SFDS_ERR_Incomplete);
+
+    FFileNumber = ReadLE<std::int32_t>(S);
+    static_cast<void>(ReadLE<std::uint32_t>(S));  // reserved
+    FFileListPositionStart = ReadLE<std::int64_t>(S);
+    FFileListPositionEnd = ReadLE<std::int64_t>(S);
+    FInternalCompressionFormat = ReadLE<std::uint8_t>(S);
+    S.ReadBuffer(FInternalFileListDataMD5.v, 16);
+    FTimeCreated = ReadDoubleLE(S);
+    FFileInfoExPosition = ReadLE<std::int64_t>(S);
+}
+
+void TSFDSCustomStreamParser::ReadInfoBlock(TSFDSFileExtraInfoList* MetaData) {
+    TStream& S = *FSourceStream;
+    S.Seek(AddSaturated(FRelOffset, FFileInfoExPosition), soBeginning);
+    FTitle = SFDS_ReadString(S);
+    FSubject = SFDS_ReadString(S);
+    FAuthor = SFDS_ReadString(S);
+    FVersion = SFDS_ReadInteger(S);
+    FMaker = SFDS_ReadString(S);
+    FMakerVersion = SFDS_ReadInteger(S);
+    FKeyWords = SFDS_ReadString(S);
+    FComment = SFDS_ReadString(S);
+    if (MetaData != nullptr) MetaData->LoadFromStream(S);
+}
+
+void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_FileEntrys* FileList,
+                                    bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode) {
+    ReadHeader();
+    ReadInfoBlock(MetaData);
+
+    // A table before the stream's first byte is out of reach as well, even
+    // on a stream that accepts negative positions.
+    std::int64_t TableStart = 0;
+    if (__builtin_add_overflow(FRelOffset, FFileListPositionStart, &TableStart) || TableStart < 0 ||
+        FSourceStream->Seek(TableStart, soBeginning) != TableStart)
+        Fail(SFDS_ERR_Incomplete);
+    const std::int64_t TableEnd = AddSaturated(FRelOffset, FFileListPositionEnd);
+
+    auto Window = std::make_unique<TSelectiveStream>(FSourceStream, TableStart, TableEnd);
+    const std::int64_t StoredSize = Window->Size();
+    std::unique_ptr<TStream> Table = std::move(Window);
+    if (FInternalCompressionFormat != 0) {
+        PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FInternalCompressionFormat);
+        if (Item == nullptr || Item->Decompressor == nullptr)
+            throw ESFDSDecompressionError(
+                Format(SFDS_ERR_UnknownCompression, SFDS_FormatIDText(FInternalCompressionFormat).c_str()));
+        Table = Item->Decompressor(std::move(Table), StoredSize);
+    }
+
+    TMD5Digest Digest;
+    TCountingStream Counted(*Table);
+    MD5OfStream(Counted, Digest);
+    if (!MD5DigestsEqual(Digest, FInternalFileListDataMD5)) Fail(SFDS_ERR_FileListMD5);
+    Table->Seek(0, soBeginning);
+
+    TSFDSCustomReader* Reader = CustomReader();
+    const bool ReaderWantsEntries = Reader != nullptr && Reader->OnReadFileEntry();
+    if (FileList != nullptr || FOnFileEntry || ReaderWantsEntries) {
+        // The table grows without rehashing when told its size up front. The
+        // header's count is not trusted for that: the decoded table, which
+        // has just been read in full, can hold no more records than its bytes
+        // allow.
+        if (FileList != nullptr && FFileNumber > 0) {
+            const std::int64_t Deliverable = Counted.Count() / MinimumEntryRecordSize;
+            FileList->Reserve(static_cast<std::size_t>(
+                std::min<std::int64_t>({FFileNumber, Deliverable, MaximumEntryReservation})));
+        }
+        TReadAheadStream Buffered(*Table);
+        ReadEntries(Buffered, FileList, AssignUniqueNames, StreamAutorenameMode);
+    }
+}
+
+void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* FileList, bool AssignUniqueNames,
+                                          TStreamAutorenameMode StreamAutorenameMode) {
+    TSFDSCustomReader* Reader = CustomReader();
+    const bool Unique = AssignUniqueNames && FileList != nullptr;
+    // For every name that collided, keyed by the index of the first entry
+    // that holds it, the last suffix handed out. Names only ever join the
+    // table, so every suffix up to that one is still taken and the search can
+    // resume behind it: the same names as trying 1, 2, 3... each time, without
+    // the quadratic walk when many entries share one name.
+    std::unordered_map<std::int32_t, std::int64_t> LastSuffix;
+
+    // No reservation from FFileNumber: it comes from the file, the records
+    // must actually arrive one by one.
+    for (std::int32_t I = 0; I < FFileNumber; ++I) {
+        SFDS_FileEntryRecord Rec;
+        char Signature[4];
+        Table.ReadBuffer(Signature, 4);
+        if (!SFDS_SameTextAscii(Signature, SFDS_EntrySignature, 4)) Fail(SFDS_ERR_FileListInvalid);
+
+        Rec.OriginalFileName = SFDS_ReadString(Table);
+        std::string Name = Rec.OriginalFileName;
+        SFDS_NormalizeEntryName(Name, StreamAutorenameMode);
+        if (Unique) {
+            if (Name.empty() || Name[0] == ' ') Name = SFDS_UnnamedFileName;
+            const std::int32_t First = FileList->IndexOfName(Name);
+            if (First >= 0) {
+                std::int64_t& N = LastSuffix[First];
+                std::string Candidate;
+                do {
+                    ++N;
+                    Candidate = Name + "." + std::to_string(N);
+                } while (FileList->FileExists(Candidate));
+                Name = std::move(Candidate);
+            }
+        }
+        Rec.FileName = std::move(Name);
+
+        Rec.FileSize = SFDS_ReadInt64(Table);
+        Rec.FileAttributes = SFDS_ReadInteger(Table);
+        Rec.StartPosition = SFDS_ReadInt64(Table);
+        Rec.EndPosition = SFDS_ReadInt64(Table);
+        Rec.CompressionFormat = static_cast<std::uint8_t>(SFDS_ReadInteger(Table) & 0xFF);
+        Rec.CompressionLevel = static_cast<std::uint8_t>(SFDS_ReadInteger(Table) & 0xFF);
+        Table.ReadBuffer(Rec.MD5Digest.v, 16);
+        Rec.ExtraDataStr = SFDS_ReadString(Table);
+        Rec.ExtraDataInt = SFDS_ReadInteger(Table);
+
+        FAllFilesSize = AddSaturated(FAllFilesSize, Rec.FileSize);
+        if (FileList != nullptr) FileList->AddEntry(Rec);
+        if (Reader != nullptr && Reader->OnReadFileEntry()) Reader->OnReadFileEntry()(Reader, Rec, I + 1, FFileNumber);
+        if (FOnFileEntry) FOnFileEntry(nullptr, Rec, I + 1, FFileNumber);
+    }
+}

@@ -1,0 +1,182 @@
+#include "sfds/sfds_reader.h"
+
+#include <limits>
+
+#include "runtime/Format.h"
+#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_formats.h"
+#include "sfds/sfds_selectivestream.h"
+
+void SFDS_SupportAnyFormat(TSFDSCustomReader*, const TGUID&, bool& Supported) { Supported = true; }
+
+TSFDSSupportedEvent SFDS_DefaultSupportedProc = &SFDS_SupportAnyFormat;
+
+std::unique_ptr<TFileStream> SFDS_OpenArchiveFile(const std::string& FileName) {
+    return std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+}
+
+// ---- TSFDSCustomSource -----------------------------------------------------
+
+TSFDSCustomSource::TSFDSCustomSource(TStream* SourceStream, std::int64_t RelativeOffset)
+    : FRelOffset(RelativeOffset), FSourceStream(SourceStream) {
+    if (SourceStream == nullptr) throw ESFDSNilSourceStream(SFDS_ERR_NilSource);
+}
+
+// ---- TSFDS_ReaderRegistration ----------------------------------------------
+
+TSFDS_ReaderRegistration::TSFDS_ReaderRegistration(TSFDSCustomReader* Reader) : FReader(Reader) {
+    if (TSFDS_ActiveReaders* List = SFDS_ActiveReaderList()) List->AddReader(Reader);
+}
+
+TSFDS_ReaderRegistration::~TSFDS_ReaderRegistration() {
+    if (TSFDS_ActiveReaders* List = SFDS_ActiveReaderList()) List->Remove(FReader);
+}
+
+// ---- TSFDSCustomReader -----------------------------------------------------
+
+TSFDSCustomReader::TSFDSCustomReader(TStream* SourceStream, std::int64_t StartOffset, PGUID FormatGUID,
+                                     TSFDSSupportedEvent SupportedProc, TSFDSOnReadFileEntry OnReadFileEntry,
+                                     bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode)
+    : TSFDSCustomSource(SourceStream, StartOffset), FRegistration(this) {
+    Initialize(StartOffset, FormatGUID, SupportedProc, std::move(OnReadFileEntry), AssignUniqueNames,
+               StreamAutorenameMode);
+}
+
+TSFDSCustomReader::TSFDSCustomReader(std::unique_ptr<TStream> OwnedSource, const std::string& FSFileName,
+                                     std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
+                                     TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
+                                     TStreamAutorenameMode StreamAutorenameMode)
+    : TSFDSCustomSource(OwnedSource.get(), StartOffset), FOwnedSource(std::move(OwnedSource)), FRegistration(this) {
+    FFSFileName = FSFileName;
+    Initialize(StartOffset, FormatGUID, SupportedProc, std::move(OnReadFileEntry), AssignUniqueNames,
+               StreamAutorenameMode);
+}
+
+// Runs with the reader already registered. When it raises, the members built
+// so far are destroyed in reverse order - the tables, then the registration
+// (which takes the reader off the list), then an owned source - so nothing of
+// the reader stays behind.
+void TSFDSCustomReader::Initialize(std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
+                                   TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
+                                   TStreamAutorenameMode StreamAutorenameMode) {
+    FSourceStream->Seek(StartOffset, soBeginning);
+    FFileEntrys = std::make_unique<TSFDS_FileEntrys>();
+    FExtraInfoFields = std::make_unique<TSFDSFileExtraInfoList>();
+    FSupportedProc = SupportedProc != nullptr ? SupportedProc : SFDS_DefaultSupportedProc;
+    FOnReadFileEntry = std::move(OnReadFileEntry);
+    FAssignUniqueNames = AssignUniqueNames;
+    FAllFilesSize = 0;
+    FGuid = FormatGUID != nullptr ? *FormatGUID : SFDS_DefaultFormatGUID;
+    FStreamAutorenameMode = StreamAutorenameMode;
+
+    TSFDSCustomStreamParser Parser(FSourceStream, FRelOffset, false, this);
+    Parser.Parse(FExtraInfoFields.get(), FFileEntrys.get(), FAssignUniqueNames, FStreamAutorenameMode);
+    FTimeCreated = Parser.TimeCreate();
+    FMakerVersion = Parser.MakerVersion();
+    FVersion = Parser.Version();
+    FMaker = Parser.Maker();
+    FAuthor = Parser.Author();
+    FComment = Parser.Comments();
+    FTitle = Parser.Title();
+    FSubject = Parser.Subject();
+    FKeyWords = Parser.KeyWords();
+    FFileNumber = Parser.FileNumber();
+    FAllFilesSize = Parser.AllFilesSize();
+    FFileListPositionStart = Parser.FileListPositionStart();
+    FFileListPositionEnd = Parser.FileListPositionEnd();
+    FFileInfoExPosition = Parser.FileInfoExPosition();
+    // The source base would otherwise report 0 and an all-zero digest for
+    // every container; the header's own values are what callers ask for.
+    FInternalCompressionFormat = Parser.InternalCompressionFormat();
+    FInternalFileListDataMD5 = Parser.InternalFileListDataMD5();
+}
+
+TSFDSCustomReader::~TSFDSCustomReader() {
+    FExtraInfoFields.reset();
+    FFileEntrys.reset();
+    // FRegistration takes the reader off the list next, then an owned source goes.
+}
+
+std::int32_t TSFDSCustomReader::Read(void*, std::int32_t) { throw ESFDSInvalidStreamOperation(SFDS_ERR_ReadReader); }
+
+std::int32_t TSFDSCustomReader::Write(const void*, std::int32_t) {
+    throw ESFDSInvalidStreamOperation(SFDS_ERR_WriteReadOnly);
+}
+
+std::int64_t TSFDSCustomReader::Seek(std::int64_t, TSeekOrigin) { return 0; }
+
+PSFDS_FileEntryRecord TSFDSCustomReader::EntryByName(const std::string& FileName) const {
+    PSFDS_FileEntryRecord Entry = FFileEntrys->FindEntry(FileName);
+    if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
+    return Entry;
+}
+
+PSFDS_FileEntryRecord TSFDSCustomReader::EntryByIndex(std::int32_t FileIndex) const {
+    if (FileIndex < 0 || FileIndex > FFileEntrys->Count() - 1) throw ESFDSException(SFDS_ERR_StreamNotFound);
+    return FFileEntrys->Items(FileIndex);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenStream(const std::string& FileName, std::int64_t& StreamSize) {
+    return OpenStreamEx(EntryByName(FileName), StreamSize);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenStream(std::int32_t FileIndex, std::int64_t& StreamSize) {
+    return OpenStreamEx(EntryByIndex(FileIndex), StreamSize);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenStreamEx(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize) {
+    if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
+    StreamSize = Entry->FileSize;
+    // Looked up before anything is opened: an unknown format then costs no handle.
+    TSFDSDecompressorClass Decompressor = nullptr;
+    if (Entry->CompressionFormat != 0) {
+        PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(Entry->CompressionFormat);
+        if (Item == nullptr || Item->Decompressor == nullptr)
+            throw ESFDSDecompressionError(
+                Format(SFDS_ERR_UnknownCompression, SFDS_FormatIDText(Entry->CompressionFormat).c_str()));
+        Decompressor = Item->Decompressor;
+    }
+    std::unique_ptr<TStream> Raw = OpenRAWStream(Entry);
+    if (Decompressor == nullptr) return Raw;
+    return Decompressor(std::move(Raw), Entry->FileSize);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(const std::string& FileName) {
+    return OpenRAWStream(EntryByName(FileName));
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(std::int32_t FileIndex) {
+    return OpenRAWStream(EntryByIndex(FileIndex));
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(PSFDS_FileEntryRecord Entry) {
+    if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
+    // Positions come from the file; a sum that would overflow is pinned to
+    // the far end, where the window is empty.
+    std::int64_t StartPos = 0;
+    std::int64_t EndPos = 0;
+    if (__builtin_add_overflow(FRelOffset, Entry->StartPosition, &StartPos))
+        StartPos = Entry->StartPosition > 0 ? std::numeric_limits<std::int64_t>::max()
+                                            : std::numeric_limits<std::int64_t>::min();
+    if (__builtin_add_overflow(FRelOffset, Entry->EndPosition, &EndPos))
+        EndPos = Entry->EndPosition > 0 ? std::numeric_limits<std::int64_t>::max()
+                                        : std::numeric_limits<std::int64_t>::min();
+    TCloneStreamMode Mode = csmFull;
+    std::unique_ptr<TStream> Copy = Clone(StartPos, EndPos, Mode);
+    if (Mode == csmOnlyRequestedData) return Copy;
+    return std::make_unique<TSelectiveStream>(std::move(Copy), StartPos, EndPos);
+}
+
+// ---- TSFDSFileReader -------------------------------------------------------
+
+TSFDSFileReader::TSFDSFileReader(const std::string& FileName, std::int64_t StartOffset, PGUID FormatGUID,
+                                 TSFDSSupportedEvent SupportedProc, TSFDSOnReadFileEntry OnReadFileEntry,
+                                 bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode)
+    : TSFDSCustomReader(SFDS_OpenArchiveFile(FileName), FileName, StartOffset, FormatGUID, SupportedProc,
+                        std::move(OnReadFileEntry), AssignUniqueNames, StreamAutorenameMode),
+      FFileStream(static_cast<TFileStream*>(FSourceStream)) {}
+
+std::unique_ptr<TStream> TSFDSFileReader::Clone(std::int64_t, std::int64_t, TCloneStreamMode& Mode) {
+    Mode = csmFull;
+    return SFDS_OpenArchiveFile(FFSFileName);
+}

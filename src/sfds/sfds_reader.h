@@ -1,0 +1,277 @@
+// A reader opens one container and gives access to the files stored in it.
+// Construction parses the container (and fails without leaving anything
+// behind); afterwards each stored file opens as a stream of its own that
+// reads through a private copy of the archive's source, so opened streams are
+// independent of each other and outlive the reader.
+//
+// Every reader is registered in the process-wide list of open readers for its
+// whole lifetime.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "runtime/FileStream.h"
+#include "runtime/Stream.h"
+#include "sfds/sfds_consts.h"
+#include "sfds/sfds_extrainfo.h"
+#include "sfds/sfds_fileentrys.h"
+#include "sfds/sfds_parser.h"
+
+// What a source's Clone hands back.
+enum TCloneStreamMode : std::uint8_t {
+    csmFull = 0,  // a stream over the whole source: the caller restricts it to the range
+    csmOnlyRequestedData = 1,  // just the requested bytes, from position 0
+};
+
+// The all-zero GUID: what readers constructed without a format GUID require.
+inline constexpr TGUID SFDS_DefaultFormatGUID{};
+// Answers true for every GUID.
+void SFDS_SupportAnyFormat(TSFDSCustomReader* Sender, const TGUID& GUID, bool& Supported);
+// What readers constructed without a supported-procedure ask; installed by
+// library start-up.
+extern TSFDSSupportedEvent SFDS_DefaultSupportedProc;
+
+// The common base of SFDS sources: the archive's source stream, where the
+// container starts in it and which format GUID is required.
+class TSFDSCustomSource : public TStream {
+public:
+    // Raises ESFDSNilSourceStream "Error: SourceStream is NIL." for a null source.
+    TSFDSCustomSource(TStream* SourceStream, std::int64_t RelativeOffset);
+
+    // The archive's name as given to a file reader; empty for other sources
+    // unless set. It is the name the list of open readers finds it under.
+    const std::string& FSFileName() const { return FFSFileName; }
+    void SetFSFileName(const std::string& Value) { FFSFileName = Value; }
+    const TGUID& RequiredGuid() const { return FGuid; }
+    std::int64_t RelativeOffset() const { return FRelOffset; }
+    TStream* SourceStream() const { return FSourceStream; }
+
+protected:
+    std::string FFSFileName;
+    TGUID FGuid;
+    std::int64_t FRelOffset = 0;
+    TStream* FSourceStream = nullptr;
+    std::uint8_t FInternalCompressionFormat = 0;
+    TMD5Digest FInternalFileListDataMD5;
+};
+
+// Keeps one reader in the process-wide list for as long as it lives. As a
+// member it also takes a reader whose construction fails off the list again.
+class TSFDS_ReaderRegistration {
+public:
+    explicit TSFDS_ReaderRegistration(TSFDSCustomReader* Reader);
+    ~TSFDS_ReaderRegistration();
+    TSFDS_ReaderRegistration(const TSFDS_ReaderRegistration&) = delete;
+    TSFDS_ReaderRegistration& operator=(const TSFDS_ReaderRegistration&) = delete;
+
+private:
+    TSFDSCustomReader* FReader;
+};
+
+// ==== Extraction: result codes, copy buffer, progress (sfds_extract.cpp) ====
+
+// Result codes of every extraction and copy operation.
+inline constexpr std::int32_t SFDS_OK = 0;
+inline constexpr std::int32_t SFDS_ERR_OUT_OF_MEMORY = 11;  // the copy buffer could not be allocated
+inline constexpr std::int32_t SFDS_ERR_MD5 = 13;  // the extracted data's digest differs from the entry's
+inline constexpr std::int32_t SFDS_ERR_NO_STREAM = 15;  // no such stored file, it could not be opened, or a null stream
+inline constexpr std::int32_t SFDS_ERR_FILE_OPEN = 16;  // no destination, or it could not be created
+inline constexpr std::int32_t SFDS_ERR_READ = 18;
+inline constexpr std::int32_t SFDS_ERR_WRITE = 19;
+inline constexpr std::int32_t SFDS_ERR_ABORTED = 21;  // the progress handler cancelled
+
+// One chunk: every read of an extraction or copy asks for this many bytes.
+inline constexpr std::int32_t SFDS_CopyBufferSize = 32768;
+
+// Called after every chunk, always on the thread that called the operation.
+// Progress counts the bytes read so far (this chunk included), MaxProgress is
+// the expected total, ThisTime this chunk's bytes. Cancel arrives false; set
+// it to stop the operation after this chunk.
+using TSFDSProgressEvent =
+    std::function<void(TSFDSCustomSource* Sender, std::int64_t Progress, std::int64_t MaxProgress,
+                       std::int64_t ThisTime, bool& Cancel, const std::string& ArcName, const std::string& StreamName)>;
+
+// The disk name a stored file gets below DestinationDir (a separator is put
+// between them; an empty DestinationDir is the current folder). False, with
+// DiskFileName empty, when the stored name would leave that folder: a `..`
+// component, a leading `\` or `/`, or a drive or stream colon.
+bool SFDS_ExtractFileName(const std::string& DestinationDir, const std::string& FileName, std::string& DiskFileName);
+
+// ==== end of extraction declarations ====
+
+// The reader proper. It cannot make a private copy of its source on its own:
+// Clone is what a concrete reader provides.
+class TSFDSCustomReader : public TSFDSCustomSource {
+public:
+    // Parses the container that starts at StartOffset in SourceStream. The
+    // source stays the caller's and must outlive the reader. FormatGUID null:
+    // the all-zero GUID is required; SupportedProc null: the default one.
+    TSFDSCustomReader(TStream* SourceStream, std::int64_t StartOffset, PGUID FormatGUID,
+                      TSFDSSupportedEvent SupportedProc, TSFDSOnReadFileEntry OnReadFileEntry,
+                      bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode);
+    ~TSFDSCustomReader() override;
+
+    // ==== Extraction (sfds_extract.cpp) ====
+    // Each returns a result code (SFDS_OK...); with ThrowExceptions failures
+    // also raise. An exception of the progress handler passes through after
+    // everything the call opened has been released. Streams given by the
+    // caller are never freed. A disk file partly written stays on disk.
+
+    // Reads the stored file chunk by chunk, verifies its MD5 and writes it to
+    // DiskFileName (ToDisk), into Stream at its position, or nowhere (Test).
+    std::int32_t ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName, TStream* Stream, bool ToDisk,
+                               bool Test, const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    // The first entry whose FileName matches (ASCII case ignored); none: 15.
+    std::int32_t ExtractFileEx(const std::string& FileName, const std::string& DiskFileName, TStream* Stream,
+                               bool ToDisk, bool Test, const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    // For callers that want both the code and, on failure, the exception that
+    // ThrowExceptions would raise (null on success); nothing of the operation
+    // raises, a handler's exception still passes through.
+    std::int32_t ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName, TStream* Stream, bool ToDisk,
+                               bool Test, const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
+    std::int32_t ExtractFile(std::int32_t FileIndex, const std::string& DiskFileName, bool Test,
+                             const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    std::int32_t ExtractFile(const std::string& FileName, const std::string& DiskFileName, bool Test,
+                             const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    // Every entry matching Mask (SFDS_MatchesMaskList; "*" and "*.*" take
+    // all) below DestinationDir, in table order; the first failure ends the
+    // walk. A stored name that would leave DestinationDir is refused with 16.
+    std::int32_t ExtractFilesTo(const std::string& DestinationDir, const std::string& Mask, bool Test,
+                                const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    std::int32_t ExtractFilesTo(const std::string& DestinationDir, bool Test, const TSFDSProgressEvent& ProgressEvent,
+                                bool ThrowExceptions);
+    // Copies Source from its position to its end into Dest, unverified.
+    std::int32_t DirectStreamToStreamCopy(TStream* Source, TStream* Dest, const std::string& DiskFileName,
+                                          const std::string& FileName, const TSFDSProgressEvent& ProgressEvent,
+                                          bool ThrowExceptions);
+    // The entry's stored (still compressed) bytes into Dest.
+    std::int32_t DirectStreamToStreamCopy(const std::string& FileName, TStream* Dest, const std::string& DiskFileName,
+                                          const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    std::int32_t DirectStreamToStreamCopy(std::int32_t FileIndex, TStream* Dest, const std::string& DiskFileName,
+                                          const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
+    // ==== end of extraction ====
+
+    // Always raise: a reader is a stream only in form.
+    std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
+    // Nothing to seek in; always 0.
+    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
+
+    // A new stream from which the absolute source range StartPos..EndPos can
+    // be read; Mode says whether it still needs restricting to the range.
+    virtual std::unique_ptr<TStream> Clone(std::int64_t StartPos, std::int64_t EndPos, TCloneStreamMode& Mode) = 0;
+
+    // The stored file's decompressed bytes from position 0; StreamSize is the
+    // entry's FileSize. Raises ESFDSException "Requested stream can't be
+    // opened because it does not exist." for an unknown name, an index
+    // outside the table or a null entry, ESFDSDecompressionError for an
+    // unregistered format. The stream is the caller's and frees the chain
+    // beneath it (decompressor, window, cloned source).
+    std::unique_ptr<TStream> OpenStream(const std::string& FileName, std::int64_t& StreamSize);
+    std::unique_ptr<TStream> OpenStream(std::int32_t FileIndex, std::int64_t& StreamSize);
+    // Entry must come from this reader's table.
+    std::unique_ptr<TStream> OpenStreamEx(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize);
+    // The entry's bytes as stored, not decompressed.
+    std::unique_ptr<TStream> OpenRAWStream(const std::string& FileName);
+    std::unique_ptr<TStream> OpenRAWStream(std::int32_t FileIndex);
+    std::unique_ptr<TStream> OpenRAWStream(PSFDS_FileEntryRecord Entry);
+
+    const std::string& Title() const { return FTitle; }
+    const std::string& Subject() const { return FSubject; }
+    const std::string& Author() const { return FAuthor; }
+    std::int32_t Version() const { return FVersion; }
+    const std::string& Maker() const { return FMaker; }
+    std::int32_t MakerVersion() const { return FMakerVersion; }
+    const std::string& KeyWords() const { return FKeyWords; }
+    const std::string& Comments() const { return FComment; }
+    TSFDSFileExtraInfoList& ExtraInfoFields() const { return *FExtraInfoFields; }
+    std::int32_t GetExtraInfoCount() const { return FExtraInfoFields->Count(); }
+    std::int32_t ExtraInfoCount() const { return GetExtraInfoCount(); }
+    TSFDS_FileEntrys& FileEntrys() const { return *FFileEntrys; }
+    std::int32_t GetFileCount() const { return FFileEntrys->Count(); }
+    std::int32_t FileCount() const { return GetFileCount(); }
+    TDateTime TimeCreate() const { return FTimeCreated; }
+    std::int64_t AllFilesSize() const { return FAllFilesSize; }
+    // The container's values, as the parser read them from the header.
+    std::uint8_t GetInternalCompressionFormat() const { return FInternalCompressionFormat; }
+    std::uint8_t InternalCompressionFormat() const { return GetInternalCompressionFormat(); }
+    const TMD5Digest& InternalFileListDataMD5() const { return FInternalFileListDataMD5; }
+    TStreamAutorenameMode StreamAutorenameMode() const { return FStreamAutorenameMode; }
+    // The header's entry count and table positions (relative to the container start).
+    std::int32_t FileNumber() const { return FFileNumber; }
+    std::int64_t FileListPositionStart() const { return FFileListPositionStart; }
+    std::int64_t FileListPositionEnd() const { return FFileListPositionEnd; }
+    std::int64_t FileInfoExPosition() const { return FFileInfoExPosition; }
+    TSFDSSupportedEvent SupportedProc() const { return FSupportedProc; }
+    const TSFDSOnReadFileEntry& OnReadFileEntry() const { return FOnReadFileEntry; }
+
+protected:
+    // For readers that make their own source: the reader owns it, it is
+    // freed after everything else of the reader (also when construction
+    // fails), and FSFileName is known before parsing starts so that the
+    // parser's messages name it.
+    TSFDSCustomReader(std::unique_ptr<TStream> OwnedSource, const std::string& FSFileName, std::int64_t StartOffset,
+                      PGUID FormatGUID, TSFDSSupportedEvent SupportedProc, TSFDSOnReadFileEntry OnReadFileEntry,
+                      bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode);
+
+private:
+    void Initialize(std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
+                    TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
+                    TStreamAutorenameMode StreamAutorenameMode);
+    PSFDS_FileEntryRecord EntryByName(const std::string& FileName) const;
+    PSFDS_FileEntryRecord EntryByIndex(std::int32_t FileIndex) const;
+
+    // Declared first: destroyed last.
+    std::unique_ptr<TStream> FOwnedSource;
+    TSFDS_ReaderRegistration FRegistration;
+
+protected:
+    std::unique_ptr<TSFDS_FileEntrys> FFileEntrys;
+    std::int32_t FMakerVersion = 0;
+    std::int32_t FVersion = 0;
+    std::string FMaker;
+    std::string FAuthor;
+    std::string FComment;
+    std::string FTitle;
+    std::string FSubject;
+    std::string FKeyWords;
+    std::int32_t FFileNumber = 0;
+    std::int64_t FAllFilesSize = 0;
+    std::int64_t FFileListPositionStart = 0;
+    std::int64_t FFileListPositionEnd = 0;
+    std::int64_t FFileInfoExPosition = 0;
+    TSFDSSupportedEvent FSupportedProc = nullptr;
+    TSFDSOnReadFileEntry FOnReadFileEntry;
+    TDateTime FTimeCreated = 0;
+    std::unique_ptr<TSFDSFileExtraInfoList> FExtraInfoFields;
+    bool FAssignUniqueNames = false;
+    TStreamAutorenameMode FStreamAutorenameMode = sarmNone;
+};
+
+// A reader over a disk file. It opens the file itself (read-only, denying
+// writers but sharing with other readers), owns that handle, and clones by
+// opening the same file again.
+class TSFDSFileReader : public TSFDSCustomReader {
+public:
+    // FileName is kept as given, not expanded: it is the name the list of
+    // open readers finds this reader under. Raises the file-open error when
+    // the file cannot be opened, the parser's errors when it is no container.
+    explicit TSFDSFileReader(const std::string& FileName, std::int64_t StartOffset = 0, PGUID FormatGUID = nullptr,
+                             TSFDSSupportedEvent SupportedProc = nullptr, TSFDSOnReadFileEntry OnReadFileEntry = {},
+                             bool AssignUniqueNames = false, TStreamAutorenameMode StreamAutorenameMode = sarmNone);
+
+    TFileStream* FileStream() const { return FFileStream; }
+
+    // A new read-only handle on the archive file; the range is not used.
+    std::unique_ptr<TStream> Clone(std::int64_t StartPos, std::int64_t EndPos, TCloneStreamMode& Mode) override;
+
+private:
+    TFileStream* FFileStream;  // owned, as the reader's source
+};
+
+// Opens an archive file the way every reader and clone does.
+std::unique_ptr<TFileStream> SFDS_OpenArchiveFile(const std::string& FileName);

@@ -1,0 +1,124 @@
+// Containers for the reader, parser and archive-path tests, built with the
+// library's writer at test time, and the checks those tests share.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "runtime/MemoryStream.h"
+#include "sfds/MD5.h"
+#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_reader.h"
+#include "sfds/sfds_writer.h"
+#include "support/TempDir.h"
+
+using TWriterSetup = std::function<void(TSFDSFileWriter&)>;
+
+// Bytes that do not repeat within a block, so a misplaced window shows.
+inline std::string PatternBytes(std::size_t N, unsigned Seed = 1) {
+    std::string S(N, '\0');
+    std::uint32_t X = 2463534242u ^ Seed;
+    for (std::size_t I = 0; I < N; ++I) {
+        X ^= X << 13;
+        X ^= X >> 17;
+        X ^= X << 5;
+        // Every fourth byte from a small alphabet keeps the data compressible.
+        S[I] = static_cast<char>((I & 3) == 0 ? 'a' + (X % 4) : (X & 0xFF));
+    }
+    return S;
+}
+
+inline TMD5Digest DigestOf(std::string_view Bytes) {
+    TMD5Digest D;
+    MD5OfBuffer(Bytes.data(), Bytes.size(), D);
+    return D;
+}
+
+// The container as bytes: Setup adds entries and adjusts, Finish completes it.
+// With Host, the container starts at Host's end.
+inline std::string BuildContainer(const TWriterSetup& Setup, const std::string& Host = std::string()) {
+    TMemoryStream M(Host);
+    M.Seek(0, soEnd);
+    TSFDSFileWriter W(M);
+    if (Setup) Setup(W);
+    W.Finish();
+    return M.AsString();
+}
+
+// Three small entries: stored, zlib and bzip2.
+inline const std::string& SampleA() {
+    static const std::string S = PatternBytes(3000, 11);
+    return S;
+}
+inline const std::string& SampleB() {
+    static const std::string S = PatternBytes(70000, 12);
+    return S;
+}
+inline const std::string& SampleC() {
+    static const std::string S = PatternBytes(100, 13);
+    return S;
+}
+inline void AddSamples(TSFDSFileWriter& W) {
+    W.AddBytes("stored.bin", SampleA(), 0);
+    W.AddBytes("img\\zlib.jpg", SampleB(), 1);
+    W.AddBytes("bz2.jpg", SampleC(), 2);
+}
+
+// Everything the stream yields from its current position to its end, in
+// reads of Chunk bytes.
+inline std::string ReadToEnd(TStream& S, std::int32_t Chunk = 4096) {
+    std::string Out;
+    std::string Buf(static_cast<std::size_t>(Chunk), '\0');
+    for (;;) {
+        const std::int32_t N = S.Read(Buf.data(), Chunk);
+        if (N <= 0) break;
+        Out.append(Buf.data(), static_cast<std::size_t>(N));
+    }
+    return Out;
+}
+
+// Open file descriptors of this process.
+inline int OpenDescriptorCount() {
+    int N = 0;
+    if (DIR* D = ::opendir("/proc/self/fd")) {
+        while (::readdir(D) != nullptr) ++N;
+        ::closedir(D);
+    }
+    return N;
+}
+
+// The message an expression raises, with its class checked; "" when it
+// raises nothing.
+template <typename E, typename F>
+std::string MessageOf(F&& Fn) {
+    try {
+        Fn();
+    } catch (const E& Ex) {
+        return Ex.Message();
+    }
+    return std::string();
+}
+
+// Leaves the list of open readers as it found it: readers a test opened on
+// demand (and left to shut-down) are freed when the test ends.
+class TReaderListGuard {
+public:
+    TReaderListGuard() : FCount(SFDS_ActiveReaderCount()) {}
+    ~TReaderListGuard() {
+        while (SFDS_ActiveReaderCount() > FCount) {
+            std::unique_ptr<TSFDSCustomReader> Doomed(SFDS_ActiveReader(SFDS_ActiveReaderCount() - 1));
+        }
+    }
+    TReaderListGuard(const TReaderListGuard&) = delete;
+    TReaderListGuard& operator=(const TReaderListGuard&) = delete;
+
+private:
+    std::int32_t FCount;
+};
