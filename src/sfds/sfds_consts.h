@@ -96,6 +96,11 @@ inline constexpr const char* SFDS_ERR_UnknownCompression = "Read error: Unknown 
 inline constexpr const char* SFDS_ERR_StreamNotFound = "Requested stream can't be opened because it does not exist.";
 inline constexpr const char* SFDS_ERR_MD5Extract = "MD5 Error in SFDS file:\r\n\"%s\",\r\nin stream \r\n\"%s\".";
 inline constexpr const char* SFDS_ERR_UserAborted = "Operation aborted by user.";
+// Extraction without a destination; %s: the disk file name given.
+inline constexpr const char* SFDS_ERR_NoDestination = "Cannot open file %s";
+// Extraction below a folder refuses stored names that would leave it; %s: the stored name.
+inline constexpr const char* SFDS_ERR_UnsafeFileName =
+    "Stored file name leads outside the destination folder and is not extracted:\r\n\"%s\"";
 inline constexpr const char* SFDS_ERR_WriteReadOnly = "Invalid stream operation. Cannot write to a read-only stream.";
 inline constexpr const char* SFDS_ERR_ReadReader =
     "TSFDSCustomReader.Read error: Can't read directly from this stream. Instead use the OpenStream method to get "

@@ -1,0 +1,20 @@
+// Texts of the `sfds` tool. Library messages are printed as the library words
+// them; these are the tool's own.
+#pragma once
+
+inline constexpr const char* ToolName = "sfds";
+inline constexpr const char* ToolDescription =
+    "Lists, tests, extracts, prints and packs SFDS containers.\n"
+    "Exit status: 0 success, 1 the archive cannot be opened or parsed (or packing failed), 2 usage error;\n"
+    "test and extract exit with the result code of the first failing entry\n"
+    "(13 MD5 mismatch, 15 no such stored file, 16 destination cannot be created, 18 read error,\n"
+    "19 write error, 21 cancelled).";
+inline constexpr const char* ToolUnknownCodePage = "Unknown code page: %s";
+inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
+inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
+inline constexpr const char* ToolLocatorNeedsHost = "--locator needs --host";
+// test and extract: one line per entry.
+inline constexpr const char* ToolEntryOK = "%s: OK";
+inline constexpr const char* ToolEntryFailed = "%s: FAILED (%d) %s";
+// The progress bar: bytes done, total, rate, current entry.
+inline constexpr const char* ToolProgressLine = "\r%3d%% %s / %s  %s/s  %s";

@@ -1,0 +1,11 @@
+// The commands that read stored files: test (verify), extract (to disk) and
+// cat (to standard output).
+#pragma once
+
+#include <string>
+
+// Archive, DestDir, Mask and Entry in UTF-8. An empty Mask selects every entry.
+int ToolTest(const std::string& Archive, const std::string& Mask);
+int ToolExtract(const std::string& Archive, const std::string& DestDir, const std::string& Mask);
+// ArchivePath: ARCHIVE::ENTRY.
+int ToolCat(const std::string& ArchivePath);

@@ -1,0 +1,28 @@
+// The pack command: writes a container from files and folders with the
+// library's writer.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sfds/sfds_consts.h"
+#include "sfds/sfds_writer.h"
+
+struct TToolPackOptions {
+    std::string Archive;  // UTF-8, as every name here
+    std::vector<std::string> Inputs;
+    std::uint8_t Format = 1;
+    TSFDSCompressionLevel Level = clDefault;
+    std::uint8_t TableFormat = 1;
+    std::string Title, Subject, Author, Comments, KeyWords;
+    std::string Host;  // empty: the container is a file of its own
+    TSFDSLocatorPlacement Locator = lpHostEnd;
+};
+
+// Folders are added recursively, each file under its name relative to the
+// folder given (folders joined with `\`), in byte order of those names; a
+// file given by itself is stored under its bare name. The archive being
+// written is never packed into itself. On failure or Ctrl-C the partly
+// written archive is deleted.
+int ToolPack(const TToolPackOptions& Options);

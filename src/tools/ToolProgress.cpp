@@ -1,0 +1,79 @@
+#include "tools/ToolProgress.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#include "runtime/Format.h"
+#include "tools/ToolConsts.h"
+#include "tools/ToolText.h"
+
+namespace {
+
+std::atomic<bool> Interrupted{false};
+
+extern "C" void OnInterrupt(int) { Interrupted.store(true); }
+
+// Room for the entry name: the bar stays on one line of a common terminal.
+constexpr std::size_t EntryWidth = 40;
+
+}  // namespace
+
+void ToolCatchInterrupt() {
+    struct sigaction Action {};
+    Action.sa_handler = OnInterrupt;
+    sigemptyset(&Action.sa_mask);
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &Action, nullptr);
+}
+
+bool ToolInterrupted() { return Interrupted.load(); }
+
+TToolProgress::TToolProgress(std::int64_t Total)
+    : FEnabled(::isatty(STDERR_FILENO) == 1), FTotal(Total), FStart(std::chrono::steady_clock::now()),
+      FLastDraw(FStart) {}
+
+TToolProgress::~TToolProgress() { Clear(); }
+
+void TToolProgress::SetEntry(const std::string& Name) {
+    if (Name.size() <= EntryWidth) {
+        FEntry = Name;
+    } else {
+        // Keep the end of the name, cut at a character boundary.
+        std::size_t From = Name.size() - (EntryWidth - 3);
+        while (From < Name.size() && (static_cast<unsigned char>(Name[From]) & 0xC0) == 0x80) ++From;
+        FEntry = "..." + Name.substr(From);
+    }
+    if (FEnabled) Draw();
+}
+
+void TToolProgress::Advance(std::int64_t Bytes) {
+    FDone += Bytes;
+    if (!FEnabled) return;
+    const auto Now = std::chrono::steady_clock::now();
+    if (Now - FLastDraw >= std::chrono::milliseconds(100)) Draw();
+}
+
+void TToolProgress::Draw() {
+    const auto Now = std::chrono::steady_clock::now();
+    FLastDraw = Now;
+    const double Seconds = std::chrono::duration<double>(Now - FStart).count();
+    const int Percent = FTotal > 0 ? static_cast<int>(FDone * 100 / FTotal) : 100;
+    const std::string Line =
+        Format(ToolProgressLine, Percent > 100 ? 100 : Percent, ToolByteText(static_cast<double>(FDone)).c_str(),
+               ToolByteText(static_cast<double>(FTotal)).c_str(),
+               ToolByteText(Seconds > 0 ? static_cast<double>(FDone) / Seconds : 0).c_str(), FEntry.c_str());
+    // Erase the rest of the previous, possibly longer line.
+    std::fprintf(stderr, "%s\x1b[K", Line.c_str());
+    std::fflush(stderr);
+    FShown = true;
+}
+
+void TToolProgress::Clear() {
+    if (!FEnabled || !FShown) return;
+    std::fprintf(stderr, "\r\x1b[K");
+    std::fflush(stderr);
+    FShown = false;
+}

@@ -1,0 +1,37 @@
+// The progress bar on standard error (only when it is a terminal) and Ctrl-C,
+// which the long-running commands turn into the library's Cancel.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+// Ctrl-C from now on only sets a flag; the commands poll it.
+void ToolCatchInterrupt();
+bool ToolInterrupted();
+
+class TToolProgress {
+public:
+    // Total: the bytes the whole command expects to move.
+    explicit TToolProgress(std::int64_t Total);
+    ~TToolProgress();
+    TToolProgress(const TToolProgress&) = delete;
+    TToolProgress& operator=(const TToolProgress&) = delete;
+
+    // The entry now being worked on, in UTF-8.
+    void SetEntry(const std::string& Name);
+    void Advance(std::int64_t Bytes);
+    // Clears the bar so that other output starts on a clean line.
+    void Clear();
+
+private:
+    void Draw();
+
+    bool FEnabled;
+    std::int64_t FTotal;
+    std::int64_t FDone = 0;
+    std::string FEntry;
+    std::chrono::steady_clock::time_point FStart;
+    std::chrono::steady_clock::time_point FLastDraw;
+    bool FShown = false;
+};

@@ -1,0 +1,71 @@
+#include "tools/ToolText.h"
+
+#include <cstdio>
+
+#include "runtime/CodePage.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Format.h"
+
+std::string ToolToAnsi(const std::string& Utf8) { return UTF8ToAnsi(Utf8); }
+
+std::string ToolToUtf8(const std::string& Ansi) { return AnsiToUTF8(Ansi); }
+
+std::string ToolHex(const void* Data, std::size_t Count) {
+    static const char Digits[] = "0123456789abcdef";
+    const auto* P = static_cast<const std::uint8_t*>(Data);
+    std::string S;
+    S.reserve(Count * 2);
+    for (std::size_t I = 0; I < Count; ++I) {
+        S += Digits[P[I] >> 4];
+        S += Digits[P[I] & 15];
+    }
+    return S;
+}
+
+std::string ToolMD5Hex(const TMD5Digest& Digest) { return ToolHex(Digest.v, sizeof Digest.v); }
+
+std::string ToolMessageOf(const std::exception_ptr& Error) {
+    if (!Error) return std::string();
+    try {
+        std::rethrow_exception(Error);
+    } catch (const Exception& E) {
+        return ToolToUtf8(E.Message());
+    } catch (const std::exception& E) {
+        return E.what();
+    } catch (...) {
+    }
+    return "unknown error";
+}
+
+std::string ToolOneLine(const std::string& Text) {
+    std::string S;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        if (Text[I] == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') continue;
+        S += Text[I] == '\n' || Text[I] == '\r' ? ' ' : Text[I];
+    }
+    return S;
+}
+
+std::string ToolFormatName(std::uint8_t FormatID) {
+    switch (FormatID) {
+        case 0: return "store";
+        case 1: return "zlib";
+        case 2: return "bzip2";
+        default: return std::to_string(FormatID);
+    }
+}
+
+std::string ToolByteText(double Bytes) {
+    static const char* const Units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+    int U = 0;
+    while (Bytes >= 1024 && U < 4) {
+        Bytes /= 1024;
+        ++U;
+    }
+    return U == 0 ? Format("%.0f %s", Bytes, Units[U]) : Format("%.1f %s", Bytes, Units[U]);
+}
+
+void ToolError(const std::string& Text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", Text.c_str());
+}

@@ -1,0 +1,141 @@
+// The `sfds` command-line tool, for people who make and check content media.
+// Other tools drive it: subcommands, options, output and exit codes are a
+// contract (see ToolDescription).
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <map>
+
+#include "codecs/sfds_library_scope.h"
+#include "codecs/sfds_compressorbzip2.h"
+#include "codecs/sfds_compressorzlib.h"
+#include "runtime/CodePage.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Format.h"
+#include "tools/ToolArchive.h"
+#include "tools/ToolConsts.h"
+#include "tools/ToolExtract.h"
+#include "tools/ToolPack.h"
+#include "tools/ToolText.h"
+
+namespace {
+
+const std::map<std::string, std::uint8_t> FormatNames{{"store", 0}, {"zlib", 1}, {"bzip2", 2}};
+const std::map<std::string, TSFDSCompressionLevel> LevelNames{
+    {"fastest", clFastest}, {"default", clDefault}, {"max", clMax}};
+const std::map<std::string, TStreamAutorenameMode> RenameNames{
+    {"none", sarmNone}, {"system", sarmSystem}, {"windows", sarmWindows}, {"unix", sarmUNIX}};
+const std::map<std::string, TSFDSLocatorPlacement> LocatorNames{{"head", lpHostOffset}, {"tail", lpHostEnd}};
+
+void AddCodePage(CLI::App* Command, std::string& CodePage) {
+    Command->add_option("--codepage", CodePage,
+                        "Code page of the names and texts inside the container (e.g. CP949); default: "
+                        "SFDS_CODEPAGE, else the locale's, UTF-8 under the C locale");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App App(ToolDescription, ToolName);
+    App.require_subcommand(1);
+    std::string CodePage;
+
+    TToolListOptions List;
+    std::string Rename = "none";
+    CLI::App* ListCmd = App.add_subcommand("list", "One line per entry in table order: name, size, packed size, "
+                                                   "format, MD5 (tab-separated), or everything as JSON");
+    ListCmd->add_option("ARCHIVE", List.Archive, "The container file")->required();
+    ListCmd->add_flag("--json", List.Json, "Write one JSON object with the header, metadata and entries");
+    ListCmd->add_flag("--unique", List.Unique, "Give entries with the same name unique names");
+    ListCmd->add_option("--rename", Rename, "Rewrite entry names: none, system, windows or unix")
+        ->check(CLI::IsMember({"none", "system", "windows", "unix"}));
+    AddCodePage(ListCmd, CodePage);
+
+    std::string Archive, DestDir, Mask;
+    CLI::App* TestCmd = App.add_subcommand("test", "Verify every selected entry (decompress and check its MD5); "
+                                                   "one line per entry, OK or the failure");
+    TestCmd->add_option("ARCHIVE", Archive, "The container file")->required();
+    TestCmd->add_option("MASK", Mask, "Masks separated by ';' (* and ?), letter case ignored; default: all");
+    AddCodePage(TestCmd, CodePage);
+
+    CLI::App* ExtractCmd = App.add_subcommand("extract", "Extract the selected entries below DESTDIR, verified");
+    ExtractCmd->add_option("ARCHIVE", Archive, "The container file")->required();
+    ExtractCmd->add_option("DESTDIR", DestDir, "Destination folder, created as needed")->required();
+    ExtractCmd->add_option("MASK", Mask, "Masks separated by ';' (* and ?), letter case ignored; default: all");
+    AddCodePage(ExtractCmd, CodePage);
+
+    std::string ArchivePath;
+    CLI::App* CatCmd = App.add_subcommand("cat", "Write one stored file, decompressed, to standard output");
+    CatCmd->add_option("ARCHIVE::ENTRY", ArchivePath, "The container file, '::' and the entry's name")->required();
+    AddCodePage(CatCmd, CodePage);
+
+    CLI::App* InfoCmd = App.add_subcommand("info", "Show the header, metadata and extra fields");
+    InfoCmd->add_option("ARCHIVE", Archive, "The container file")->required();
+    AddCodePage(InfoCmd, CodePage);
+
+    TToolPackOptions Pack;
+    std::string PackFormat = "zlib", PackLevel = "default", TableFormat = "zlib", Locator;
+    CLI::App* PackCmd = App.add_subcommand("pack", "Write a container from files and folders (folders recursively, "
+                                                   "entries named relative to the folder)");
+    PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write (replaced)")->required();
+    PackCmd->add_option("INPUTS", Pack.Inputs, "Files and folders to store")->required()->expected(-1);
+    PackCmd->add_option("--format", PackFormat, "Compression of the entries: store, zlib or bzip2 (default zlib)")
+        ->check(CLI::IsMember({"store", "zlib", "bzip2"}));
+    PackCmd->add_option("--level", PackLevel, "Compression level: fastest, default or max (default default)")
+        ->check(CLI::IsMember({"fastest", "default", "max"}));
+    PackCmd->add_option("--table-format", TableFormat, "Compression of the entry table: store, zlib or bzip2")
+        ->check(CLI::IsMember({"store", "zlib", "bzip2"}));
+    PackCmd->add_option("--title", Pack.Title, "Title");
+    PackCmd->add_option("--subject", Pack.Subject, "Subject");
+    PackCmd->add_option("--author", Pack.Author, "Author");
+    PackCmd->add_option("--comments", Pack.Comments, "Comments");
+    PackCmd->add_option("--keywords", Pack.KeyWords, "Keywords");
+    CLI::Option* HostOpt =
+        PackCmd->add_option("--host", Pack.Host, "Put the container inside a copy of this file, found through a locator");
+    PackCmd->add_option("--locator", Locator, "Where the locator goes: head (over bytes 46..57) or tail (default)")
+        ->check(CLI::IsMember({"head", "tail"}))
+        ->needs(HostOpt);
+    AddCodePage(PackCmd, CodePage);
+
+    try {
+        App.parse(argc, argv);
+    } catch (const CLI::CallForHelp& E) {
+        return App.exit(E);
+    } catch (const CLI::CallForAllHelp& E) {
+        return App.exit(E);
+    } catch (const CLI::ParseError& E) {
+        App.exit(E);
+        return 2;
+    }
+
+    if (!CodePage.empty() && !SetSystemCodePage(CodePage)) {
+        ToolError(Format(ToolUnknownCodePage, CodePage.c_str()));
+        return 2;
+    }
+
+    TSFDSLibrary Library;
+    try {
+        if (*ListCmd) {
+            List.Rename = RenameNames.at(Rename);
+            return ToolList(List);
+        }
+        if (*TestCmd) return ToolTest(Archive, Mask);
+        if (*ExtractCmd) return ToolExtract(Archive, DestDir, Mask);
+        if (*CatCmd) return ToolCat(ArchivePath);
+        if (*InfoCmd) return ToolInfo(Archive);
+        if (*PackCmd) {
+            Pack.Format = FormatNames.at(PackFormat);
+            Pack.Level = LevelNames.at(PackLevel);
+            Pack.TableFormat = FormatNames.at(TableFormat);
+            if (!Locator.empty()) Pack.Locator = LocatorNames.at(Locator);
+            return ToolPack(Pack);
+        }
+    } catch (const Exception& E) {
+        // Opening or parsing failed: the library's own words.
+        ToolError(ToolToUtf8(E.Message()));
+        return 1;
+    } catch (const std::exception& E) {
+        ToolError(E.what());
+        return 1;
+    }
+    return 2;
+}

@@ -1,0 +1,471 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+#include <typeinfo>
+#include <vector>
+
+#include "ReaderFixtures.h"
+#include "codecs/sfds_zlibex.h"
+#include "runtime/FileSystem.h"
+#include "runtime/Format.h"
+#include "runtime/MemoryStream.h"
+#include "sfds/sfds_chunksource.h"
+#include "sfds/sfds_reader.h"
+
+namespace {
+
+struct TCall {
+    std::int64_t Progress, MaxProgress, ThisTime;
+    std::string ArcName, StreamName;
+    std::thread::id Thread;
+};
+
+// Records every progress call; cancels on call CancelAt (1-based) or throws on ThrowAt.
+struct TRecorder {
+    std::vector<TCall> Calls;
+    int CancelAt = 0;
+    int ThrowAt = 0;
+    TSFDSProgressEvent Event() {
+        return [this](TSFDSCustomSource*, std::int64_t Progress, std::int64_t Max, std::int64_t ThisTime, bool& Cancel,
+                      const std::string& ArcName, const std::string& StreamName) {
+            EXPECT_FALSE(Cancel);
+            Calls.push_back({Progress, Max, ThisTime, ArcName, StreamName, std::this_thread::get_id()});
+            const int N = static_cast<int>(Calls.size());
+            if (N == CancelAt) Cancel = true;
+            if (N == ThrowAt) throw std::runtime_error("handler");
+        };
+    }
+};
+
+// A destination that accepts nothing.
+class TRefusingStream : public TStream {
+public:
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int32_t Write(const void*, std::int32_t) override { return 0; }
+    std::int64_t Seek(std::int64_t, TSeekOrigin) override { return 0; }
+};
+
+// Large enough for the read-ahead worker, not a whole number of chunks.
+constexpr std::size_t BigSize = 6 * 32768 + 123;
+
+class ExtractTest : public testing::Test {
+protected:
+    // Writes the container and opens a reader on it.
+    std::unique_ptr<TSFDSFileReader> Open(const TWriterSetup& Setup, const std::string& Name = "a.sfds") {
+        WriteWholeFile(Dir.File(Name), BuildContainer(Setup));
+        return std::make_unique<TSFDSFileReader>(Dir.File(Name));
+    }
+    // Flips the byte at Offset inside entry Index's stored bytes.
+    std::unique_ptr<TSFDSFileReader> Corrupt(std::unique_ptr<TSFDSFileReader> R, std::int32_t Index,
+                                             std::int64_t Offset, const std::string& Name = "a.sfds") {
+        const std::int64_t At = R->FileEntrys().Items(Index)->StartPosition + Offset;
+        R.reset();
+        std::string Bytes = ReadWholeFile(Dir.File(Name));
+        Bytes[static_cast<std::size_t>(At)] ^= 0x5A;
+        WriteWholeFile(Dir.File(Name), Bytes);
+        return std::make_unique<TSFDSFileReader>(Dir.File(Name));
+    }
+
+    TTempDir Dir;
+    TReaderListGuard Guard;
+};
+
+// The expected chunk sizes: full chunks, then one short read (0 after an exact multiple).
+std::vector<std::int64_t> ChunksOf(std::size_t Size) {
+    std::vector<std::int64_t> V(Size / 32768, 32768);
+    V.push_back(static_cast<std::int64_t>(Size % 32768));
+    return V;
+}
+
+}  // namespace
+
+TEST_F(ExtractTest, ReadsInChunksReportsEachOnTheCallersThreadAndWritesTheFile) {
+    for (std::uint8_t Format : {0, 1, 2}) {
+        for (std::size_t Size : {std::size_t{0}, std::size_t{1}, std::size_t{32767}, std::size_t{32768},
+                                 std::size_t{32769}, std::size_t{65536}, BigSize, 8 * std::size_t{32768}}) {
+            SCOPED_TRACE(testing::Message() << "format " << int(Format) << ", size " << Size);
+            const std::string Data = PatternBytes(Size, static_cast<unsigned>(Size));
+            auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("dir\\item.bin", Data, Format); });
+            const std::string Disk = Dir.File("out/item.bin");
+            TRecorder Rec;
+            EXPECT_EQ(R->ExtractFileEx(0, Disk, nullptr, true, false, Rec.Event(), true), SFDS_OK);
+            EXPECT_EQ(ReadWholeFile(Disk), Data);
+
+            const std::vector<std::int64_t> Expected = ChunksOf(Size);
+            ASSERT_EQ(Rec.Calls.size(), Expected.size());
+            std::int64_t Sum = 0;
+            for (std::size_t I = 0; I < Expected.size(); ++I) {
+                Sum += Expected[I];
+                EXPECT_EQ(Rec.Calls[I].ThisTime, Expected[I]);
+                EXPECT_EQ(Rec.Calls[I].Progress, Sum);
+                EXPECT_EQ(Rec.Calls[I].MaxProgress, static_cast<std::int64_t>(Size));
+                EXPECT_EQ(Rec.Calls[I].ArcName, Disk);
+                EXPECT_EQ(Rec.Calls[I].StreamName, "dir\\item.bin");
+                EXPECT_EQ(Rec.Calls[I].Thread, std::this_thread::get_id());
+            }
+            DeleteFile(Disk);
+        }
+    }
+}
+
+TEST_F(ExtractTest, TestRunCreatesNothingAndStillVerifies) {
+    const std::string Data = PatternBytes(BigSize, 3);
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes("a.bin", Data, 0);
+        W.AddBytes("b.bin", Data, 1);
+    });
+    const std::string Disk = Dir.File("never/a.bin");
+    EXPECT_EQ(R->ExtractFileEx(0, Disk, nullptr, true, true, {}, true), SFDS_OK);
+    EXPECT_EQ(R->ExtractFile("b.bin", Disk, true, {}, true), SFDS_OK);
+    // A test run needs no destination at all.
+    EXPECT_EQ(R->ExtractFileEx(0, "", nullptr, false, true, {}, true), SFDS_OK);
+    R = Corrupt(std::move(R), 0, 40000);
+    EXPECT_EQ(R->ExtractFileEx(0, Disk, nullptr, true, true, {}, false), SFDS_ERR_MD5);
+    EXPECT_FALSE(DirectoryExists(Dir.File("never")));
+}
+
+TEST_F(ExtractTest, WritesIntoTheCallersStreamAtItsPositionAndLeavesItOpen) {
+    const std::string Data = PatternBytes(70000, 4);
+    auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("x", Data, 2); });
+    TMemoryStream M(std::string("HEAD"));
+    M.Seek(0, soEnd);
+    EXPECT_EQ(R->ExtractFileEx("X", "ignored", &M, false, false, {}, true), SFDS_OK);
+    EXPECT_EQ(M.AsString(), "HEAD" + Data);
+    EXPECT_FALSE(FileExists("ignored"));
+}
+
+TEST_F(ExtractTest, CancelOnACallStopsAfterThatChunkAndKeepsThePartialFile) {
+    const std::string Data = PatternBytes(BigSize, 5);
+    for (std::uint8_t Format : {0, 1}) {
+        for (int CancelAt : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << "format " << int(Format) << ", cancel at " << CancelAt);
+            auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("big", Data, Format); });
+            const std::string Disk = Dir.File("part.bin");
+            TRecorder Rec;
+            Rec.CancelAt = CancelAt;
+            EXPECT_EQ(R->ExtractFile(0, Disk, false, Rec.Event(), false), SFDS_ERR_ABORTED);
+            EXPECT_EQ(Rec.Calls.size(), static_cast<std::size_t>(CancelAt));
+            EXPECT_EQ(ReadWholeFile(Disk), Data.substr(0, 32768 * static_cast<std::size_t>(CancelAt)));
+
+            Rec = TRecorder{};
+            Rec.CancelAt = CancelAt;
+            EXPECT_EQ(MessageOf<ESFDSUserAbortedOperation>([&] { R->ExtractFile(0, Disk, false, Rec.Event(), true); }),
+                      SFDS_ERR_UserAborted);
+        }
+    }
+}
+
+TEST_F(ExtractTest, CorruptedStoredByteGivesDigestErrorAfterWritingTheWholeFile) {
+    std::string Data = PatternBytes(50000, 6);
+    auto R = Corrupt(Open([&](TSFDSFileWriter& W) { W.AddBytes("img\\p.jpg", Data, 0); }), 0, 100);
+    Data[100] ^= 0x5A;
+    const std::string Disk = Dir.File("p.jpg");
+    EXPECT_EQ(R->ExtractFile(0, Disk, false, {}, false), SFDS_ERR_MD5);
+    EXPECT_EQ(ReadWholeFile(Disk), Data);
+    EXPECT_EQ(MessageOf<ESFDSException>([&] { R->ExtractFile(0, Disk, false, {}, true); }),
+              Format(SFDS_ERR_MD5Extract, Disk.c_str(), "img\\p.jpg"));
+}
+
+TEST_F(ExtractTest, DecompressionErrorGivesReadErrorInOrderAfterTheChunksBeforeIt) {
+    // A broken zlib header fails the first read; a broken trailer fails the
+    // last, after every chunk before it was written (through the read-ahead).
+    const std::string Data = PatternBytes(BigSize, 7);
+    for (bool AtEnd : {false, true}) {
+        SCOPED_TRACE(AtEnd ? "trailer" : "header");
+        auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("z", Data, 1); });
+        const SFDS_FileEntryRecord& E = *R->FileEntrys().Items(0);
+        R = Corrupt(std::move(R), 0, AtEnd ? E.EndPosition - E.StartPosition - 1 : 0);
+        const std::string Disk = Dir.File("z.bin");
+        TRecorder Rec;
+        EXPECT_EQ(R->ExtractFile(0, Disk, false, Rec.Event(), false), SFDS_ERR_READ);
+        const std::string Written = ReadWholeFile(Disk);
+        EXPECT_EQ(Written.size(), Rec.Calls.size() * 32768);
+        EXPECT_EQ(Written, Data.substr(0, Written.size()));
+        if (AtEnd) {
+            EXPECT_GE(Rec.Calls.size(), 5U);
+        }
+        EXPECT_THROW(R->ExtractFile(0, Disk, false, {}, true), EZDecompressionError);
+    }
+}
+
+TEST_F(ExtractTest, FailuresGiveTheirCodeAndWithThrowExceptionsTheirException) {
+    const std::string Data = PatternBytes(40000, 8);
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes("good", Data, 1);
+        SFDS_FileEntryRecord Unknown;
+        Unknown.FileName = Unknown.OriginalFileName = "unknown";
+        Unknown.StartPosition = SFDS_HeaderSize;
+        Unknown.EndPosition = SFDS_HeaderSize + 10;
+        Unknown.FileSize = 10;
+        Unknown.CompressionFormat = 9;
+        W.AddEntryRecord(Unknown);
+    });
+    WriteWholeFile(Dir.File("blocker"), "a file where a folder should be");
+    TRefusingStream Refusing;
+    const std::string Missing = Dir.File("no-dest");
+    struct TCase {
+        const char* Label;
+        std::function<std::int32_t(bool Throw)> Run;
+        std::int32_t Code;
+        std::function<bool(const Exception&)> IsClass;
+        std::string Message;  // empty: not compared
+    };
+    auto Is = [](auto* Tag) {
+        return [](const Exception& E) { return dynamic_cast<const std::remove_pointer_t<decltype(Tag)>*>(&E) != nullptr; };
+    };
+    const std::vector<TCase> Cases = {
+        {"index -1", [&](bool T) { return R->ExtractFileEx(-1, Missing, nullptr, true, false, {}, T); },
+         SFDS_ERR_NO_STREAM, Is((ESFDSException*)nullptr), SFDS_ERR_StreamNotFound},
+        {"index past the end", [&](bool T) { return R->ExtractFile(2, Missing, false, {}, T); }, SFDS_ERR_NO_STREAM,
+         Is((ESFDSException*)nullptr), SFDS_ERR_StreamNotFound},
+        {"name not stored", [&](bool T) { return R->ExtractFile("nope", Missing, false, {}, T); }, SFDS_ERR_NO_STREAM,
+         Is((ESFDSException*)nullptr), SFDS_ERR_StreamNotFound},
+        {"unknown format", [&](bool T) { return R->ExtractFile("unknown", Missing, false, {}, T); },
+         SFDS_ERR_NO_STREAM, Is((ESFDSDecompressionError*)nullptr), Format(SFDS_ERR_UnknownCompression, "009")},
+        {"no stream", [&](bool T) { return R->ExtractFileEx(0, "named", nullptr, false, false, {}, T); },
+         SFDS_ERR_FILE_OPEN, Is((EFOpenError*)nullptr), Format(SFDS_ERR_NoDestination, "named")},
+        {"empty disk name", [&](bool T) { return R->ExtractFile(0, "", false, {}, T); }, SFDS_ERR_FILE_OPEN,
+         Is((EFOpenError*)nullptr), Format(SFDS_ERR_NoDestination, "")},
+        {"folder cannot be made", [&](bool T) { return R->ExtractFile(0, Dir.File("blocker/x.bin"), false, {}, T); },
+         SFDS_ERR_FILE_OPEN, Is((EFCreateError*)nullptr), ""},
+        {"write refused", [&](bool T) { return R->ExtractFileEx(0, "", &Refusing, false, false, {}, T); },
+         SFDS_ERR_WRITE, Is((EWriteError*)nullptr), SWriteError},
+    };
+    const int Descriptors = OpenDescriptorCount();
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Label);
+        EXPECT_EQ(C.Run(false), C.Code);
+        try {
+            C.Run(true);
+            ADD_FAILURE() << "nothing raised";
+        } catch (const Exception& E) {
+            EXPECT_TRUE(C.IsClass(E)) << typeid(E).name();
+            if (!C.Message.empty()) {
+                EXPECT_EQ(E.Message(), C.Message);
+            }
+        }
+        EXPECT_FALSE(FileExists(Missing));
+        EXPECT_EQ(OpenDescriptorCount(), Descriptors);
+    }
+}
+
+TEST_F(ExtractTest, HandlerExceptionPassesThroughAfterEverythingIsReleased) {
+    const std::string Data = PatternBytes(BigSize, 9);
+    auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("big", Data, 1); });
+    const int Descriptors = OpenDescriptorCount();
+    for (int ThrowAt : {1, 4}) {
+        TRecorder Rec;
+        Rec.ThrowAt = ThrowAt;
+        EXPECT_THROW(R->ExtractFile(0, Dir.File("h.bin"), false, Rec.Event(), false), std::runtime_error);
+        EXPECT_EQ(OpenDescriptorCount(), Descriptors);
+        EXPECT_EQ(ReadWholeFile(Dir.File("h.bin")).size(), 32768U * static_cast<std::size_t>(ThrowAt));
+    }
+}
+
+TEST_F(ExtractTest, BareDiskFileNameGoesIntoTheCurrentFolder) {
+    auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("x", "bare", 0); });
+    const std::string Saved = GetCurrentDir();
+    ASSERT_EQ(::chdir(Dir.Path().c_str()), 0);
+    const std::int32_t Result = R->ExtractFile(0, "bare.bin", false, {}, false);
+    ASSERT_EQ(::chdir(Saved.c_str()), 0);
+    EXPECT_EQ(Result, SFDS_OK);
+    EXPECT_EQ(ReadWholeFile(Dir.File("bare.bin")), "bare");
+}
+
+TEST_F(ExtractTest, ExtractFilesToMakesSubfoldersAndSelectsByMask) {
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes("img\\a.jpg", "A", 1);
+        W.AddBytes("photos/b.jpg", "B", 2);
+        W.AddBytes("readme", "R", 0);
+        W.AddBytes("c.TXT", "C", 0);
+    });
+    struct TCase {
+        const char* Mask;
+        std::vector<std::string> Expected;  // files below the destination
+    };
+    const std::vector<TCase> Cases = {
+        {"*", {"img/a.jpg", "photos/b.jpg", "readme", "c.TXT"}},
+        {"*.*", {"img/a.jpg", "photos/b.jpg", "readme", "c.TXT"}},
+        {"*.jpg", {"img/a.jpg", "photos/b.jpg"}},
+        {"A.*", {"img/a.jpg"}},
+        {"*.txt;;*.doc", {"c.TXT"}},
+        {"*.txt; readme", {"c.TXT"}},
+        {"*.png", {}},
+    };
+    const std::vector<std::string> All = {"img/a.jpg", "photos/b.jpg", "readme", "c.TXT"};
+    int N = 0;
+    for (const TCase& C : Cases) {
+        for (const char* Tail : {"", "/", "\\"}) {
+            SCOPED_TRACE(testing::Message() << C.Mask << " with tail '" << Tail << "'");
+            const std::string Base = Dir.File("out" + std::to_string(++N));
+            EXPECT_EQ(R->ExtractFilesTo(Base + Tail, C.Mask, false, {}, true), SFDS_OK);
+            for (const std::string& F : All) {
+                const bool Want = std::find(C.Expected.begin(), C.Expected.end(), F) != C.Expected.end();
+                EXPECT_EQ(FileExists(Base + "/" + F), Want) << F;
+            }
+        }
+    }
+    EXPECT_EQ(R->ExtractFilesTo(Dir.File("all"), false, {}, true), SFDS_OK);
+    EXPECT_EQ(ReadWholeFile(Dir.File("all/photos/b.jpg")), "B");
+}
+
+TEST_F(ExtractTest, ExtractFilesToStopsAtTheFirstFailure) {
+    auto R = Corrupt(Open([&](TSFDSFileWriter& W) {
+                         W.AddBytes("1.bin", "one", 0);
+                         W.AddBytes("2.bin", "two", 0);
+                         W.AddBytes("3.bin", "three", 0);
+                     }),
+                     1, 0);
+    TRecorder Rec;
+    EXPECT_EQ(R->ExtractFilesTo(Dir.File("out"), "*", false, Rec.Event(), false), SFDS_ERR_MD5);
+    EXPECT_TRUE(FileExists(Dir.File("out/1.bin")));
+    EXPECT_TRUE(FileExists(Dir.File("out/2.bin")));
+    EXPECT_FALSE(FileExists(Dir.File("out/3.bin")));
+    // Progress restarts for each file.
+    ASSERT_EQ(Rec.Calls.size(), 2U);
+    EXPECT_EQ(Rec.Calls[1].Progress, 3);
+    EXPECT_EQ(Rec.Calls[1].ArcName, Dir.File("out") + "\\2.bin");
+}
+
+TEST_F(ExtractTest, StoredNamesThatLeaveTheDestinationAreRefused) {
+    // Absolute names point into the test's own folder, so a failure here
+    // cannot touch anything else.
+    const std::string Root = Dir.Path();
+    const std::vector<std::string> Escapes = {
+        "../../x",        "..\\..\\x",       "a/../../../x", "a\\..\\..\\..\\x", "deep/../../..",
+        "...\\..\\x",     "..  /x",          Root + "x",     "\\" + Root.substr(1) + "x",
+        "C:\\x",          "c:x",             "x:stream",     "/x",               "\\x",
+    };
+    for (const std::string& Evil : Escapes) {
+        for (bool Test : {false, true}) {
+            SCOPED_TRACE(testing::Message() << Evil << (Test ? " (test run)" : ""));
+            TTempDir Out;
+            auto R = Open([&](TSFDSFileWriter& W) {
+                W.AddBytes("first.bin", "1", 0);
+                W.AddBytes(Evil, "evil", 0);
+                W.AddBytes("last.bin", "3", 0);
+            });
+            const std::string Dest = Out.File("d1/d2");
+            EXPECT_EQ(R->ExtractFilesTo(Dest, "*", Test, {}, false), SFDS_ERR_FILE_OPEN);
+            EXPECT_EQ(FileExists(Dest + "/first.bin"), !Test);
+            EXPECT_FALSE(FileExists(Dest + "/last.bin"));
+            EXPECT_FALSE(FileExists(Out.File("x")));
+            EXPECT_FALSE(FileExists(Out.File("d1/x")));
+            EXPECT_FALSE(FileExists(Root + "x"));
+            EXPECT_EQ(MessageOf<ESFDSException>([&] { R->ExtractFilesTo(Dest, "*", Test, {}, true); }),
+                      Format(SFDS_ERR_UnsafeFileName, Evil.c_str()));
+        }
+    }
+}
+
+TEST_F(ExtractTest, UnusualButContainedNamesExtract) {
+    const std::vector<std::string> Names = {"a..b", "..a", ".hidden", "a/./b", "x\\.\\y", "a.. b/c", "tail..."};
+    auto R = Open([&](TSFDSFileWriter& W) {
+        for (const std::string& N : Names) W.AddBytes(N, N, 0);
+    });
+    EXPECT_EQ(R->ExtractFilesTo(Dir.File("out"), "*", false, {}, true), SFDS_OK);
+    for (const std::string& N : Names) {
+        std::string Native = N;
+        std::replace(Native.begin(), Native.end(), '\\', '/');
+        EXPECT_EQ(ReadWholeFile(Dir.File("out/") + Native), N) << N;
+    }
+}
+
+TEST(ExtractFileNameTest, JoinsWithOneSeparatorAndKeepsAnEmptyFolderCurrent) {
+    std::string Out;
+    EXPECT_TRUE(SFDS_ExtractFileName("", "a\\b.jpg", Out));
+    EXPECT_EQ(Out, "a\\b.jpg");
+    EXPECT_TRUE(SFDS_ExtractFileName("C:\\out", "b.jpg", Out));
+    EXPECT_EQ(Out, "C:\\out\\b.jpg");
+    EXPECT_TRUE(SFDS_ExtractFileName("out/", "b.jpg", Out));
+    EXPECT_EQ(Out, "out/b.jpg");
+    EXPECT_FALSE(SFDS_ExtractFileName("out", "..", Out));
+    EXPECT_EQ(Out, "");
+    EXPECT_FALSE(SFDS_ExtractFileName("out", "", Out));
+}
+
+TEST_F(ExtractTest, StreamToStreamCopyCopiesFromThePositionWithoutVerifying) {
+    const std::string Data = PatternBytes(70000, 10);
+    auto R = Open([&](TSFDSFileWriter& W) { W.AddBytes("z", "irrelevant", 1); });
+    TMemoryStream Source(Data);
+    Source.SetPosition(5);
+    TMemoryStream Dest;
+    TRecorder Rec;
+    EXPECT_EQ(R->DirectStreamToStreamCopy(&Source, &Dest, "disk", "name", Rec.Event(), true), SFDS_OK);
+    EXPECT_EQ(Dest.AsString(), Data.substr(5));
+    ASSERT_EQ(Rec.Calls.size(), 3U);
+    EXPECT_EQ(Rec.Calls[2].ThisTime, 70000 - 5 - 65536);
+    EXPECT_EQ(Rec.Calls[2].MaxProgress, 70000);
+    EXPECT_EQ(Rec.Calls[2].ArcName, "disk");
+    EXPECT_EQ(Rec.Calls[2].StreamName, "name");
+
+    EXPECT_EQ(R->DirectStreamToStreamCopy(nullptr, &Dest, "", "", {}, false), SFDS_ERR_NO_STREAM);
+    EXPECT_EQ(R->DirectStreamToStreamCopy(&Source, nullptr, "", "", {}, false), SFDS_ERR_NO_STREAM);
+    EXPECT_EQ(MessageOf<ESFDSNilSourceStream>([&] { R->DirectStreamToStreamCopy(nullptr, &Dest, "", "", {}, true); }),
+              SFDS_ERR_NilSource);
+
+    Source.SetPosition(0);
+    Rec = TRecorder{};
+    Rec.CancelAt = 1;
+    EXPECT_EQ(R->DirectStreamToStreamCopy(&Source, &Dest, "", "", Rec.Event(), false), SFDS_ERR_ABORTED);
+    TRefusingStream Refusing;
+    Source.SetPosition(0);
+    EXPECT_EQ(R->DirectStreamToStreamCopy(&Source, &Refusing, "", "", {}, false), SFDS_ERR_WRITE);
+}
+
+TEST_F(ExtractTest, RawCopyOfAnEntryYieldsItsStoredBytes) {
+    const std::string Data = PatternBytes(100000, 11);
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes("first", "x", 0);
+        W.AddBytes("img\\z.jpg", Data, 1);
+    });
+    const SFDS_FileEntryRecord& E = *R->FileEntrys().Items(1);
+    const std::string Stored = ReadWholeFile(Dir.File("a.sfds"))
+                                   .substr(static_cast<std::size_t>(E.StartPosition),
+                                           static_cast<std::size_t>(E.EndPosition - E.StartPosition));
+    TMemoryStream ByName, ByIndex;
+    TRecorder Rec;
+    EXPECT_EQ(R->DirectStreamToStreamCopy("IMG\\Z.JPG", &ByName, "d", Rec.Event(), true), SFDS_OK);
+    EXPECT_EQ(Rec.Calls.back().StreamName, "IMG\\Z.JPG");
+    Rec = TRecorder{};
+    EXPECT_EQ(R->DirectStreamToStreamCopy(1, &ByIndex, "d", Rec.Event(), true), SFDS_OK);
+    EXPECT_EQ(Rec.Calls.back().StreamName, "img\\z.jpg");
+    EXPECT_EQ(ByName.AsString(), Stored);
+    EXPECT_EQ(ByIndex.AsString(), Stored);
+
+    TMemoryStream Dest;
+    EXPECT_EQ(R->DirectStreamToStreamCopy("nope", &Dest, "", {}, false), SFDS_ERR_NO_STREAM);
+    EXPECT_EQ(R->DirectStreamToStreamCopy(7, &Dest, "", {}, false), SFDS_ERR_NO_STREAM);
+    EXPECT_EQ(MessageOf<ESFDSException>([&] { R->DirectStreamToStreamCopy(-1, &Dest, "", {}, true); }),
+              SFDS_ERR_StreamNotFound);
+    // A handler's exception stops the copy: raised on request, otherwise
+    // reported as a cancel rather than as success.
+    Rec = TRecorder{};
+    Rec.ThrowAt = 1;
+    EXPECT_EQ(R->DirectStreamToStreamCopy(1, &Dest, "", Rec.Event(), false), SFDS_ERR_ABORTED);
+    Rec = TRecorder{};
+    Rec.ThrowAt = 1;
+    EXPECT_THROW(R->DirectStreamToStreamCopy("first", &Dest, "", Rec.Event(), true), std::runtime_error);
+}
+
+TEST(ChunkSourceTest, ReadAheadHandsOutTheSameReadsAsAPlainLoop) {
+    const std::string Data = PatternBytes(10 * 32768 + 5, 12);
+    for (std::int64_t Expected : {std::int64_t{0}, SFDS_ReadAheadMinSize}) {
+        TMemoryStream M(Data);
+        auto Source = SFDS_CreateChunkSource(M, 32768, Expected);
+        std::string Got;
+        std::int32_t N = 0;
+        do {
+            const std::uint8_t* P = Source->Next(N);
+            Got.append(reinterpret_cast<const char*>(P), static_cast<std::size_t>(N));
+        } while (N == 32768);
+        EXPECT_EQ(Got, Data);
+        Source->Next(N);
+        EXPECT_EQ(N, 0);  // after the end: nothing more, no hang
+    }
+}

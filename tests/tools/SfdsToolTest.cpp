@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "runtime/MemoryStream.h"
+#include "sfds/MD5.h"
+#include "sfds/sfds_writer.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+struct TRun {
+    int Code = -1;
+    std::string Out, Err;
+};
+
+pid_t Spawn(const std::vector<std::string>& Args, const std::string& OutFile, const std::string& ErrFile) {
+    std::vector<char*> Argv;
+    std::string Tool = SFDS_TOOL_PATH;
+    Argv.push_back(Tool.data());
+    std::vector<std::string> Copy = Args;
+    for (std::string& A : Copy) Argv.push_back(A.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, 1, OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t Pid = -1;
+    const int Rc = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    return Rc == 0 ? Pid : -1;
+}
+
+int Wait(pid_t Pid) {
+    int Status = 0;
+    if (waitpid(Pid, &Status, 0) != Pid) return -1;
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+}
+
+std::string MD5Hex(const std::string& Bytes) {
+    TMD5Digest D;
+    MD5OfBuffer(Bytes.data(), Bytes.size(), D);
+    static const char* Hex = "0123456789abcdef";
+    std::string S;
+    for (std::uint8_t B : D.v) {
+        S += Hex[B >> 4];
+        S += Hex[B & 15];
+    }
+    return S;
+}
+
+std::string Pattern(std::size_t N, unsigned Seed, bool Text) {
+    std::string S(N, '\0');
+    std::uint32_t X = 2463534242u ^ Seed;
+    for (std::size_t I = 0; I < N; ++I) {
+        X ^= X << 13;
+        X ^= X >> 17;
+        X ^= X << 5;
+        S[I] = Text ? static_cast<char>('a' + X % 7 + (I % 61 == 0 ? -87 : 0)) : static_cast<char>(X);
+    }
+    return S;
+}
+
+class SfdsToolTest : public testing::Test {
+protected:
+    TRun Run(const std::vector<std::string>& Args) {
+        TRun R;
+        const pid_t Pid = Spawn(Args, Dir.File("stdout"), Dir.File("stderr"));
+        EXPECT_GT(Pid, 0);
+        R.Code = Wait(Pid);
+        R.Out = ReadWholeFile(Dir.File("stdout"));
+        R.Err = ReadWholeFile(Dir.File("stderr"));
+        return R;
+    }
+
+    // Writes a container with the library's writer (for damaged fixtures).
+    std::string Container(const std::string& Name, const std::function<void(TSFDSFileWriter&)>& Setup) {
+        TMemoryStream M;
+        {
+            TSFDSFileWriter W(M);
+            Setup(W);
+            W.Finish();
+        }
+        WriteWholeFile(Dir.File(Name), M.AsString());
+        return Dir.File(Name);
+    }
+
+    // name (with '/') -> bytes
+    std::map<std::string, std::string> MakeTree(const std::string& Root) {
+        std::map<std::string, std::string> Files = {
+            {"a.jpg", Pattern(100000, 1, false)},
+            {"empty", ""},
+            {"sub/b.txt", Pattern(300000, 2, true)},
+            {"sub/deeper/c.bin", Pattern(32768, 3, true)},
+            {"sub/\xEC\x82\xAC\xEC\xA7\x84.jpg", Pattern(5000, 4, false)},
+        };
+        for (const auto& [Name, Bytes] : Files) {
+            std::filesystem::create_directories(std::filesystem::path(Root + "/" + Name).parent_path());
+            WriteWholeFile(Root + "/" + Name, Bytes);
+        }
+        return Files;
+    }
+
+    TTempDir Dir;
+};
+
+std::string Stored(std::string Name) {
+    std::replace(Name.begin(), Name.end(), '/', '\\');
+    return Name;
+}
+
+}  // namespace
+
+TEST_F(SfdsToolTest, PackTestExtractAndListRoundTripInEveryFormat) {
+    const auto Files = MakeTree(Dir.File("photos"));
+    const std::vector<std::pair<std::string, int>> Formats = {{"store", 0}, {"zlib", 1}, {"bzip2", 2}};
+    for (std::size_t F = 0; F < Formats.size(); ++F) {
+        const auto& [Format, ID] = Formats[F];
+        SCOPED_TRACE(Format);
+        const std::string Archive = Dir.File(Format + ".sfds");
+        const std::string TableFormat = Formats[(F + 1) % Formats.size()].first;
+        TRun R = Run({"pack", Archive, Dir.File("photos/"), "--format", Format, "--level", "max", "--table-format",
+                      TableFormat, "--title", "Holiday", "--author", "Kim", "--keywords", "sea;sun"});
+        ASSERT_EQ(R.Code, 0) << R.Err;
+
+        R = Run({"test", Archive});
+        EXPECT_EQ(R.Code, 0) << R.Out << R.Err;
+        for (const auto& [Name, Bytes] : Files) EXPECT_NE(R.Out.find(Stored(Name) + ": OK\n"), std::string::npos);
+
+        const std::string Out = Dir.File("out-" + Format);
+        R = Run({"extract", Archive, Out});
+        EXPECT_EQ(R.Code, 0) << R.Err;
+        for (const auto& [Name, Bytes] : Files) EXPECT_EQ(ReadWholeFile(Out + "/" + Name), Bytes) << Name;
+
+        R = Run({"list", Archive, "--json"});
+        ASSERT_EQ(R.Code, 0) << R.Err;
+        const nlohmann::json J = nlohmann::json::parse(R.Out);
+        EXPECT_EQ(J["start_offset"], 0);
+        EXPECT_EQ(J["file_count"], Files.size());
+        EXPECT_EQ(J["title"], "Holiday");
+        EXPECT_EQ(J["author"], "Kim");
+        EXPECT_EQ(J["keywords"], "sea;sun");
+        EXPECT_TRUE(J["time_create"].is_number());
+        EXPECT_TRUE(J["extra"].is_array());
+        std::int64_t Total = 0;
+        ASSERT_EQ(J["entries"].size(), Files.size());
+        std::size_t I = 0;
+        for (const auto& [Name, Bytes] : Files) {  // packed in byte order of the names
+            const nlohmann::json& E = J["entries"][I++];
+            EXPECT_EQ(E["name"], Stored(Name));
+            EXPECT_EQ(E["original_name"], Stored(Name));
+            EXPECT_EQ(E["size"], Bytes.size());
+            EXPECT_EQ(E["packed"], E["end"].get<std::int64_t>() - E["start"].get<std::int64_t>());
+            EXPECT_EQ(E["format"], ID);
+            EXPECT_EQ(E["level"], 2);
+            EXPECT_EQ(E["md5"], MD5Hex(Bytes));
+            EXPECT_TRUE(E["attributes"].is_number() && E["extra_str"].is_string() && E["extra_int"].is_number());
+            Total += static_cast<std::int64_t>(Bytes.size());
+        }
+        EXPECT_EQ(J["all_files_size"], Total);
+
+        R = Run({"list", Archive});
+        EXPECT_EQ(R.Code, 0);
+        EXPECT_EQ(std::count(R.Out.begin(), R.Out.end(), '\n'), static_cast<long>(Files.size()));
+        EXPECT_NE(R.Out.find("sub\\b.txt\t300000\t"), std::string::npos);
+        EXPECT_NE(R.Out.find("\t" + Format + "\t" + MD5Hex(Files.at("sub/b.txt")) + "\n"), std::string::npos);
+
+        R = Run({"cat", Archive + "::SUB\\B.TXT"});
+        EXPECT_EQ(R.Code, 0);
+        EXPECT_EQ(R.Out, Files.at("sub/b.txt"));
+    }
+}
+
+TEST_F(SfdsToolTest, PackIntoAHostFindsTheContainerThroughItsLocator) {
+    const std::string Host = Pattern(1000, 5, false);
+    WriteWholeFile(Dir.File("host.bin"), Host);
+    WriteWholeFile(Dir.File("in.txt"), "inside");
+    for (const char* Locator : {"head", "tail"}) {
+        SCOPED_TRACE(Locator);
+        const std::string Archive = Dir.File(std::string(Locator) + ".bin");
+        TRun R = Run({"pack", Archive, Dir.File("in.txt"), "--host", Dir.File("host.bin"), "--locator", Locator});
+        ASSERT_EQ(R.Code, 0) << R.Err;
+        R = Run({"list", "--json", Archive});
+        ASSERT_EQ(R.Code, 0) << R.Err;
+        EXPECT_EQ(nlohmann::json::parse(R.Out)["start_offset"], Host.size());
+        EXPECT_EQ(Run({"test", Archive}).Out, "in.txt: OK\n");
+        R = Run({"info", Archive});
+        EXPECT_NE(R.Out.find("Container start:  1000\n"), std::string::npos) << R.Out;
+    }
+}
+
+TEST_F(SfdsToolTest, ExitCodesAndMessages) {
+    const std::string Good = Container("good.sfds", [](TSFDSFileWriter& W) { W.AddBytes("a.txt", "alpha", 1); });
+    WriteWholeFile(Dir.File("plain.txt"), std::string(200, 'x'));
+    const std::string Incomplete =
+        Container("incomplete.sfds", [](TSFDSFileWriter& W) { W.Overrides().CompletionFlag = 0; });
+    const std::string Corrupt = Container("corrupt.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("ok.txt", "fine", 0);
+        W.AddBytes("bad.txt", "payload", 0);
+        W.Entry(1).MD5Digest.v[0] ^= 1;
+    });
+    const std::string Evil = Container("evil.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("../escaped.txt", "evil", 0);
+        W.AddBytes("fine.txt", "fine", 0);
+    });
+    struct TCase {
+        std::vector<std::string> Args;
+        int Code;
+        std::string Err;  // expected on standard error (a prefix), or empty
+    };
+    const std::vector<TCase> Cases = {
+        {{"list", Dir.File("missing.sfds")}, 1, "Cannot open file \""},
+        {{"list", Dir.File("plain.txt")}, 1, "This file is not a SFDS file:\r\n\"" + Dir.File("plain.txt") + "\"\n"},
+        {{"list", Incomplete}, 1, "This SFDS file is incomplete:\r\n\"" + Incomplete + "\"\n"},
+        {{"info", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
+        {{"test", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
+        {{"extract", Incomplete, Dir.File("x")}, 1, "This SFDS file is incomplete:\r\n\""},
+        {{}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+        {{"list"}, 2, ""},
+        {{"pack", Dir.File("p.sfds"), Dir.File("plain.txt"), "--format", "lzma"}, 2, ""},
+        {{"pack", Dir.File("p.sfds"), Dir.File("plain.txt"), "--locator", "head"}, 2, ""},
+        {{"list", Good, "--codepage", "NO-SUCH-CODEPAGE"}, 2, "Unknown code page: NO-SUCH-CODEPAGE"},
+        {{"cat", Good}, 2, ""},
+        {{"test", Corrupt}, 13, ""},
+        {{"extract", Evil, Dir.File("evil-out")}, 16, "../escaped.txt: FAILED (16) Stored file name leads outside"},
+        {{"test", Evil}, 16, ""},
+        {{"cat", Good + "::nope"}, 15, "Requested stream can't be opened because it does not exist."},
+        {{"--help"}, 0, ""},
+        {{"pack", "--help"}, 0, ""},
+        {{"list", Good, "--codepage", "CP949", "--rename", "unix", "--unique"}, 0, ""},
+    };
+    for (const TCase& C : Cases) {
+        std::string Label;
+        for (const std::string& A : C.Args) Label += A + " ";
+        SCOPED_TRACE(Label);
+        const TRun R = Run(C.Args);
+        EXPECT_EQ(R.Code, C.Code) << R.Err;
+        if (!C.Err.empty()) {
+            EXPECT_EQ(R.Err.substr(0, C.Err.size()), C.Err);
+        }
+    }
+    // The failing test names every entry and its failure; the escape wrote nothing.
+    const TRun R = Run({"test", Corrupt});
+    EXPECT_NE(R.Out.find("ok.txt: OK\n"), std::string::npos);
+    EXPECT_NE(R.Out.find("bad.txt: FAILED (13) MD5 Error in SFDS file: \""), std::string::npos) << R.Out;
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("escaped.txt")));
+    EXPECT_EQ(ReadWholeFile(Dir.File("evil-out/fine.txt")), "fine");
+    const TRun Help = Run({"extract", "--help"});
+    EXPECT_NE(Help.Out.find("DESTDIR"), std::string::npos);
+}
+
+TEST_F(SfdsToolTest, CtrlCCancelsExtractionAndExitsWith21) {
+    // The entry goes into a FIFO the test reads: the tool is surely in the
+    // middle of writing it when the signal arrives.
+    const std::string Data = Pattern(8 << 20, 6, false);
+    const std::string Archive = Container("big.sfds", [&](TSFDSFileWriter& W) { W.AddBytes("pipe", Data, 0); });
+    std::filesystem::create_directories(Dir.File("out"));
+    ASSERT_EQ(::mkfifo(Dir.File("out/pipe").c_str(), 0600), 0);
+    const pid_t Pid = Spawn({"extract", Archive, Dir.File("out")}, Dir.File("stdout"), Dir.File("stderr"));
+    ASSERT_GT(Pid, 0);
+    const int Fd = ::open(Dir.File("out/pipe").c_str(), O_RDONLY);
+    ASSERT_GE(Fd, 0);
+    std::vector<char> Buf(65536);
+    std::size_t Got = 0;
+    while (Got < 32768) {
+        const ssize_t N = ::read(Fd, Buf.data(), Buf.size());
+        ASSERT_GT(N, 0);
+        Got += static_cast<std::size_t>(N);
+    }
+    ::kill(Pid, SIGINT);
+    for (;;) {  // drain until the tool has closed its end
+        const ssize_t N = ::read(Fd, Buf.data(), Buf.size());
+        if (N <= 0) break;
+        Got += static_cast<std::size_t>(N);
+    }
+    ::close(Fd);
+    EXPECT_EQ(Wait(Pid), 21);
+    EXPECT_LT(Got, Data.size());
+    EXPECT_NE(ReadWholeFile(Dir.File("stderr")).find("pipe: FAILED (21) Operation aborted by user."),
+              std::string::npos);
+}
