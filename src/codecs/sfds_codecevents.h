@@ -1,5 +1,6 @@
-// The progress notification the compression adapters raise while they move
-// data through their underlying stream.
+// What the zlib and bzip2 adapters share: the progress notification they raise
+// while they move data through their underlying stream, and the size of the
+// work buffer each holds inside itself.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,5 @@ class TStream;
 // Called with the adapter as sender.
 using TCodecProgressEvent = std::function<void(TStream* Sender)>;
 
-// Size of the work buffer every adapter holds inside itself: input when
-// decompressing, output when compressing.
+// Input when decompressing, output when compressing.
 inline constexpr int CodecBufferSize = 65536;
