@@ -1,9 +1,16 @@
 #include "sfds/sfds_fileentrys.h"
 
-#include <memory>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <functional>
+#include <limits>
 #include <new>
+#include <utility>
 
 #include "runtime/CodePage.h"
+#include "runtime/Exceptions.h"
+#include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
 
 namespace {
@@ -18,64 +25,320 @@ bool AsciiConvertsToItself() {
     return true;
 }
 
-}  // namespace
+constexpr char16_t FoldUnit(char16_t C) {
+    return C >= u'a' && C <= u'z' ? static_cast<char16_t>(C - (u'a' - u'A')) : C;
+}
 
-TSFDS_FileEntrys::TSFDS_FileEntrys() : FAsciiIsIdentity(AsciiConvertsToItself()) {}
-
-std::u16string TSFDS_FileEntrys::Key(const std::string& Name) const {
-    std::u16string U;
-    bool Ascii = FAsciiIsIdentity;
-    for (std::size_t I = 0; Ascii && I < Name.size(); ++I) Ascii = static_cast<unsigned char>(Name[I]) < 0x80;
-    if (Ascii) U.assign(Name.begin(), Name.end());
-    else U = AnsiToUnicode(Name);
-    for (char16_t& C : U)
-        if (C >= u'a' && C <= u'z') C = static_cast<char16_t>(C - (u'a' - u'A'));
+std::u16string FoldedUnicode(const std::string& Name) {
+    std::u16string U = AnsiToUnicode(Name);
+    for (char16_t& C : U) C = FoldUnit(C);
     return U;
 }
 
-std::int32_t TSFDS_FileEntrys::AddEntry(const SFDS_FileEntryRecord& Entry) {
-    std::int32_t Index = -1;
-    try {
-        std::u16string NameKey = Key(Entry.FileName);
-        std::u16string OriginalKey =
-            Entry.OriginalFileName == Entry.FileName ? NameKey : Key(Entry.OriginalFileName);
-        auto Record = std::make_unique<SFDS_FileEntryRecord>(Entry);
-        Index = Add(std::move(Record));  // leaves the list unchanged when it fails
-        // emplace keeps the first index of a name: later duplicates are never found by name.
-        FByName.emplace(std::move(NameKey), Index);
-        FByOriginalName.emplace(std::move(OriginalKey), Index);
-    } catch (const std::bad_alloc&) {
-        if (Index >= 0) {
-            // An index insertion failed after the record went in: take it out again.
-            for (TNameIndex* Map : {&FByName, &FByOriginalName})
-                for (auto It = Map->begin(); It != Map->end(); ++It)
-                    if (It->second == Index) {
-                        Map->erase(It);
-                        break;
-                    }
-            static_cast<void>(Extract(Index));
+// Two interleaved lanes of multiply-xorshift over 64-bit words, then a final
+// mix. Equal names must hash equally whichever way they were read, so a name
+// is hashed by its folded UTF-16 units: when all of them are 7-bit, as those
+// units narrowed to bytes (which is what the 7-bit path reads straight from
+// the name), otherwise as the units themselves.
+class TWordHasher {
+public:
+    // The lanes take turns: the one just mixed moves behind the other.
+    void Add(std::uint64_t Word) {
+        std::uint64_t X = (FFirst ^ Word) * 0x9E3779B97F4A7C15ull;
+        X ^= X >> 29;
+        FFirst = FSecond;
+        FSecond = X;
+    }
+    std::uint32_t Finish(std::uint64_t Length) const {
+        std::uint64_t H = FFirst ^ (FSecond * 0xC2B2AE3D27D4EB4Full) ^ Length;
+        H ^= H >> 33;
+        H *= 0xFF51AFD7ED558CCDull;
+        H ^= H >> 33;
+        H *= 0xC4CEB9FE1A85EC53ull;
+        H ^= H >> 33;
+        return static_cast<std::uint32_t>(H);
+    }
+
+private:
+    std::uint64_t FFirst = 0x243F6A8885A308D3ull;
+    std::uint64_t FSecond = 0x13198A2E03707344ull;
+};
+
+constexpr std::uint64_t EveryByte(std::uint8_t B) { return 0x0101010101010101ull * B; }
+constexpr std::uint64_t HighBits = EveryByte(0x80);
+
+// Eight 7-bit bytes with a-z folded to A-Z, every byte at once: a byte gets
+// 0x20 taken off when it is at least 'a' and not above 'z'. No byte is above
+// 0x7F, so no sum carries into its neighbour.
+std::uint64_t FoldAsciiWord(std::uint64_t W) {
+    const std::uint64_t AtLeastA = (W + EveryByte(0x80 - 'a')) & HighBits;
+    const std::uint64_t AboveZ = (W + EveryByte(0x80 - 'z' - 1)) & HighBits;
+    return W - ((AtLeastA & ~AboveZ) >> 2);
+}
+
+inline std::uint64_t Load8(const char* P) {
+    std::uint64_t W;
+    std::memcpy(&W, P, 8);
+    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
+    return W;
+}
+
+// The bytes from I on (at most eight) of the Size bytes at P, as a
+// little-endian word with zeros above them. A short last piece of a longer
+// name comes from one load ending at the name's end.
+inline std::uint64_t WordAt(const char* P, std::size_t Size, std::size_t I) {
+    const std::size_t Rest = Size - I;
+    if (Rest >= 8) return Load8(P + I);
+    if (Size >= 8) return Load8(P + Size - 8) >> (8 * (8 - Rest));
+    std::uint64_t W = 0;
+    for (std::size_t K = 0; K < Rest; ++K) W |= static_cast<std::uint64_t>(static_cast<unsigned char>(P[I + K])) << (8 * K);
+    return W;
+}
+
+// False when a byte is not 7-bit.
+bool HashAsciiBytes(const char* P, std::size_t Size, std::uint32_t& Hash) {
+    TWordHasher H;
+    std::size_t I = 0;
+    for (; Size - I >= 8; I += 8) {
+        const std::uint64_t W = Load8(P + I);
+        if ((W & HighBits) != 0) return false;
+        H.Add(FoldAsciiWord(W));
+    }
+    if (I < Size) {
+        const std::uint64_t W = WordAt(P, Size, I);
+        if ((W & HighBits) != 0) return false;
+        H.Add(FoldAsciiWord(W));
+    }
+    Hash = H.Finish(Size);
+    return true;
+}
+
+std::uint32_t HashFoldedUnits(const std::u16string& U) {
+    if (std::all_of(U.begin(), U.end(), [](char16_t C) { return C < 0x80; })) {
+        const std::string Bytes(U.begin(), U.end());
+        std::uint32_t Hash = 0;
+        HashAsciiBytes(Bytes.data(), Bytes.size(), Hash);
+        return Hash;
+    }
+    TWordHasher H;
+    for (std::size_t I = 0; I < U.size(); I += 4) {
+        std::uint64_t W = 0;
+        for (std::size_t K = 0; K < 4 && I + K < U.size(); ++K) W |= static_cast<std::uint64_t>(U[I + K]) << (16 * K);
+        H.Add(W);
+    }
+    return H.Finish(U.size());
+}
+
+}  // namespace
+
+// A name ready for the index: its hash and, for a name that went through the
+// converter, its folded UTF-16 form (needed again when a hash matches).
+struct TSFDS_FileEntrys::TKey {
+    const std::string* Name = nullptr;
+    std::uint32_t Hash = 0;
+    bool FastAscii = false;
+    std::u16string Folded;
+};
+
+TSFDS_FileEntrys::TSFDS_FileEntrys() : FAsciiIsIdentity(AsciiConvertsToItself()) {}
+
+bool TSFDS_FileEntrys::IsFastAscii(const std::string& Name) const {
+    if (!FAsciiIsIdentity) return false;
+    for (const char C : Name)
+        if (static_cast<unsigned char>(C) >= 0x80) return false;
+    return true;
+}
+
+bool TSFDS_FileEntrys::FastAsciiHash(const std::string& Name, std::uint32_t& Hash) const noexcept {
+    return FAsciiIsIdentity && HashAsciiBytes(Name.data(), Name.size(), Hash);
+}
+
+TSFDS_FileEntrys::TKey TSFDS_FileEntrys::MakeKey(const std::string& Name) const {
+    TKey Key;
+    Key.Name = &Name;
+    if (FastAsciiHash(Name, Key.Hash)) {
+        Key.FastAscii = true;
+        return Key;
+    }
+    Key.Folded = FoldedUnicode(Name);
+    Key.Hash = HashFoldedUnits(Key.Folded);
+    return Key;
+}
+
+void TSFDS_FileEntrys::PrefetchName(const std::string& FileName) const noexcept {
+    std::uint32_t Hash = 0;
+    if (FByName.Slots.empty() || !FastAsciiHash(FileName, Hash)) return;
+    __builtin_prefetch(&FByName.Slots[Hash & (FByName.Slots.size() - 1)]);
+}
+
+bool TSFDS_FileEntrys::Matches(const TKey& Key, const std::string& Stored) const {
+    const std::string& Name = *Key.Name;
+    if (Key.FastAscii) {
+        // Both 7-bit: folded bytes decide. The walk goes on after a
+        // difference, since a stored name with other bytes further on must
+        // go through the converter instead.
+        if (Name.size() != Stored.size()) {
+            if (IsFastAscii(Stored)) return false;
+        } else {
+            std::uint64_t High = 0;
+            std::uint64_t Differs = 0;
+            for (std::size_t I = 0; I < Name.size(); I += 8) {
+                const std::uint64_t A = WordAt(Name.data(), Name.size(), I);
+                const std::uint64_t B = WordAt(Stored.data(), Stored.size(), I);
+                High |= B;
+                Differs |= FoldAsciiWord(A) ^ FoldAsciiWord(B & ~HighBits);
+            }
+            if ((High & HighBits) == 0) return Differs == 0;
         }
-        throw EOutOfMemory(SOutOfMemory);
+    }
+    const std::u16string S = FoldedUnicode(Stored);
+    if (!Key.FastAscii) return S == Key.Folded;
+    if (S.size() != Name.size()) return false;
+    for (std::size_t I = 0; I < S.size(); ++I)
+        if (S[I] != FoldUnit(static_cast<unsigned char>(Name[I]))) return false;
+    return true;
+}
+
+std::int32_t TSFDS_FileEntrys::Find(const TNameIndex& Index, TNameField Field, const TKey& Key) const {
+    if (Index.Slots.empty()) return -1;
+    const std::size_t Mask = Index.Slots.size() - 1;
+    for (std::size_t P = Key.Hash & Mask;; P = (P + 1) & Mask) {
+        const TSlot& S = Index.Slots[P];
+        if (S.Index < 0) return -1;
+        if (S.Hash == Key.Hash && Matches(Key, Items(S.Index)->*Field)) return S.Index;
+    }
+}
+
+std::int64_t TSFDS_FileEntrys::SlotForInsert(const TNameIndex& Index, TNameField Field, const TKey& Key) const {
+    const std::size_t Mask = Index.Slots.size() - 1;
+    for (std::size_t P = Key.Hash & Mask;; P = (P + 1) & Mask) {
+        const TSlot& S = Index.Slots[P];
+        if (S.Index < 0) return static_cast<std::int64_t>(P);
+        if (S.Hash == Key.Hash && Matches(Key, Items(S.Index)->*Field)) return -1;
+    }
+}
+
+void TSFDS_FileEntrys::Grow(TNameIndex& Index, std::size_t Entries) {
+    if (Entries <= Index.Slots.size() / 2) return;
+    std::size_t Size = 16;
+    while (Size / 2 < Entries) Size *= 2;
+    std::vector<TSlot> Slots(Size);
+    const std::size_t Mask = Size - 1;
+    for (const TSlot& S : Index.Slots) {
+        if (S.Index < 0) continue;
+        std::size_t P = S.Hash & Mask;
+        while (Slots[P].Index >= 0) P = (P + 1) & Mask;
+        Slots[P] = S;
+    }
+    Index.Slots = std::move(Slots);
+}
+
+std::int32_t TSFDS_FileEntrys::Append(SFDS_FileEntryRecord&& Entry) {
+    // Everything that can fail runs before the table changes: a block and
+    // index room, the keys, the probes (which may convert stored names).
+    if (FCount == std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
+    const std::int32_t Index = FCount;
+    if (Index >> BlockShift == static_cast<std::int32_t>(FBlocks.size()))
+        FBlocks.push_back(std::make_unique<SFDS_FileEntryRecord[]>(BlockSize));
+    Grow(FByName, FByName.Used + 1);
+    const TKey NameKey = MakeKey(Entry.FileName);
+    const std::int64_t NameSlot = SlotForInsert(FByName, &SFDS_FileEntryRecord::FileName, NameKey);
+
+    std::int64_t OriginalSlot = -1;
+    std::uint32_t OriginalHash = 0;
+    if (FOriginalIndexed) {
+        Grow(FByOriginalName, FByOriginalName.Used + 1);
+        TKey OtherKey;
+        const TKey* Key = &NameKey;
+        if (Entry.OriginalFileName != Entry.FileName) {
+            OtherKey = MakeKey(Entry.OriginalFileName);
+            Key = &OtherKey;
+        }
+        OriginalSlot = SlotForInsert(FByOriginalName, &SFDS_FileEntryRecord::OriginalFileName, *Key);
+        OriginalHash = Key->Hash;
+    }
+
+    FBlocks[static_cast<std::size_t>(Index >> BlockShift)][Index & (BlockSize - 1)] = std::move(Entry);
+    ++FCount;
+    // A name already indexed keeps its first record: later duplicates are
+    // never found by name.
+    if (NameSlot >= 0) {
+        FByName.Slots[static_cast<std::size_t>(NameSlot)] = {NameKey.Hash, Index};
+        ++FByName.Used;
+    }
+    if (OriginalSlot >= 0) {
+        FByOriginalName.Slots[static_cast<std::size_t>(OriginalSlot)] = {OriginalHash, Index};
+        ++FByOriginalName.Used;
     }
     return Index;
 }
 
-PSFDS_FileEntryRecord TSFDS_FileEntrys::Lookup(const TNameIndex& Index, const std::string& Name) const {
-    const auto It = Index.find(Key(Name));
-    return It == Index.end() ? nullptr : Items(It->second);
+std::int32_t TSFDS_FileEntrys::AddEntry(const SFDS_FileEntryRecord& Entry) {
+    try {
+        return Append(SFDS_FileEntryRecord(Entry));
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(SOutOfMemory);
+    }
+}
+
+std::int32_t TSFDS_FileEntrys::AddEntry(SFDS_FileEntryRecord&& Entry) {
+    try {
+        return Append(std::move(Entry));
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(SOutOfMemory);
+    }
+}
+
+PSFDS_FileEntryRecord TSFDS_FileEntrys::Items(std::int32_t Index) const {
+    if (Index < 0 || Index >= FCount) throw EListError(Format(SListIndexError, Index));
+    return &FBlocks[static_cast<std::size_t>(Index >> BlockShift)][Index & (BlockSize - 1)];
+}
+
+std::int32_t TSFDS_FileEntrys::IndexOf(const SFDS_FileEntryRecord* Item) const {
+    for (std::size_t B = 0; B < FBlocks.size(); ++B) {
+        const SFDS_FileEntryRecord* First = FBlocks[B].get();
+        if (std::less_equal<>()(First, Item) && std::less<>()(Item, First + BlockSize)) {
+            const auto I = static_cast<std::int64_t>(B) * BlockSize + (Item - First);
+            return I < FCount ? static_cast<std::int32_t>(I) : -1;
+        }
+    }
+    return -1;
+}
+
+const TSFDS_FileEntrys::TNameIndex& TSFDS_FileEntrys::OriginalIndex() const {
+    if (FOriginalIndexed) return FByOriginalName;
+    try {
+        // Built aside in table order, so that each name keeps its first record.
+        TNameIndex Built;
+        Grow(Built, static_cast<std::size_t>(FCount));
+        for (std::int32_t I = 0; I < FCount; ++I) {
+            const TKey Key = MakeKey(Items(I)->OriginalFileName);
+            const std::int64_t Slot = SlotForInsert(Built, &SFDS_FileEntryRecord::OriginalFileName, Key);
+            if (Slot < 0) continue;
+            Built.Slots[static_cast<std::size_t>(Slot)] = {Key.Hash, I};
+            ++Built.Used;
+        }
+        FByOriginalName = std::move(Built);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(SOutOfMemory);
+    }
+    FOriginalIndexed = true;
+    return FByOriginalName;
 }
 
 PSFDS_FileEntryRecord TSFDS_FileEntrys::FindEntry(const std::string& FileName) const {
-    return Lookup(FByName, FileName);
+    const std::int32_t I = IndexOfName(FileName);
+    return I < 0 ? nullptr : Items(I);
 }
 
 PSFDS_FileEntryRecord TSFDS_FileEntrys::FindEntryOriginal(const std::string& OriginalFileName) const {
-    return Lookup(FByOriginalName, OriginalFileName);
+    const std::int32_t I =
+        Find(OriginalIndex(), &SFDS_FileEntryRecord::OriginalFileName, MakeKey(OriginalFileName));
+    return I < 0 ? nullptr : Items(I);
 }
 
 std::int32_t TSFDS_FileEntrys::IndexOfName(const std::string& FileName) const {
-    const auto It = FByName.find(Key(FileName));
-    return It == FByName.end() ? -1 : It->second;
+    return Find(FByName, &SFDS_FileEntryRecord::FileName, MakeKey(FileName));
 }
 
 std::int64_t TSFDS_FileEntrys::FileSize(const std::string& FileName) const {
@@ -89,13 +352,15 @@ std::int32_t TSFDS_FileEntrys::FileAttributes(const std::string& FileName) const
 }
 
 void TSFDS_FileEntrys::Clear() {
-    FByName.clear();
-    FByOriginalName.clear();
-    TOwningList::Clear();
+    FByName = TNameIndex();
+    FByOriginalName = TNameIndex();
+    FOriginalIndexed = false;
+    FBlocks.clear();
+    FBlocks.shrink_to_fit();
+    FCount = 0;
 }
 
 void TSFDS_FileEntrys::Reserve(std::size_t N) {
-    TOwningList::Reserve(N);
-    FByName.reserve(N);
-    FByOriginalName.reserve(N);
+    FBlocks.reserve((N + BlockSize - 1) / BlockSize);
+    Grow(FByName, N);
 }

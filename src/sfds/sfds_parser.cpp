@@ -1,6 +1,7 @@
 #include "sfds/sfds_parser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <unordered_map>
@@ -128,6 +129,14 @@ private:
 constexpr std::int64_t MinimumEntryRecordSize = 4 + 2 + 6 * 2 + 16 + 2 + 2;
 // Beyond this the table simply grows as records arrive.
 constexpr std::int64_t MaximumEntryReservation = std::int64_t{1} << 22;
+
+// Name, a dot and N in decimal.
+void SuffixedName(std::string& Out, const std::string& Name, std::int64_t N) {
+    char Digits[24];
+    const char* const End = std::to_chars(Digits, Digits + sizeof Digits, N).ptr;
+    Out.reserve(Name.size() + 1 + sizeof Digits);
+    Out.assign(Name).append(1, '.').append(Digits, static_cast<std::size_t>(End - Digits));
+}
 
 }  // namespace
 
@@ -263,6 +272,7 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
     // resume behind it: the same names as trying 1, 2, 3... each time, without
     // the quadratic walk when many entries share one name.
     std::unordered_map<std::int32_t, std::int64_t> LastSuffix;
+    std::string NextGuess;
 
     // No reservation from FFileNumber: it comes from the file, the records
     // must actually arrive one by one.
@@ -275,20 +285,9 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
         Rec.OriginalFileName = SFDS_ReadString(Table);
         std::string Name = Rec.OriginalFileName;
         SFDS_NormalizeEntryName(Name, StreamAutorenameMode);
-        if (Unique) {
-            if (Name.empty() || Name[0] == ' ') Name = SFDS_UnnamedFileName;
-            const std::int32_t First = FileList->IndexOfName(Name);
-            if (First >= 0) {
-                std::int64_t& N = LastSuffix[First];
-                std::string Candidate;
-                do {
-                    ++N;
-                    Candidate = Name + "." + std::to_string(N);
-                } while (FileList->FileExists(Candidate));
-                Name = std::move(Candidate);
-            }
-        }
-        Rec.FileName = std::move(Name);
+        if (Unique && (Name.empty() || Name[0] == ' ')) Name = SFDS_UnnamedFileName;
+        // The name's index slot loads while the rest of the record is read.
+        if (FileList != nullptr) FileList->PrefetchName(Name);
 
         Rec.FileSize = SFDS_ReadInt64(Table);
         Rec.FileAttributes = SFDS_ReadInteger(Table);
@@ -300,9 +299,33 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
         Rec.ExtraDataStr = SFDS_ReadString(Table);
         Rec.ExtraDataInt = SFDS_ReadInteger(Table);
 
+        if (Unique) {
+            const std::int32_t First = FileList->IndexOfName(Name);
+            if (First >= 0) {
+                std::int64_t& N = LastSuffix[First];
+                std::string Candidate;
+                do {
+                    ++N;
+                    SuffixedName(Candidate, Name, N);
+                } while (FileList->FileExists(Candidate));
+                // Entries that share a name tend to come in a row: the next
+                // one probably asks for the following suffix.
+                SuffixedName(NextGuess, Name, N + 1);
+                FileList->PrefetchName(NextGuess);
+                Name = std::move(Candidate);
+            }
+        }
+        Rec.FileName = std::move(Name);
+
         FAllFilesSize = AddSaturated(FAllFilesSize, Rec.FileSize);
-        if (FileList != nullptr) FileList->AddEntry(Rec);
-        if (Reader != nullptr && Reader->OnReadFileEntry()) Reader->OnReadFileEntry()(Reader, Rec, I + 1, FFileNumber);
+        const bool ReaderHandler = Reader != nullptr && Reader->OnReadFileEntry();
+        if (FileList != nullptr) {
+            // The handlers get the record as read; without them the table
+            // can take the strings over instead of copying them.
+            if (ReaderHandler || FOnFileEntry) FileList->AddEntry(Rec);
+            else FileList->AddEntry(std::move(Rec));
+        }
+        if (ReaderHandler) Reader->OnReadFileEntry()(Reader, Rec, I + 1, FFileNumber);
         if (FOnFileEntry) FOnFileEntry(nullptr, Rec, I + 1, FFileNumber);
     }
 }

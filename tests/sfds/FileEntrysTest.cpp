@@ -156,6 +156,62 @@ TEST(TSFDS_FileEntrys, IndexAnswersLikeAScanFromTheStart) {
     }
 }
 
+TEST(TSFDS_FileEntrys, LookUpsStayRightWhileEntriesKeepArriving) {
+    // Look-ups between additions, by both names, with the original name now
+    // equal to the name and now different, across several index growths.
+    TCodePageScope CP("UTF-8");
+    const std::vector<std::string> Pieces = {"a", "B", "\\", "\xC3\x89", "\xFF", "\xFE", ".jpg"};
+    std::mt19937 Rng(99);
+    auto RandomName = [&] {
+        std::string S;
+        const int Len = static_cast<int>(Rng() % 5);
+        for (int I = 0; I < Len; ++I) S += Pieces[Rng() % Pieces.size()];
+        return S;
+    };
+    TSFDS_FileEntrys T;
+    for (int Round = 0; Round < 40; ++Round) {
+        for (int I = 0; I < 50; ++I) {
+            SFDS_FileEntryRecord E = Entry(RandomName());
+            if (Rng() % 3 == 0) E.OriginalFileName = RandomName();
+            T.AddEntry(std::move(E));
+        }
+        for (int I = 0; I < 50; ++I) {
+            const std::string Q = RandomName();
+            const std::int32_t ByName = ScanFor(T, Q, false);
+            const std::int32_t ByOriginal = ScanFor(T, Q, true);
+            ASSERT_EQ(T.IndexOfName(Q), ByName) << Q;
+            ASSERT_EQ(T.FindEntryOriginal(Q), ByOriginal < 0 ? nullptr : T.Items(ByOriginal)) << Q;
+        }
+    }
+}
+
+TEST(TSFDS_FileEntrys, RecordsKeepTheirAddressesAsTheTableGrows) {
+    TSFDS_FileEntrys T;
+    SFDS_FileEntryRecord E = Entry("first.jpg", "stored.jpg", 42);
+    E.ExtraDataStr = "taken over";
+    EXPECT_EQ(T.AddEntry(std::move(E)), 0);
+    const PSFDS_FileEntryRecord First = T.Items(0);
+    std::vector<PSFDS_FileEntryRecord> Seen = {First};
+    for (int I = 1; I < 1000; ++I) {
+        T.AddEntry(Entry("n" + std::to_string(I)));
+        Seen.push_back(T.Items(I));
+    }
+    EXPECT_EQ(T.Items(0), First);
+    EXPECT_EQ(First->FileName, "first.jpg");
+    EXPECT_EQ(First->OriginalFileName, "stored.jpg");
+    EXPECT_EQ(First->ExtraDataStr, "taken over");
+    EXPECT_EQ(First->FileSize, 42);
+    for (int I = 0; I < 1000; ++I) {
+        ASSERT_EQ(T.Items(I), Seen[static_cast<std::size_t>(I)]);
+        ASSERT_EQ(T.IndexOf(Seen[static_cast<std::size_t>(I)]), I);
+    }
+    const SFDS_FileEntryRecord Outside;
+    EXPECT_EQ(T.IndexOf(&Outside), -1);
+    EXPECT_EQ(T.IndexOf(nullptr), -1);
+    EXPECT_EQ(T.IndexOf(Seen[999] + 1), -1);  // room for a record not added yet
+    EXPECT_EQ(T.FindEntry("N999"), Seen[999]);
+}
+
 TEST(TSFDS_FileEntrys, IndexErrorsAndClear) {
     TSFDS_FileEntrys T;
     T.AddEntry(Entry("a"));
