@@ -2,6 +2,8 @@
 
 #include "runtime/CodePage.h"
 #include "sfds/sfds_archivepaths.h"
+#include "sfds/sfds_formats.h"
+#include "sfds/sfds_readaheadstream.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -31,5 +33,13 @@ std::unique_ptr<TStream> OpenPictureStream(const QString& Name) {
     std::unique_ptr<TStream> Stream;
     std::int64_t Size = 0;
     if (!SFDS_OpenStream(ToAnsi(Name), Stream, Size, sarmNone)) return nullptr;
-    return Stream;
+    // Inflating a compressed picture would otherwise add a sixth to its decode
+    // on the same thread; read ahead, it runs on the second core instead. A
+    // stored picture is read straight from the file and gains nothing.
+    if (Size < SFDS_ReadAheadMinSize || dynamic_cast<TSFDSDecompressor*>(Stream.get()) == nullptr) return Stream;
+    try {
+        return std::make_unique<TSFDSReadAheadStream>(std::move(Stream), Size);
+    } catch (...) {
+        return Stream;  // still the plain stream unless the inner stream itself failed
+    }
 }

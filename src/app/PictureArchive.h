@@ -19,5 +19,7 @@ bool PictureArchiveIsSFDS(const QString& FileName, std::int64_t& StartOffset);
 QStringList OpenPictureArchive(const QString& FileName, std::int64_t StartOffset);
 
 // The stored file Name of the first registered reader that holds it, as a
-// stream the caller owns; null when no reader has it. Never raises.
+// stream the caller owns; null when no reader has it. Never raises. A large
+// compressed picture comes read ahead on a worker thread of its own, which
+// reads the entry only from the first Read and stops when the stream is freed.
 std::unique_ptr<TStream> OpenPictureStream(const QString& Name);

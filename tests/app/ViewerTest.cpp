@@ -7,6 +7,7 @@
 #include "AppTestSupport.h"
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
+#include "app/PictureArchive.h"
 #include "app/PicturePrefetcher.h"
 #include "app/ufmivew.h"
 #include "app/widgets/ImageView.h"
@@ -14,6 +15,7 @@
 #include "runtime/FileSystem.h"
 #include "runtime/MemoryStream.h"
 #include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_readaheadstream.h"
 #include "sfds/sfds_writer.h"
 #include "support/TempDir.h"
 
@@ -354,5 +356,44 @@ TEST_F(ViewerTest, BothCloseButtonsEndTheModalShow) {
         EXPECT_FALSE(V.isVisible());
         EXPECT_TRUE(Near(ShownColour(V), Qt::red));
         EXPECT_EQ(V.LoadImageIndex(), 0);  // "<" closes, it does not step back
+    }
+}
+
+// Large compressed pictures come read ahead; small or stored ones plainly.
+TEST_F(ViewerTest, LargeCompressedPicturesAreReadAhead) {
+    const std::string Big = EncodeJpeg(NoisePicture(800, 600), 100);
+    ASSERT_GE(static_cast<std::int64_t>(Big.size()), SFDS_ReadAheadMinSize);
+    std::string NotAPicture(static_cast<std::size_t>(SFDS_ReadAheadMinSize) * 2, 'x');
+    MakeArchive({{"big1.jpg", Big, 1}, {"big0.jpg", Big, 0}, {"small1.jpg", EncodeJpeg(Solid(8, 8, Qt::red)), 1},
+                 {"text.jpg", NotAPicture, 1}});
+    OpenPictureArchive(QStringLiteral("QMZBox/QMZImage.QMZ"), 0);
+    struct {
+        const char* Name;
+        bool ReadAhead;
+    } const Cases[] = {{"big1.jpg", true}, {"big0.jpg", false}, {"small1.jpg", false}, {"text.jpg", true}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        std::unique_ptr<TStream> S = OpenPictureStream(QString::fromLatin1(C.Name));
+        ASSERT_NE(S, nullptr);
+        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, C.ReadAhead);
+    }
+
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        Boxes.Boxes.clear();
+        TfmIView V;
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        ShowAndWait(V);
+        EXPECT_EQ(V.ImgView321->Bitmap().size(), QSize(800, 600));
+        const QImage First = V.ImgView321->Bitmap();
+        QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);  // the same picture, stored
+        EXPECT_TRUE(V.ImgView321->Bitmap() == First);
+        QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);
+        QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);  // not a picture
+        ASSERT_EQ(Boxes.Boxes.size(), 1u);
+        EXPECT_TRUE(Boxes.Boxes[0].Text.startsWith(QStringLiteral("JPEG error #"))) << Boxes.Boxes[0].Text.toStdString();
+        EXPECT_EQ(V.LoadImageIndex(), 3);
+        V.close();  // waits for the decode ahead and its read-ahead
     }
 }
