@@ -69,6 +69,29 @@ struct SFDS_FileEntryRecord {
 };
 using PSFDS_FileEntryRecord = SFDS_FileEntryRecord*;
 
+// What a container says about itself: the header's values and the info
+// block's texts, as the parser read them. AllFilesSize is not stored; it is
+// the sum of the entries' sizes, saturating.
+struct SFDS_ContainerInfo {
+    std::string Title;
+    std::string Subject;
+    std::string Author;
+    std::int32_t Version = 0;
+    std::string Maker;
+    std::int32_t MakerVersion = 0;
+    std::string KeyWords;
+    std::string Comments;
+    TDateTime TimeCreate = 0;
+    std::int64_t AllFilesSize = 0;
+    std::int32_t FileNumber = 0;  // the header's entry count
+    // Relative to the container start.
+    std::int64_t FileListPositionStart = 0;
+    std::int64_t FileListPositionEnd = 0;
+    std::int64_t FileInfoExPosition = 0;
+    std::uint8_t InternalCompressionFormat = 0;
+    TMD5Digest InternalFileListDataMD5;
+};
+
 enum TSFDSCompressionLevel : std::uint8_t { clFastest = 0, clDefault = 1, clMax = 2 };
 enum TSFDSCompressionStrategy : std::uint8_t { csDefault = 0, csFiltered = 1, csHuffman = 2, csRLE = 3, csFixed = 4 };
 enum TSFDSFileExtraInfo : std::uint8_t { EIStr = 0, EINumber = 1, EIDate = 2, EIBoolean = 3, EIBinary = 4 };

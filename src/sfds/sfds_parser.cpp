@@ -191,27 +191,27 @@ void TSFDSCustomStreamParser::ReadHeader() {
 
     if (ReadLE<std::uint8_t>(S) == 0) Fail(SFDS_ERR_Incomplete);
 
-    FFileNumber = ReadLE<std::int32_t>(S);
+    FInfo.FileNumber = ReadLE<std::int32_t>(S);
     static_cast<void>(ReadLE<std::uint32_t>(S));  // reserved
-    FFileListPositionStart = ReadLE<std::int64_t>(S);
-    FFileListPositionEnd = ReadLE<std::int64_t>(S);
-    FInternalCompressionFormat = ReadLE<std::uint8_t>(S);
-    S.ReadBuffer(FInternalFileListDataMD5.v, 16);
-    FTimeCreated = ReadDoubleLE(S);
-    FFileInfoExPosition = ReadLE<std::int64_t>(S);
+    FInfo.FileListPositionStart = ReadLE<std::int64_t>(S);
+    FInfo.FileListPositionEnd = ReadLE<std::int64_t>(S);
+    FInfo.InternalCompressionFormat = ReadLE<std::uint8_t>(S);
+    S.ReadBuffer(FInfo.InternalFileListDataMD5.v, 16);
+    FInfo.TimeCreate = ReadDoubleLE(S);
+    FInfo.FileInfoExPosition = ReadLE<std::int64_t>(S);
 }
 
 void TSFDSCustomStreamParser::ReadInfoBlock(TSFDSFileExtraInfoList* MetaData) {
     TStream& S = *FSourceStream;
-    S.Seek(AddSaturated(FRelOffset, FFileInfoExPosition), soBeginning);
-    FTitle = SFDS_ReadString(S);
-    FSubject = SFDS_ReadString(S);
-    FAuthor = SFDS_ReadString(S);
-    FVersion = SFDS_ReadInteger(S);
-    FMaker = SFDS_ReadString(S);
-    FMakerVersion = SFDS_ReadInteger(S);
-    FKeyWords = SFDS_ReadString(S);
-    FComment = SFDS_ReadString(S);
+    S.Seek(AddSaturated(FRelOffset, FInfo.FileInfoExPosition), soBeginning);
+    FInfo.Title = SFDS_ReadString(S);
+    FInfo.Subject = SFDS_ReadString(S);
+    FInfo.Author = SFDS_ReadString(S);
+    FInfo.Version = SFDS_ReadInteger(S);
+    FInfo.Maker = SFDS_ReadString(S);
+    FInfo.MakerVersion = SFDS_ReadInteger(S);
+    FInfo.KeyWords = SFDS_ReadString(S);
+    FInfo.Comments = SFDS_ReadString(S);
     if (MetaData != nullptr) MetaData->LoadFromStream(S);
 }
 
@@ -223,26 +223,26 @@ void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_File
     // A table before the stream's first byte is out of reach as well, even
     // on a stream that accepts negative positions.
     std::int64_t TableStart = 0;
-    if (__builtin_add_overflow(FRelOffset, FFileListPositionStart, &TableStart) || TableStart < 0 ||
+    if (__builtin_add_overflow(FRelOffset, FInfo.FileListPositionStart, &TableStart) || TableStart < 0 ||
         FSourceStream->Seek(TableStart, soBeginning) != TableStart)
         Fail(SFDS_ERR_Incomplete);
-    const std::int64_t TableEnd = AddSaturated(FRelOffset, FFileListPositionEnd);
+    const std::int64_t TableEnd = AddSaturated(FRelOffset, FInfo.FileListPositionEnd);
 
     auto Window = std::make_unique<TSelectiveStream>(FSourceStream, TableStart, TableEnd);
     const std::int64_t StoredSize = Window->Size();
     std::unique_ptr<TStream> Table = std::move(Window);
-    if (FInternalCompressionFormat != 0) {
-        PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FInternalCompressionFormat);
+    if (FInfo.InternalCompressionFormat != 0) {
+        PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FInfo.InternalCompressionFormat);
         if (Item == nullptr || Item->Decompressor == nullptr)
             throw ESFDSDecompressionError(
-                Format(SFDS_ERR_UnknownCompression, SFDS_FormatIDText(FInternalCompressionFormat).c_str()));
+                Format(SFDS_ERR_UnknownCompression, SFDS_FormatIDText(FInfo.InternalCompressionFormat).c_str()));
         Table = Item->Decompressor(std::move(Table), StoredSize);
     }
 
     TMD5Digest Digest;
     TCountingStream Counted(*Table);
     MD5OfStream(Counted, Digest);
-    if (!MD5DigestsEqual(Digest, FInternalFileListDataMD5)) Fail(SFDS_ERR_FileListMD5);
+    if (!MD5DigestsEqual(Digest, FInfo.InternalFileListDataMD5)) Fail(SFDS_ERR_FileListMD5);
     Table->Seek(0, soBeginning);
 
     TSFDSCustomReader* Reader = CustomReader();
@@ -252,10 +252,10 @@ void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_File
         // header's count is not trusted for that: the decoded table, which
         // has just been read in full, can hold no more records than its bytes
         // allow.
-        if (FileList != nullptr && FFileNumber > 0) {
+        if (FileList != nullptr && FInfo.FileNumber > 0) {
             const std::int64_t Deliverable = Counted.Count() / MinimumEntryRecordSize;
             FileList->Reserve(static_cast<std::size_t>(
-                std::min<std::int64_t>({FFileNumber, Deliverable, MaximumEntryReservation})));
+                std::min<std::int64_t>({FInfo.FileNumber, Deliverable, MaximumEntryReservation})));
         }
         TReadAheadStream Buffered(*Table);
         ReadEntries(Buffered, FileList, AssignUniqueNames, StreamAutorenameMode);
@@ -274,9 +274,9 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
     std::unordered_map<std::int32_t, std::int64_t> LastSuffix;
     std::string NextGuess;
 
-    // No reservation from FFileNumber: it comes from the file, the records
+    // No reservation from the header's count: it comes from the file, the records
     // must actually arrive one by one.
-    for (std::int32_t I = 0; I < FFileNumber; ++I) {
+    for (std::int32_t I = 0; I < FInfo.FileNumber; ++I) {
         SFDS_FileEntryRecord Rec;
         char Signature[4];
         Table.ReadBuffer(Signature, 4);
@@ -317,7 +317,7 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
         }
         Rec.FileName = std::move(Name);
 
-        FAllFilesSize = AddSaturated(FAllFilesSize, Rec.FileSize);
+        FInfo.AllFilesSize = AddSaturated(FInfo.AllFilesSize, Rec.FileSize);
         const bool ReaderHandler = Reader != nullptr && Reader->OnReadFileEntry();
         if (FileList != nullptr) {
             // The handlers get the record as read; without them the table
@@ -325,7 +325,7 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
             if (ReaderHandler || FOnFileEntry) FileList->AddEntry(Rec);
             else FileList->AddEntry(std::move(Rec));
         }
-        if (ReaderHandler) Reader->OnReadFileEntry()(Reader, Rec, I + 1, FFileNumber);
-        if (FOnFileEntry) FOnFileEntry(nullptr, Rec, I + 1, FFileNumber);
+        if (ReaderHandler) Reader->OnReadFileEntry()(Reader, Rec, I + 1, FInfo.FileNumber);
+        if (FOnFileEntry) FOnFileEntry(nullptr, Rec, I + 1, FInfo.FileNumber);
     }
 }

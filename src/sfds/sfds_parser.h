@@ -52,24 +52,26 @@ public:
     const TSFDSOnReadFileEntry& OnFileEntry() const { return FOnFileEntry; }
     void SetOnFileEntry(TSFDSOnReadFileEntry Value) { FOnFileEntry = std::move(Value); }
 
-    const std::string& Title() const { return FTitle; }
-    const std::string& Subject() const { return FSubject; }
-    const std::string& Author() const { return FAuthor; }
-    std::int32_t Version() const { return FVersion; }
-    const std::string& Maker() const { return FMaker; }
-    std::int32_t MakerVersion() const { return FMakerVersion; }
-    const std::string& KeyWords() const { return FKeyWords; }
-    const std::string& Comments() const { return FComment; }
-    TDateTime TimeCreate() const { return FTimeCreated; }
-    std::int64_t AllFilesSize() const { return FAllFilesSize; }
+    // Everything the header and the info block said, in one piece.
+    const SFDS_ContainerInfo& Info() const { return FInfo; }
+    const std::string& Title() const { return FInfo.Title; }
+    const std::string& Subject() const { return FInfo.Subject; }
+    const std::string& Author() const { return FInfo.Author; }
+    std::int32_t Version() const { return FInfo.Version; }
+    const std::string& Maker() const { return FInfo.Maker; }
+    std::int32_t MakerVersion() const { return FInfo.MakerVersion; }
+    const std::string& KeyWords() const { return FInfo.KeyWords; }
+    const std::string& Comments() const { return FInfo.Comments; }
+    TDateTime TimeCreate() const { return FInfo.TimeCreate; }
+    std::int64_t AllFilesSize() const { return FInfo.AllFilesSize; }
     const TGUID& Guid() const { return FGuid; }
-    std::uint8_t InternalCompressionFormat() const { return FInternalCompressionFormat; }
+    std::uint8_t InternalCompressionFormat() const { return FInfo.InternalCompressionFormat; }
     std::int64_t RelativeOffset() const { return FRelOffset; }
-    std::int64_t FileListPositionStart() const { return FFileListPositionStart; }
-    std::int64_t FileListPositionEnd() const { return FFileListPositionEnd; }
-    std::int64_t FileInfoExPosition() const { return FFileInfoExPosition; }
-    std::int32_t FileNumber() const { return FFileNumber; }
-    const TMD5Digest& InternalFileListDataMD5() const { return FInternalFileListDataMD5; }
+    std::int64_t FileListPositionStart() const { return FInfo.FileListPositionStart; }
+    std::int64_t FileListPositionEnd() const { return FInfo.FileListPositionEnd; }
+    std::int64_t FileInfoExPosition() const { return FInfo.FileInfoExPosition; }
+    std::int32_t FileNumber() const { return FInfo.FileNumber; }
+    const TMD5Digest& InternalFileListDataMD5() const { return FInfo.InternalFileListDataMD5; }
 
 private:
     [[noreturn]] void Fail(const char* Message) const;
@@ -83,25 +85,10 @@ private:
     std::unique_ptr<TStream> FOwnedSource;  // set while the parser frees the source
     TStream* FSourceStream = nullptr;
     TSFDSOnReadFileEntry FOnFileEntry;
-    std::int32_t FVersion = 0;
-    std::string FAuthor;
-    std::int64_t FAllFilesSize = 0;
+    SFDS_ContainerInfo FInfo;
     TGUID FGuid;
-    std::string FSubject;
-    std::string FTitle;
-    std::uint8_t FInternalCompressionFormat = 0;
-    TDateTime FTimeCreated = 0;
-    std::string FMaker;
-    std::int32_t FMakerVersion = 0;
     std::int64_t FRelOffset = 0;
-    std::string FKeyWords;
-    std::string FComment;
     TSFDSCustomSource* FReader = nullptr;
-    std::int64_t FFileListPositionStart = 0;
-    std::int64_t FFileInfoExPosition = 0;
-    std::int32_t FFileNumber = 0;
-    std::int64_t FFileListPositionEnd = 0;
-    TMD5Digest FInternalFileListDataMD5;
 };
 
 // Separator normalisation of a stored name as the renaming mode says; a

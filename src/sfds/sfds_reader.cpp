@@ -65,30 +65,12 @@ void TSFDSCustomReader::Initialize(std::int64_t StartOffset, PGUID FormatGUID, T
     FSupportedProc = SupportedProc != nullptr ? SupportedProc : SFDS_DefaultSupportedProc;
     FOnReadFileEntry = std::move(OnReadFileEntry);
     FAssignUniqueNames = AssignUniqueNames;
-    FAllFilesSize = 0;
     FGuid = FormatGUID != nullptr ? *FormatGUID : SFDS_DefaultFormatGUID;
     FStreamAutorenameMode = StreamAutorenameMode;
 
     TSFDSCustomStreamParser Parser(FSourceStream, FRelOffset, false, this);
     Parser.Parse(FExtraInfoFields.get(), FFileEntrys.get(), FAssignUniqueNames, FStreamAutorenameMode);
-    FTimeCreated = Parser.TimeCreate();
-    FMakerVersion = Parser.MakerVersion();
-    FVersion = Parser.Version();
-    FMaker = Parser.Maker();
-    FAuthor = Parser.Author();
-    FComment = Parser.Comments();
-    FTitle = Parser.Title();
-    FSubject = Parser.Subject();
-    FKeyWords = Parser.KeyWords();
-    FFileNumber = Parser.FileNumber();
-    FAllFilesSize = Parser.AllFilesSize();
-    FFileListPositionStart = Parser.FileListPositionStart();
-    FFileListPositionEnd = Parser.FileListPositionEnd();
-    FFileInfoExPosition = Parser.FileInfoExPosition();
-    // The source base would otherwise report 0 and an all-zero digest for
-    // every container; the header's own values are what callers ask for.
-    FInternalCompressionFormat = Parser.InternalCompressionFormat();
-    FInternalFileListDataMD5 = Parser.InternalFileListDataMD5();
+    FInfo = Parser.Info();
 }
 
 TSFDSCustomReader::~TSFDSCustomReader() {

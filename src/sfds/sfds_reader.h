@@ -55,8 +55,6 @@ protected:
     TGUID FGuid;
     std::int64_t FRelOffset = 0;
     TStream* FSourceStream = nullptr;
-    std::uint8_t FInternalCompressionFormat = 0;
-    TMD5Digest FInternalFileListDataMD5;
 };
 
 // Keeps one reader in the process-wide list for as long as it lives. As a
@@ -180,32 +178,33 @@ public:
     std::unique_ptr<TStream> OpenRAWStream(std::int32_t FileIndex);
     std::unique_ptr<TStream> OpenRAWStream(PSFDS_FileEntryRecord Entry);
 
-    const std::string& Title() const { return FTitle; }
-    const std::string& Subject() const { return FSubject; }
-    const std::string& Author() const { return FAuthor; }
-    std::int32_t Version() const { return FVersion; }
-    const std::string& Maker() const { return FMaker; }
-    std::int32_t MakerVersion() const { return FMakerVersion; }
-    const std::string& KeyWords() const { return FKeyWords; }
-    const std::string& Comments() const { return FComment; }
+    // The container's values, as the parser read them.
+    const SFDS_ContainerInfo& Info() const { return FInfo; }
+    const std::string& Title() const { return FInfo.Title; }
+    const std::string& Subject() const { return FInfo.Subject; }
+    const std::string& Author() const { return FInfo.Author; }
+    std::int32_t Version() const { return FInfo.Version; }
+    const std::string& Maker() const { return FInfo.Maker; }
+    std::int32_t MakerVersion() const { return FInfo.MakerVersion; }
+    const std::string& KeyWords() const { return FInfo.KeyWords; }
+    const std::string& Comments() const { return FInfo.Comments; }
     TSFDSFileExtraInfoList& ExtraInfoFields() const { return *FExtraInfoFields; }
     std::int32_t GetExtraInfoCount() const { return FExtraInfoFields->Count(); }
     std::int32_t ExtraInfoCount() const { return GetExtraInfoCount(); }
     TSFDS_FileEntrys& FileEntrys() const { return *FFileEntrys; }
     std::int32_t GetFileCount() const { return FFileEntrys->Count(); }
     std::int32_t FileCount() const { return GetFileCount(); }
-    TDateTime TimeCreate() const { return FTimeCreated; }
-    std::int64_t AllFilesSize() const { return FAllFilesSize; }
-    // The container's values, as the parser read them from the header.
-    std::uint8_t GetInternalCompressionFormat() const { return FInternalCompressionFormat; }
+    TDateTime TimeCreate() const { return FInfo.TimeCreate; }
+    std::int64_t AllFilesSize() const { return FInfo.AllFilesSize; }
+    std::uint8_t GetInternalCompressionFormat() const { return FInfo.InternalCompressionFormat; }
     std::uint8_t InternalCompressionFormat() const { return GetInternalCompressionFormat(); }
-    const TMD5Digest& InternalFileListDataMD5() const { return FInternalFileListDataMD5; }
+    const TMD5Digest& InternalFileListDataMD5() const { return FInfo.InternalFileListDataMD5; }
     TStreamAutorenameMode StreamAutorenameMode() const { return FStreamAutorenameMode; }
     // The header's entry count and table positions (relative to the container start).
-    std::int32_t FileNumber() const { return FFileNumber; }
-    std::int64_t FileListPositionStart() const { return FFileListPositionStart; }
-    std::int64_t FileListPositionEnd() const { return FFileListPositionEnd; }
-    std::int64_t FileInfoExPosition() const { return FFileInfoExPosition; }
+    std::int32_t FileNumber() const { return FInfo.FileNumber; }
+    std::int64_t FileListPositionStart() const { return FInfo.FileListPositionStart; }
+    std::int64_t FileListPositionEnd() const { return FInfo.FileListPositionEnd; }
+    std::int64_t FileInfoExPosition() const { return FInfo.FileInfoExPosition; }
     TSFDSSupportedEvent SupportedProc() const { return FSupportedProc; }
     const TSFDSOnReadFileEntry& OnReadFileEntry() const { return FOnReadFileEntry; }
 
@@ -231,22 +230,9 @@ private:
 
 protected:
     std::unique_ptr<TSFDS_FileEntrys> FFileEntrys;
-    std::int32_t FMakerVersion = 0;
-    std::int32_t FVersion = 0;
-    std::string FMaker;
-    std::string FAuthor;
-    std::string FComment;
-    std::string FTitle;
-    std::string FSubject;
-    std::string FKeyWords;
-    std::int32_t FFileNumber = 0;
-    std::int64_t FAllFilesSize = 0;
-    std::int64_t FFileListPositionStart = 0;
-    std::int64_t FFileListPositionEnd = 0;
-    std::int64_t FFileInfoExPosition = 0;
+    SFDS_ContainerInfo FInfo;
     TSFDSSupportedEvent FSupportedProc = nullptr;
     TSFDSOnReadFileEntry FOnReadFileEntry;
-    TDateTime FTimeCreated = 0;
     std::unique_ptr<TSFDSFileExtraInfoList> FExtraInfoFields;
     bool FAssignUniqueNames = false;
     TStreamAutorenameMode FStreamAutorenameMode = sarmNone;
