@@ -52,7 +52,7 @@ TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level) {
 
 TSFDSBZip2Compressor::TSFDSBZip2Compressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                            TSFDSCompressionStrategy)
-    : FBZip2CompressionStream(
+    : TSFDSForwardingStream(
           std::make_unique<TBZCompressionStream>(SFDS_BZip2BlockSize(CompressionLevel), RequireSource(SourceStream))) {}
 
 std::unique_ptr<TSFDSCompressor> TSFDSBZip2Compressor::Create(TStream* SourceStream,
@@ -62,7 +62,7 @@ std::unique_ptr<TSFDSCompressor> TSFDSBZip2Compressor::Create(TStream* SourceStr
 }
 
 TSFDSBZip2Decompressor::TSFDSBZip2Decompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize)
-    : FBZip2DecompressionStream(
+    : TSFDSForwardingStream(
           std::make_unique<TBZSFDSDecompressionStream>(std::move(SourceStream), SourceStreamSize)) {}
 
 std::unique_ptr<TSFDSDecompressor> TSFDSBZip2Decompressor::Create(std::unique_ptr<TStream> SourceStream,

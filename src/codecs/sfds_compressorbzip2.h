@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "codecs/sfds_bzip2ex.h"
+#include "codecs/sfds_forwardingstream.h"
 #include "sfds/sfds_formats.h"
 
 inline constexpr const char* SFDS_BZip2FormatName = "BZip2";
@@ -34,7 +35,7 @@ private:
 
 TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level);
 
-class TSFDSBZip2Compressor : public TSFDSCompressor {
+class TSFDSBZip2Compressor : public TSFDSForwardingStream<TSFDSCompressor, TBZCompressionStream> {
 public:
     // Compresses into SourceStream (not owned; must outlive the compressor).
     // bzip2 has no strategies: CompressionStrategy is not used.
@@ -43,43 +44,16 @@ public:
     static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                                    TSFDSCompressionStrategy CompressionStrategy);
 
-    void SetSize(std::int64_t NewSize) override { FBZip2CompressionStream->SetSize(NewSize); }
-    std::int32_t Read(void* Buffer, std::int32_t Count) override {
-        return FBZip2CompressionStream->Read(Buffer, Count);
-    }
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
-        return FBZip2CompressionStream->Write(Buffer, Count);
-    }
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
-        return FBZip2CompressionStream->Seek(Offset, Origin);
-    }
-    void Finish() override { FBZip2CompressionStream->Finish(); }
-
-private:
-    std::unique_ptr<TBZCompressionStream> FBZip2CompressionStream;
+    void Finish() override { InnerStream().Finish(); }
 };
 
-class TSFDSBZip2Decompressor : public TSFDSDecompressor {
+class TSFDSBZip2Decompressor : public TSFDSForwardingStream<TSFDSDecompressor, TBZSFDSDecompressionStream> {
 public:
     // Takes ownership of SourceStream: one stored item's compressed bytes from
     // its position 0 to its end.
     TSFDSBZip2Decompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
     static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
                                                      std::int64_t SourceStreamSize);
-
-    void SetSize(std::int64_t NewSize) override { FBZip2DecompressionStream->SetSize(NewSize); }
-    std::int32_t Read(void* Buffer, std::int32_t Count) override {
-        return FBZip2DecompressionStream->Read(Buffer, Count);
-    }
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
-        return FBZip2DecompressionStream->Write(Buffer, Count);
-    }
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
-        return FBZip2DecompressionStream->Seek(Offset, Origin);
-    }
-
-private:
-    std::unique_ptr<TBZSFDSDecompressionStream> FBZip2DecompressionStream;
 };
 
 // Registers format 2 with the registry; part of the library's start-up.

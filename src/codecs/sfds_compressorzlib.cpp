@@ -66,9 +66,9 @@ TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy) {
 
 TSFDSZLibCompressor::TSFDSZLibCompressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                          TSFDSCompressionStrategy CompressionStrategy)
-    : FZLibCompressionStream(std::make_unique<TZCompressionStream>(RequireSource(SourceStream),
-                                                                   SFDS_ZLibCompressionLevel(CompressionLevel), 15, 8,
-                                                                   SFDS_ZLibStrategy(CompressionStrategy))) {}
+    : TSFDSForwardingStream(std::make_unique<TZCompressionStream>(RequireSource(SourceStream),
+                                                                  SFDS_ZLibCompressionLevel(CompressionLevel), 15, 8,
+                                                                  SFDS_ZLibStrategy(CompressionStrategy))) {}
 
 std::unique_ptr<TSFDSCompressor> TSFDSZLibCompressor::Create(TStream* SourceStream,
                                                              TSFDSCompressionLevel CompressionLevel,
@@ -77,7 +77,7 @@ std::unique_ptr<TSFDSCompressor> TSFDSZLibCompressor::Create(TStream* SourceStre
 }
 
 TSFDSZLibDecompressor::TSFDSZLibDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize)
-    : FZLibDecompressionStream(
+    : TSFDSForwardingStream(
           std::make_unique<TZSFDSDecompressionStream>(std::move(SourceStream), SourceStreamSize)) {}
 
 std::unique_ptr<TSFDSDecompressor> TSFDSZLibDecompressor::Create(std::unique_ptr<TStream> SourceStream,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "codecs/sfds_forwardingstream.h"
 #include "codecs/sfds_zlibex.h"
 #include "sfds/sfds_formats.h"
 
@@ -37,7 +38,7 @@ private:
 TZCompressionLevel SFDS_ZLibCompressionLevel(TSFDSCompressionLevel Level);
 TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy);
 
-class TSFDSZLibCompressor : public TSFDSCompressor {
+class TSFDSZLibCompressor : public TSFDSForwardingStream<TSFDSCompressor, TZCompressionStream> {
 public:
     // Deflates into SourceStream (not owned; must outlive the compressor),
     // window bits 15, memory level 8.
@@ -46,41 +47,16 @@ public:
     static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                                    TSFDSCompressionStrategy CompressionStrategy);
 
-    void SetSize(std::int64_t NewSize) override { FZLibCompressionStream->SetSize(NewSize); }
-    std::int32_t Read(void* Buffer, std::int32_t Count) override { return FZLibCompressionStream->Read(Buffer, Count); }
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
-        return FZLibCompressionStream->Write(Buffer, Count);
-    }
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
-        return FZLibCompressionStream->Seek(Offset, Origin);
-    }
-    void Finish() override { FZLibCompressionStream->Finish(); }
-
-private:
-    std::unique_ptr<TZCompressionStream> FZLibCompressionStream;
+    void Finish() override { InnerStream().Finish(); }
 };
 
-class TSFDSZLibDecompressor : public TSFDSDecompressor {
+class TSFDSZLibDecompressor : public TSFDSForwardingStream<TSFDSDecompressor, TZSFDSDecompressionStream> {
 public:
     // Takes ownership of SourceStream: one stored item's compressed bytes from
     // its position 0 to its end.
     TSFDSZLibDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
     static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
                                                      std::int64_t SourceStreamSize);
-
-    void SetSize(std::int64_t NewSize) override { FZLibDecompressionStream->SetSize(NewSize); }
-    std::int32_t Read(void* Buffer, std::int32_t Count) override {
-        return FZLibDecompressionStream->Read(Buffer, Count);
-    }
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
-        return FZLibDecompressionStream->Write(Buffer, Count);
-    }
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
-        return FZLibDecompressionStream->Seek(Offset, Origin);
-    }
-
-private:
-    std::unique_ptr<TZSFDSDecompressionStream> FZLibDecompressionStream;
 };
 
 // Registers format 1 with the registry; part of the library's start-up.
