@@ -15,8 +15,10 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTimer>
 
+#include "JpegEncoder.h"
 #include "app/AppStartup.h"
 #include "app/ufmivew.h"
 #include "app/widgets/ImageView.h"
@@ -36,40 +38,20 @@ constexpr int PictureHeight = 4000;
 
 // Camera-like content: smooth gradients with fine grain, about 3 MB at quality 90.
 std::string MakeJpeg() {
-    std::vector<unsigned char> Row(static_cast<std::size_t>(PictureWidth) * 3);
-    jpeg_compress_struct Info;
-    jpeg_error_mgr Err;
-    Info.err = jpeg_std_error(&Err);
-    jpeg_create_compress(&Info);
-    unsigned char* Out = nullptr;
-    unsigned long OutSize = 0;
-    jpeg_mem_dest(&Info, &Out, &OutSize);
-    Info.image_width = PictureWidth;
-    Info.image_height = PictureHeight;
-    Info.input_components = 3;
-    Info.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&Info);
-    jpeg_set_quality(&Info, 90, TRUE);
-    jpeg_start_compress(&Info, TRUE);
+    QImage Picture(PictureWidth, PictureHeight, QImage::Format_RGB888);
     std::uint32_t Seed = 12345;
-    while (Info.next_scanline < Info.image_height) {
-        const unsigned Y = Info.next_scanline;
-        for (unsigned X = 0; X < PictureWidth; ++X) {
+    for (int Y = 0; Y < PictureHeight; ++Y) {
+        unsigned char* Row = Picture.scanLine(Y);
+        for (int X = 0; X < PictureWidth; ++X) {
             Seed = Seed * 1664525u + 1013904223u;
             const int Grain = static_cast<int>((Seed >> 24) & 15) - 8;
             auto Clamp = [](int V) { return static_cast<unsigned char>(V < 0 ? 0 : V > 255 ? 255 : V); };
-            Row[X * 3 + 0] = Clamp(static_cast<int>(X * 255 / PictureWidth) + Grain);
-            Row[X * 3 + 1] = Clamp(static_cast<int>(Y * 255 / PictureHeight) + Grain);
-            Row[X * 3 + 2] = Clamp(128 + static_cast<int>(((X / 40) ^ (Y / 40)) & 63) + Grain);
+            Row[X * 3 + 0] = Clamp(X * 255 / PictureWidth + Grain);
+            Row[X * 3 + 1] = Clamp(Y * 255 / PictureHeight + Grain);
+            Row[X * 3 + 2] = Clamp(128 + (((X / 40) ^ (Y / 40)) & 63) + Grain);
         }
-        JSAMPROW P = Row.data();
-        jpeg_write_scanlines(&Info, &P, 1);
     }
-    jpeg_finish_compress(&Info);
-    jpeg_destroy_compress(&Info);
-    std::string Result(reinterpret_cast<const char*>(Out), OutSize);
-    std::free(Out);
-    return Result;
+    return EncodeJpeg(Picture, 90);
 }
 
 const std::string& Jpeg() {

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QString>
 
+#include "JpegEncoder.h"
 #include "app/MessageBoxService.h"
 
 enum TBoxKind { bkMessage, bkWarning, bkError };
@@ -66,8 +67,6 @@ bool WaitFor(const std::function<bool()>& Done, int TimeoutMs);
 // Runs the event loop for Ms.
 void Pump(int Ms);
 
-// JPEG bytes of Image (baseline, libjpeg's compressor).
-std::string EncodeJpeg(const QImage& Image, int Quality = 90, bool Grayscale = false);
 // A picture with distinct quadrants: red, green, blue, white.
 QImage QuadrantPicture(int Width, int Height);
 // Pseudo-random pixels: JPEG bytes of about three bytes per pixel.
