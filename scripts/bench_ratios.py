@@ -17,7 +17,8 @@ RATIOS = [
     ("MD5OfStream / OpenSSL MD5", "bench_sfds_md5", "BM_MD5OfStream", "BM_OpenSSL_MD5", "speed", 0.85),
     ("zlib write: compressor / plain deflate", "bench_codecs", "BM_ZLibWrite_Plugin", "BM_ZLibWrite_Plain", "speed", 0.95),
     ("bzip2 write: compressor / plain compress", "bench_codecs", "BM_BZip2Write_Plugin", "BM_BZip2Write_Plain", "speed", 0.95),
-    ("64 MiB window read / read(2)", "bench_sfds_selective", "BM_SelectiveStreamRead", "BM_PlainRead", "speed", 0.90),
+    # The raw window alone, without the reader around it: shown, not judged (the goal is on the row below).
+    ("64 MiB window read / read(2)", "bench_sfds_selective", "BM_SelectiveStreamRead", "BM_PlainRead", "speed", None),
     ("64 MiB stored entry via OpenStream / read(2)", "bench_sfds_reader", "BM_ReadStoredEntry", "BM_ReadStoredEntryRead2", "speed", 0.90),
     ("open 100k entries: unique names / plain", "bench_sfds_reader",
      "BM_OpenContainer/entries:100000/unique:1/samename:0/close:0",
@@ -78,6 +79,9 @@ def main():
             print(f"{label:64} {'n/a':>8}")
             continue
         ratio = b / a if kind == "speed" else a / b
+        if goal is None:
+            print(f"{label:64} {ratio:8.3f}")
+            continue
         ok = ratio >= goal if kind == "speed" else ratio <= goal
         failed += not ok
         goal_text = (">= " if kind == "speed" else "<= ") + f"{goal:g}"
