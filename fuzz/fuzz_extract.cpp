@@ -4,13 +4,12 @@
 // inside a destination. Nothing is written to disk but the input itself.
 // Errors of the system's own exception tree and non-zero result codes are
 // the expected outcome of bad input; anything else is a finding.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
 #include "codecs/sfds_library_scope.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileSystem.h"
@@ -18,15 +17,6 @@
 #include "sfds/sfds_reader.h"
 
 namespace {
-
-// A few kilobytes of input may decompress to gigabytes; past this many bytes
-// per input the progress handler cancels, which exercises cancelling too.
-constexpr std::int64_t ReadBudget = std::int64_t{16} << 20;
-
-std::string& InputFile() {
-    static std::string Name;
-    return Name;
-}
 
 // Takes whatever it is given.
 class TSinkStream : public TStream {
@@ -37,7 +27,7 @@ public:
 };
 
 void Extract(const std::string& File, std::int64_t Offset) {
-    std::int64_t Budget = ReadBudget;
+    std::int64_t Budget = fuzz::ReadBudget;
     const TSFDSProgressEvent OnProgress = [&Budget](TSFDSCustomSource*, std::int64_t, std::int64_t,
                                                     std::int64_t ThisTime, bool& Cancel, const std::string&,
                                                     const std::string&) {
@@ -69,17 +59,12 @@ void Extract(const std::string& File, std::int64_t Offset) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static TSFDSLibrary Library;
-    const char* Base = std::getenv("TMPDIR");
-    InputFile() = std::string(Base && *Base ? Base : "/tmp") + "/fuzz_extract_" + std::to_string(::getpid()) + ".bin";
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    const std::string& File = InputFile();
-    std::FILE* F = std::fopen(File.c_str(), "wb");
-    if (F == nullptr) std::abort();
-    if (Size > 0 && std::fwrite(Data, 1, Size, F) != Size) std::abort();
-    std::fclose(F);
+    static const std::string File = fuzz::TempFolder() + "/extract.bin";
+    fuzz::WriteFile(File, std::string_view(reinterpret_cast<const char*>(Data), Size));
     std::int64_t Start = -1;
     Extract(File, 0);
     if (SFDS_IsSFDSFile(File, Start) && Start > 0) Extract(File, Start);

@@ -1,0 +1,44 @@
+// Writes the seed corpus of fuzz_jpeg with the fixtures' JPEG encoder, the
+// same bytes on every run:
+//   fuzz_jpeg_seeds <folder>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <QColor>
+#include <QImage>
+
+#include "FuzzSupport.h"
+#include "JpegEncoder.h"
+
+namespace {
+
+QImage Pattern(int Width, int Height) {
+    QImage Image(Width, Height, QImage::Format_RGB32);
+    for (int Y = 0; Y < Height; ++Y)
+        for (int X = 0; X < Width; ++X) Image.setPixel(X, Y, qRgb((X * 37) & 255, (Y * 59) & 255, ((X + Y) * 13) & 255));
+    return Image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_jpeg_seeds <folder>\n");
+        return 2;
+    }
+    const std::string Out = argv[1];
+    std::filesystem::create_directories(Out);
+    const struct {
+        const char* Name;
+        int Width, Height, Quality;
+        bool Grayscale;
+    } Seeds[] = {{"color_16", 16, 16, 90, false}, {"color_odd", 33, 17, 50, false}, {"gray_8", 8, 8, 75, true},
+                 {"one_pixel", 1, 1, 100, false}, {"low_quality", 24, 40, 5, false}};
+    for (const auto& S : Seeds) {
+        const std::string Bytes = EncodeJpeg(Pattern(S.Width, S.Height), S.Quality, S.Grayscale);
+        fuzz::WriteFile(Out + "/" + S.Name, Bytes);
+        if (std::string(S.Name) == "color_odd") fuzz::WriteFile(Out + "/truncated", Bytes.substr(0, Bytes.size() / 2));
+    }
+    return 0;
+}
