@@ -146,9 +146,48 @@ TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t Windo
     FZStream.next_in = FBuffer;
     FZStream.avail_in = 0;
     ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
+    if (WindowBits == 15 && ZDefaultEngine() == TZEngine::Fast) {
+        FFast = ZNewFastInflater();
+        if (FFast) FRoute = rtHeader;
+    }
 }
 
 TZDecompressionStream::~TZDecompressionStream() { inflateEnd(&FZStream); }
+
+namespace {
+
+// Deflate, a 32 KiB window, no preset dictionary, a valid header check.
+bool PlainZLibHeader(const unsigned char (&H)[2]) {
+    return H[0] == 0x78 && (H[1] & 0x20) == 0 && ((H[0] << 8) | H[1]) % 31 == 0;
+}
+
+}  // namespace
+
+int TZDecompressionStream::InflateStep() {
+    if (FRoute == rtHeader) {
+        while (FHeaderLength < 2 && FZStream.avail_in > 0) {
+            FHeader[FHeaderLength++] = *FZStream.next_in++;
+            --FZStream.avail_in;
+        }
+        if (FHeaderLength < 2) return Z_OK;
+        if (PlainZLibHeader(FHeader)) {
+            FRoute = rtFast;
+        } else {
+            // zlib judges every other header itself, from the same bytes.
+            FRoute = rtZLib;
+            Bytef* const NextIn = FZStream.next_in;
+            const uInt AvailIn = FZStream.avail_in;
+            FZStream.next_in = FHeader;
+            FZStream.avail_in = 2;
+            const int R = inflate(&FZStream, Z_NO_FLUSH);
+            FZStream.next_in = NextIn;
+            FZStream.avail_in = AvailIn;
+            return R;
+        }
+    }
+    if (FRoute == rtFast) return FFast->Inflate(FZStream);
+    return inflate(&FZStream, Z_NO_FLUSH);
+}
 
 std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
     Reposition();
@@ -157,19 +196,26 @@ std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
     FZStream.avail_out = static_cast<uInt>(Count);
     int R = Z_OK;
     while (FZStream.avail_out > 0 && R != Z_STREAM_END) {
+        bool SourceEnded = false;
         if (FZStream.avail_in == 0) {
             const std::int32_t Got = FStream->Read(FBuffer, CodecBufferSize);
-            if (Got <= 0) break;  // the source ended first: hand out what there is
             FZStream.next_in = FBuffer;
-            FZStream.avail_in = static_cast<uInt>(Got);
-            FStreamPos = FStream->Position();
-            DoProgress();
+            if (Got > 0) {
+                FZStream.avail_in = static_cast<uInt>(Got);
+                FStreamPos = FStream->Position();
+                DoProgress();
+            } else if (FRoute != rtFast) {
+                break;  // the source ended first: hand out what there is
+            } else {
+                SourceEnded = true;  // the fast inflater may still hold decoded bytes
+            }
         }
         const uInt Before = FZStream.avail_out;
-        R = ZDecompressCheck(inflate(&FZStream, Z_NO_FLUSH));
+        R = ZDecompressCheck(InflateStep());
         FTotalOut += Before - FZStream.avail_out;
         // Without a dictionary zlib would answer the same forever.
         if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
+        if (SourceEnded && FZStream.avail_out == Before && R != Z_STREAM_END) break;
     }
     if (R == Z_STREAM_END && FZStream.avail_in > 0) {
         // Whatever follows the compressed data belongs to someone else.
@@ -183,14 +229,23 @@ std::int32_t TZDecompressionStream::Write(const void*, std::int32_t) {
     throw EZDecompressionError(SZInvalidOperation);
 }
 
+void TZDecompressionStream::Restart() {
+    ZDecompressCheck(inflateReset(&FZStream));
+    if (FFast) {
+        FFast->Reset();
+        FRoute = rtHeader;
+        FHeaderLength = 0;
+    }
+    FZStream.next_in = FBuffer;
+    FZStream.avail_in = 0;
+    FTotalOut = 0;
+    FStream->SetPosition(0);
+    FStreamPos = 0;
+}
+
 std::int64_t TZDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
     if (Offset == 0 && Origin == soBeginning) {
-        ZDecompressCheck(inflateReset(&FZStream));
-        FZStream.next_in = FBuffer;
-        FZStream.avail_in = 0;
-        FTotalOut = 0;
-        FStream->SetPosition(0);
-        FStreamPos = 0;
+        Restart();
     } else if ((Origin == soCurrent && Offset >= 0) || (Origin == soBeginning && Offset > FTotalOut)) {
         const std::int64_t N = Origin == soCurrent ? Offset : Offset - FTotalOut;
         unsigned char Scratch[SkipPieceSize];

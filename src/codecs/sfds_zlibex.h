@@ -10,9 +10,11 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_zengine.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
 
@@ -113,6 +115,11 @@ private:
     bool FFinished = false;
 };
 
+// With the fast engine (ZDefaultEngine() at construction), a zlib-wrapped
+// stream (window bits 15) whose header asks for the 32 KiB window and no
+// preset dictionary is decoded by the fast inflater; every other stream, and
+// every stream under the zlib engine, by zlib. Output, errors, give-back and
+// seeks are the same either way.
 class TZDecompressionStream : public TCustomZStream {
 public:
     explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15);
@@ -126,5 +133,16 @@ public:
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
 
 private:
+    enum TRoute : std::uint8_t { rtHeader, rtZLib, rtFast };
+
+    // One step of whichever inflater decodes this stream; zlib's result codes.
+    int InflateStep();
+    void Restart();
+
     std::int64_t FTotalOut = 0;  // bytes produced since the last restart
+    std::unique_ptr<TZFastInflater> FFast;  // null: zlib decodes everything
+    TRoute FRoute = rtZLib;
+    // The zlib header's bytes, held until both are here to pick the route.
+    unsigned char FHeader[2] = {};
+    std::uint8_t FHeaderLength = 0;
 };

@@ -1,4 +1,5 @@
-// Behaviour the zlib and bzip2 adapters share, run once per codec.
+// Behaviour the zlib and bzip2 adapters share, run once per codec and, for
+// zlib, once per deflate engine.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -29,12 +30,13 @@ protected:
     }
 };
 
-using Codecs = ::testing::Types<ZLibTraits, BZip2Traits>;
+using Codecs = ::testing::Types<ZLibTraits, ZLibFastTraits, BZip2Traits>;
 class CodecNames {
 public:
     template <typename T>
     static std::string GetName(int) {
-        return std::is_same_v<T, ZLibTraits> ? "ZLib" : "BZip2";
+        if (std::is_same_v<T, ZLibTraits>) return "ZLib";
+        return std::is_same_v<T, ZLibFastTraits> ? "ZLibFast" : "BZip2";
     }
 };
 TYPED_TEST_SUITE(AdapterTest, Codecs, CodecNames);

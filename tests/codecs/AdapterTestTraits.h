@@ -7,9 +7,13 @@
 
 #include "codecs/sfds_bzip2ex.h"
 #include "codecs/sfds_zlibex.h"
+#include "CodecTestSupport.h"
 #include "runtime/MemoryStream.h"
 
-struct ZLibTraits {
+// The decompressor runs on Engine (zlib, or the fast engine where the build
+// has it); the compressor is the zlib adapter in both.
+template <TZEngine Engine>
+struct ZLibEngineTraits {
     using TCompressor = TZCompressionStream;
     using TDecompressor = TZDecompressionStream;
     using ECompressionError = EZCompressionError;
@@ -21,9 +25,12 @@ struct ZLibTraits {
         return std::make_unique<TZCompressionStream>(Dest, zcDefault);
     }
     static std::unique_ptr<TDecompressor> MakeDecompressor(TStream& Source) {
+        TZEngineScope Scope(Engine);
         return std::make_unique<TZDecompressionStream>(Source);
     }
 };
+using ZLibTraits = ZLibEngineTraits<TZEngine::ZLib>;
+using ZLibFastTraits = ZLibEngineTraits<TZEngine::Fast>;
 
 struct BZip2Traits {
     using TCompressor = TBZCompressionStream;

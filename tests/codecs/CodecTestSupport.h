@@ -9,7 +9,23 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/sfds_zengine.h"
 #include "runtime/MemoryStream.h"
+
+// The deflate engine that streams created in this scope take; the one before
+// comes back at its end.
+class TZEngineScope {
+public:
+    explicit TZEngineScope(TZEngine Engine) : FSaved(ZDefaultEngine()) { ZSetDefaultEngine(Engine); }
+    ~TZEngineScope() { ZSetDefaultEngine(FSaved); }
+    TZEngineScope(const TZEngineScope&) = delete;
+    TZEngineScope& operator=(const TZEngineScope&) = delete;
+
+private:
+    TZEngine FSaved;
+};
+
+inline std::string EngineTrace(TZEngine Engine) { return std::string("engine ") + ZEngineName(Engine); }
 
 // Byte strings compared with a short report: sizes and the first difference,
 // not megabytes of text.

@@ -226,8 +226,13 @@ void CheckFarSource() {
 TEST(LargeItems, ZLibItemBeyond2GiB) {
     const std::int64_t Zeros = ZeroMiB << 20;
     ASSERT_GT(Zeros, Two31);
-    auto D = TSFDSZLibDecompressor::Create(std::make_unique<TMemoryStream>(BigZLibItem(ZeroMiB)), Zeros);
-    CheckBigItem(*D, Zeros);
+    const std::string Item = BigZLibItem(ZeroMiB);
+    for (const TZEngine Engine : ZAvailableEngines()) {
+        SCOPED_TRACE(EngineTrace(Engine));
+        TZEngineScope Scope(Engine);
+        auto D = TSFDSZLibDecompressor::Create(std::make_unique<TMemoryStream>(Item), Zeros);
+        CheckBigItem(*D, Zeros);
+    }
 }
 
 TEST(LargeItems, BZip2ItemBeyond2GiB) {
@@ -240,5 +245,6 @@ TEST(LargeItems, BZip2ItemBeyond2GiB) {
 
 TEST(LargeItems, SourcePositionsBeyond4GiB) {
     CheckFarSource<ZLibTraits>();
+    CheckFarSource<ZLibFastTraits>();
     CheckFarSource<BZip2Traits>();
 }

@@ -16,14 +16,19 @@
 
 namespace {
 
+// Format 1 runs once per deflate engine.
 struct TFormatCase {
     std::uint8_t ID;
     const char* InvalidOperation;
-    friend void PrintTo(const TFormatCase& C, std::ostream* Out) { *Out << "format " << int(C.ID); }
+    TZEngine Engine = TZEngine::ZLib;
+    friend void PrintTo(const TFormatCase& C, std::ostream* Out) {
+        *Out << "format " << int(C.ID) << ", " << EngineTrace(C.Engine);
+    }
 };
 
 std::string PrintFormat(const testing::TestParamInfo<TFormatCase>& Info) {
-    return Info.param.ID == 1 ? "ZLib" : "BZip2";
+    if (Info.param.ID != 1) return "BZip2";
+    return Info.param.Engine == TZEngine::Fast ? "ZLibFast" : "ZLib";
 }
 
 PSFDS_CompressionFormatItem FormatItem(std::uint8_t ID) {
@@ -54,13 +59,15 @@ void ExpectRaises(F&& Call, const std::string& Message) {
 
 class PluginTest : public testing::TestWithParam<TFormatCase> {
 protected:
+    PluginTest() : FEngine(GetParam().Engine) {}
+
     static const std::string& Plain() {
         static const std::string Data = TextLikeData(150000, 5);
         return Data;
     }
     const std::string& Packed() {
-        static std::string Cache[3];
-        std::string& P = Cache[GetParam().ID];
+        static std::string Cache[4];
+        std::string& P = Cache[GetParam().ID + (GetParam().Engine == TZEngine::Fast ? 2 : 0)];
         if (P.empty()) P = CompressThrough(GetParam().ID, Plain());
         return P;
     }
@@ -90,10 +97,15 @@ protected:
     }
 
     TProbeMemoryStream* Probe = nullptr;
+
+private:
+    TZEngineScope FEngine;
 };
 
 INSTANTIATE_TEST_SUITE_P(Formats, PluginTest,
-                         testing::Values(TFormatCase{1, SZInvalidOperation}, TFormatCase{2, SBZInvalidOperation}),
+                         testing::Values(TFormatCase{1, SZInvalidOperation, TZEngine::ZLib},
+                                         TFormatCase{1, SZInvalidOperation, TZEngine::Fast},
+                                         TFormatCase{2, SBZInvalidOperation}),
                          PrintFormat);
 
 }  // namespace

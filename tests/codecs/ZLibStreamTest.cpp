@@ -4,7 +4,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "CodecTestSupport.h"
 #include "codecs/sfds_zlibex.h"
@@ -35,10 +37,51 @@ std::string PlainDeflate(const std::string& Data, int Level, int Strategy) {
     return Out;
 }
 
-std::string Inflate(const std::string& Packed) {
+std::string Inflate(const std::string& Packed, TZEngine Engine = TZEngine::ZLib, std::int32_t Piece = 32768) {
+    TZEngineScope Scope(Engine);
     TMemoryStream Source(Packed);
     TZDecompressionStream Z(Source);
-    return ReadAll(Z);
+    return ReadAll(Z, Piece);
+}
+
+// What reading a stream to its end comes to: the bytes, or the error's class
+// code and message.
+struct TOutcome {
+    std::string Bytes;
+    std::int32_t ErrorCode = 0;
+    std::string Error;
+    std::int64_t SourceLeft = 0;  // bytes given back after the compressed data
+    bool operator==(const TOutcome&) const = default;
+};
+
+TOutcome InflateOutcome(const std::string& Packed, TZEngine Engine, std::int32_t Piece) {
+    TOutcome R;
+    TZEngineScope Scope(Engine);
+    TMemoryStream Source(Packed);
+    TZDecompressionStream Z(Source);
+    try {
+        R.Bytes = ReadAll(Z, Piece);
+    } catch (const EZDecompressionError& E) {
+        R.Bytes.clear();  // how far each engine got before the error differs
+        R.ErrorCode = E.ErrorCode();
+        R.Error = E.Message();
+    }
+    R.SourceLeft = Source.Size() - Source.Position();
+    return R;
+}
+
+std::string DeflateWindow(const std::string& Data, int Level, int WindowBits, int Strategy = Z_DEFAULT_STRATEGY) {
+    z_stream Z{};
+    EXPECT_EQ(deflateInit2(&Z, Level, Z_DEFLATED, WindowBits, 8, Strategy), Z_OK);
+    std::string Out(deflateBound(&Z, Data.size()), '\0');
+    Z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(Data.data()));
+    Z.avail_in = static_cast<uInt>(Data.size());
+    Z.next_out = reinterpret_cast<Bytef*>(Out.data());
+    Z.avail_out = static_cast<uInt>(Out.size());
+    EXPECT_EQ(deflate(&Z, Z_FINISH), Z_STREAM_END);
+    Out.resize(Z.total_out);
+    deflateEnd(&Z);
+    return Out;
 }
 
 }  // namespace
@@ -135,16 +178,75 @@ TEST(TZLibErrors, RefusedParametersAndMessagesCarryTheCode) {
 
 TEST(TZDecompressionStream, CorruptHeaderAndWrongChecksumAreDataErrors) {
     std::string Packed = Deflate(TextLikeData(5000), zcDefault);
-    for (const std::size_t At : {std::size_t{0}, Packed.size() - 1}) {
-        std::string Bad = Packed;
-        Bad[At] = static_cast<char>(Bad[At] ^ 0x10);
-        try {
-            Inflate(Bad);
-            ADD_FAILURE() << At;
-        } catch (const EZDecompressionError& E) {
-            EXPECT_EQ(E.Message(), "data error");
-            EXPECT_EQ(E.ErrorCode(), -3);
+    for (const TZEngine Engine : ZAvailableEngines())
+        for (const std::size_t At : {std::size_t{0}, std::size_t{1}, Packed.size() - 1}) {
+            SCOPED_TRACE(EngineTrace(Engine));
+            std::string Bad = Packed;
+            Bad[At] = static_cast<char>(Bad[At] ^ 0x10);
+            try {
+                Inflate(Bad, Engine);
+                ADD_FAILURE() << At;
+            } catch (const EZDecompressionError& E) {
+                EXPECT_EQ(E.Message(), "data error");
+                EXPECT_EQ(E.ErrorCode(), -3);
+            }
         }
+}
+
+// The fast engine takes the streams it can decode exactly as zlib does and
+// leaves the rest (other window sizes, damaged headers) to zlib: every stream,
+// intact or damaged, read in any piece size, comes out the same under both.
+TEST(TZDecompressionStream, EnginesAgreeOnIntactAndDamagedStreams) {
+    if (!ZFastEngineAvailable()) GTEST_SKIP() << "this build has zlib only";
+    const std::string Data = TextLikeData(70000, 11) + RandomBytes(5000, 3) + std::string(3000, 'z');
+    const struct {
+        const char* Name;
+        std::string Packed;
+    } Streams[] = {
+        {"level 6", DeflateWindow(Data, 6, 15)},
+        {"level 1", DeflateWindow(Data, 1, 15)},
+        {"level 9", DeflateWindow(Data, 9, 15)},
+        {"stored", DeflateWindow(Data, 0, 15)},
+        {"fixed codes", DeflateWindow(Data, 6, 15, Z_FIXED)},
+        {"huffman only", DeflateWindow(Data, 6, 15, Z_HUFFMAN_ONLY)},
+        {"window 2^9", DeflateWindow(Data, 6, 9)},
+        {"window 2^12", DeflateWindow(Data, 6, 12)},
+        {"empty", DeflateWindow("", 6, 15)},
+    };
+    for (const auto& S : Streams) {
+        SCOPED_TRACE(S.Name);
+        std::vector<std::string> Variants = {S.Packed, S.Packed + "trailing bytes"};
+        const std::size_t FirstCut = Variants.size();
+        for (std::size_t Cut : {std::size_t{1}, std::size_t{2}, std::size_t{5}, S.Packed.size() / 2,
+                                S.Packed.size() - 4, S.Packed.size() - 1})
+            if (Cut < S.Packed.size()) Variants.push_back(S.Packed.substr(0, Cut));
+        const std::size_t FirstFlip = Variants.size();
+        for (std::size_t Bit = 0; Bit < S.Packed.size() * 8; Bit += 1 + S.Packed.size() * 8 / 60) {
+            std::string Bad = S.Packed;
+            Bad[Bit / 8] = static_cast<char>(Bad[Bit / 8] ^ (1 << (Bit % 8)));
+            Variants.push_back(Bad);
+        }
+        for (std::size_t V = 0; V < Variants.size(); ++V)
+            for (const std::int32_t Piece : {1, 4093, 65536}) {
+                if (Piece == 1 && Variants[V].size() > 4000 && V > 1) continue;  // slow and adds nothing new
+                const TOutcome Z = InflateOutcome(Variants[V], TZEngine::ZLib, Piece);
+                const TOutcome F = InflateOutcome(Variants[V], TZEngine::Fast, Piece);
+                if (V >= FirstCut && V < FirstFlip) {
+                    // Cut data: how many of the last decodable bytes an engine
+                    // hands out before it sees more input is its own affair;
+                    // both hand out the true bytes up to there.
+                    const std::size_t N = std::min(F.Bytes.size(), Z.Bytes.size());
+                    EXPECT_TRUE(SameBytes(F.Bytes.substr(0, N), Z.Bytes.substr(0, N))) << "variant " << V;
+                    EXPECT_LE(std::max(F.Bytes.size(), Z.Bytes.size()), Data.size()) << "variant " << V;
+                } else {
+                    EXPECT_TRUE(SameBytes(F.Bytes, Z.Bytes)) << "variant " << V << ", piece " << Piece;
+                }
+                EXPECT_EQ(F.Error, Z.Error) << "variant " << V << ", piece " << Piece;
+                EXPECT_EQ(F.ErrorCode, Z.ErrorCode) << "variant " << V << ", piece " << Piece;
+                if (Z.Error.empty()) {
+                    EXPECT_EQ(F.SourceLeft, Z.SourceLeft) << "variant " << V;
+                }
+            }
     }
 }
 
@@ -163,12 +265,15 @@ TEST(TZDecompressionStream, PresetDictionaryIsRefusedInsteadOfLooping) {
     ASSERT_EQ(deflate(&Z, Z_FINISH), Z_STREAM_END);
     Out.resize(Z.total_out);
     deflateEnd(&Z);
-    try {
-        Inflate(Out);
-        ADD_FAILURE();
-    } catch (const EZDecompressionError& E) {
-        EXPECT_EQ(E.ErrorCode(), Z_NEED_DICT);
-        EXPECT_EQ(E.Message(), SZNeedDictionary);
+    for (const TZEngine Engine : ZAvailableEngines()) {
+        SCOPED_TRACE(EngineTrace(Engine));
+        try {
+            Inflate(Out, Engine);
+            ADD_FAILURE();
+        } catch (const EZDecompressionError& E) {
+            EXPECT_EQ(E.ErrorCode(), Z_NEED_DICT);
+            EXPECT_EQ(E.Message(), SZNeedDictionary);
+        }
     }
 }
 
@@ -179,7 +284,11 @@ TEST(TZDecompressionStream, RawDeflateWithNegativeWindowBits) {
         TZCompressionStream Z(Dest, zcDefault, -15, 8, zsDefault);
         Z.WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
     }
-    Dest.SetPosition(0);
-    TZDecompressionStream Z(Dest, -15);
-    EXPECT_TRUE(SameBytes(ReadAll(Z), Data));
+    for (const TZEngine Engine : ZAvailableEngines()) {
+        SCOPED_TRACE(EngineTrace(Engine));
+        TZEngineScope Scope(Engine);
+        Dest.SetPosition(0);
+        TZDecompressionStream Z(Dest, -15);
+        EXPECT_TRUE(SameBytes(ReadAll(Z), Data));
+    }
 }
