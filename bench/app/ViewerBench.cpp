@@ -15,13 +15,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QImage>
 #include <QTimer>
 
 #include "JpegEncoder.h"
-#include "app/AppStartup.h"
-#include "app/ufmivew.h"
-#include "app/widgets/ImageView.h"
+#include "app/Bitmap32.h"
+#include "app/qt/QtApplication.h"
+#include "app/qt/ufmivew.h"
+#include "app/qt/widgets/ImageView.h"
 #include "codecs/sfds_library_scope.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
@@ -38,17 +38,16 @@ constexpr int PictureHeight = 4000;
 
 // Camera-like content: smooth gradients with fine grain, about 3 MB at quality 90.
 std::string MakeJpeg() {
-    QImage Picture(PictureWidth, PictureHeight, QImage::Format_RGB888);
+    TBitmap32 Picture(PictureWidth, PictureHeight);
     std::uint32_t Seed = 12345;
     for (int Y = 0; Y < PictureHeight; ++Y) {
-        unsigned char* Row = Picture.scanLine(Y);
+        std::uint32_t* Row = Picture.Line(Y);
         for (int X = 0; X < PictureWidth; ++X) {
             Seed = Seed * 1664525u + 1013904223u;
             const int Grain = static_cast<int>((Seed >> 24) & 15) - 8;
-            auto Clamp = [](int V) { return static_cast<unsigned char>(V < 0 ? 0 : V > 255 ? 255 : V); };
-            Row[X * 3 + 0] = Clamp(X * 255 / PictureWidth + Grain);
-            Row[X * 3 + 1] = Clamp(Y * 255 / PictureHeight + Grain);
-            Row[X * 3 + 2] = Clamp(128 + (((X / 40) ^ (Y / 40)) & 63) + Grain);
+            auto Clamp = [](int V) { return static_cast<std::uint32_t>(V < 0 ? 0 : V > 255 ? 255 : V); };
+            Row[X] = 0xFF000000u | Clamp(X * 255 / PictureWidth + Grain) << 16 |
+                     Clamp(Y * 255 / PictureHeight + Grain) << 8 | Clamp(128 + (((X / 40) ^ (Y / 40)) & 63) + Grain);
         }
     }
     return EncodeJpeg(Picture, 90);
@@ -129,7 +128,7 @@ private:
 
 void NextPicture(TfmIView& V) {
     V.JvTransparentButton3Click();
-    benchmark::DoNotOptimize(V.ImgView321->ScaledBitmap().constBits());
+    benchmark::DoNotOptimize(V.ImgView321->ScaledBitmap().Bits());
 }
 
 void BM_LibjpegFromMemory(benchmark::State& State) {
@@ -177,8 +176,7 @@ BENCHMARK(BM_ViewerNextPrefetched)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TSFDSLibrary Library;
-    QApplication Application(argc, argv);
-    StartApplication();
+    TQMZApplication Application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

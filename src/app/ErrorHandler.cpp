@@ -5,39 +5,26 @@
 #include "app/AppConsts.h"
 #include "app/MessageBoxService.h"
 #include "runtime/CodePage.h"
-#include "runtime/Exceptions.h"
 #include "runtime/RtlConsts.h"
 
-QString ErrorBoxText(const QString& Message) {
-    if (!Message.isEmpty() && Message.back().unicode() > u'.') return Message + u'.';
+std::u16string ErrorBoxText(const std::u16string& Message) {
+    if (!Message.empty() && Message.back() > u'.') return Message + u'.';
     return Message;
 }
 
-QString ExceptionMessage(const std::exception& E) {
-    if (dynamic_cast<const std::bad_alloc*>(&E) != nullptr) return QString::fromUtf8(SOutOfMemory);
-    const std::u16string Text = AnsiToUnicode(E.what());
-    return QString::fromStdU16String(Text);
+std::u16string ExceptionMessage(const std::exception& E) {
+    if (dynamic_cast<const std::bad_alloc*>(&E) != nullptr) return AppText(SOutOfMemory);
+    return AnsiToUnicode(E.what());
 }
 
 void HandleException(std::exception_ptr Error) {
-    QString Message;
+    std::u16string Message;
     try {
         std::rethrow_exception(Error);
     } catch (const std::exception& E) {
         Message = ExceptionMessage(E);
     } catch (...) {
-        Message = QString::fromUtf8(SUnknownException);
+        Message = AppText(SUnknownException);
     }
     MessageBoxes().ShowError(ApplicationTitle(), ErrorBoxText(Message));
-}
-
-TQMZApplication::TQMZApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
-bool TQMZApplication::notify(QObject* Receiver, QEvent* Event) {
-    try {
-        return QApplication::notify(Receiver, Event);
-    } catch (...) {
-        HandleException(std::current_exception());
-        return true;
-    }
 }

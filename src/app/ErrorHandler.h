@@ -3,25 +3,24 @@
 #pragma once
 
 #include <exception>
-
-#include <QApplication>
-#include <QString>
+#include <string>
 
 // The text the error box shows: "." is appended when the message's last
 // character has a code above that of ".".
-QString ErrorBoxText(const QString& Message);
+std::u16string ErrorBoxText(const std::u16string& Message);
 
 // Message of an exception as the user reads it (8-bit texts are in the process
 // code page).
-QString ExceptionMessage(const std::exception& E);
+std::u16string ExceptionMessage(const std::exception& E);
 
 // Shows the exception held by Error in an error box captioned with the
 // application title.
 void HandleException(std::exception_ptr Error);
 
 // Runs one event handler of a window. An exception it raises goes to
-// HandleException right here: unwinding through the toolkit's own frames
-// would skip their clean-up.
+// HandleException right here: unwinding through the windowing system's own
+// frames would skip their clean-up (and across a window procedure it is not
+// even defined).
 template <typename THandler>
 void CallEventHandler(THandler&& Handler) {
     try {
@@ -30,11 +29,3 @@ void CallEventHandler(THandler&& Handler) {
         HandleException(std::current_exception());
     }
 }
-
-// The last net: routes exceptions that escape event handlers (slots, event overrides) to
-// HandleException instead of letting them end the program.
-class TQMZApplication : public QApplication {
-public:
-    TQMZApplication(int& argc, char** argv);
-    bool notify(QObject* Receiver, QEvent* Event) override;
-};

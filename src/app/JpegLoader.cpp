@@ -3,9 +3,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <exception>
+#include <bit>
 #include <memory>
-
-#include <QtEndian>
+#include <new>
 
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
@@ -39,19 +39,15 @@ struct TDecodeState {
     jpeg_decompress_struct Info;
     TJpegErrorMgr Error;
     TStreamSourceMgr Source;
-    QImage Image;
+    TBitmap32 Image;
     bool OutOfMemory = false;
     bool TooBig = false;
 };
 
 const JOCTET FakeEOI[2] = {0xFF, JPEG_EOI};
 
-// libjpeg writes QImage::Format_RGB32 pixels (0xFFRRGGBB words) directly.
-#if Q_BYTE_ORDER == Q_BIG_ENDIAN
-constexpr J_COLOR_SPACE NativeRgb32 = JCS_EXT_XRGB;
-#else
-constexpr J_COLOR_SPACE NativeRgb32 = JCS_EXT_BGRX;
-#endif
+// libjpeg writes the bitmap's 0xFFRRGGBB words directly.
+constexpr J_COLOR_SPACE NativeRgb32 = std::endian::native == std::endian::big ? JCS_EXT_XRGB : JCS_EXT_BGRX;
 
 [[noreturn]] void ErrorExit(j_common_ptr Info) {
     auto* Err = reinterpret_cast<TJpegErrorMgr*>(Info->err);
@@ -116,7 +112,7 @@ void SkipInputData(j_decompress_ptr Info, long NumBytes) {
 void TermSource(j_decompress_ptr) {}
 
 // Adobe CMYK pictures store inverted ink values.
-void CmykToRgb32(const JSAMPLE* In, quint32* Out, JDIMENSION Width) {
+void CmykToRgb32(const JSAMPLE* In, std::uint32_t* Out, JDIMENSION Width) {
     for (JDIMENSION X = 0; X < Width; ++X, In += 4) {
         const unsigned K = In[3];
         const unsigned R = In[0] * K / 255, G = In[1] * K / 255, B = In[2] * K / 255;
@@ -145,13 +141,9 @@ bool Decode(TDecodeState& S) {
     S.Info.out_color_space = Cmyk ? JCS_CMYK : NativeRgb32;
     jpeg_start_decompress(&S.Info);
 
-    S.Image = QImage(static_cast<int>(S.Info.output_width), static_cast<int>(S.Info.output_height),
-                     QImage::Format_RGB32);
-    if (S.Image.isNull()) {
-        S.OutOfMemory = true;
-        jpeg_abort_decompress(&S.Info);
-        return false;
-    }
+    // The size check above keeps this below 2 GiB; a failed allocation
+    // unwinds as std::bad_alloc through this frame, which owns nothing yet.
+    S.Image = TBitmap32(static_cast<int>(S.Info.output_width), static_cast<int>(S.Info.output_height));
 
     JSAMPARRAY CmykRow = nullptr;
     if (Cmyk)
@@ -161,9 +153,9 @@ bool Decode(TDecodeState& S) {
         const int Y = static_cast<int>(S.Info.output_scanline);
         if (Cmyk) {
             jpeg_read_scanlines(&S.Info, CmykRow, 1);
-            CmykToRgb32(CmykRow[0], reinterpret_cast<quint32*>(S.Image.scanLine(Y)), S.Info.output_width);
+            CmykToRgb32(CmykRow[0], S.Image.Line(Y), S.Info.output_width);
         } else {
-            JSAMPROW Row = S.Image.scanLine(Y);
+            JSAMPROW Row = reinterpret_cast<JSAMPROW>(S.Image.Line(Y));
             jpeg_read_scanlines(&S.Info, &Row, 1);
         }
     }
@@ -173,7 +165,7 @@ bool Decode(TDecodeState& S) {
 
 }  // namespace
 
-void LoadJpegImage(QImage& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort) {
+void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort) {
     auto S = std::make_unique<TDecodeState>();
     S->Info.err = jpeg_std_error(&S->Error.Pub);
     S->Error.Pub.error_exit = ErrorExit;
@@ -193,7 +185,6 @@ void LoadJpegImage(QImage& Bitmap, TStream& Stream, int& Width, int& Height, con
     try {
         Ok = Decode(*S);
     } catch (const std::bad_alloc&) {
-        // QImage itself reports failure by a null image; this covers the rest.
         S->OutOfMemory = true;
     }
     const int Code = S->Error.Pub.msg_code;
@@ -204,6 +195,6 @@ void LoadJpegImage(QImage& Bitmap, TStream& Stream, int& Width, int& Height, con
     if (!Ok) throw EJPEG(Format(SJPEGError, Code));
 
     Bitmap = std::move(S->Image);
-    Width = Bitmap.width();
-    Height = Bitmap.height();
+    Width = Bitmap.Width();
+    Height = Bitmap.Height();
 }

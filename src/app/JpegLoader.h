@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include <QImage>
+#include "app/Bitmap32.h"
 
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
@@ -23,9 +23,9 @@ inline constexpr std::uint64_t MaxJpegPixels = std::uint64_t{1} << 29;
 inline constexpr std::int32_t JpegReadChunk = 64 * 1024;
 
 // Decodes Stream from its position to its end at full size with the decoder's
-// default settings and replaces Bitmap by the picture (QImage::Format_RGB32).
+// default settings and replaces Bitmap by the picture.
 // Raises EJPEG "JPEG error #%d" for undecodable data, EOutOfMemory when the
 // pixels cannot be allocated, and passes on errors of the stream itself.
 // When Abort becomes true the decode stops with an EJPEG.
-void LoadJpegImage(QImage& Bitmap, TStream& Stream, int& Width, int& Height,
+void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height,
                    const std::atomic<bool>* Abort = nullptr);

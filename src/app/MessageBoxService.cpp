@@ -1,34 +1,31 @@
 #include "app/MessageBoxService.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <cstdio>
+
+#include "app/AppConsts.h"
+#include "runtime/CodePage.h"
 
 namespace {
 
-TMessageBoxService* CurrentService = nullptr;
+class TStderrMessageBoxService : public TMessageBoxService {
+public:
+    void ShowMessage(const std::u16string& Text) override { Write(ApplicationTitle(), Text); }
+    void ShowWarning(const std::u16string& Caption, const std::u16string& Text) override { Write(Caption, Text); }
+    void ShowError(const std::u16string& Caption, const std::u16string& Text) override { Write(Caption, Text); }
 
-void ShowBox(QMessageBox::Icon Icon, const QString& Caption, const QString& Text) {
-    QMessageBox Box(Icon, Caption, Text, QMessageBox::Ok, QApplication::activeWindow());
-    Box.exec();
-}
+private:
+    static void Write(const std::u16string& Caption, const std::u16string& Text) {
+        std::fprintf(stderr, "%s: %s\n", UnicodeToUTF8(Caption).c_str(), UnicodeToUTF8(Text).c_str());
+    }
+};
+
+TMessageBoxService* CurrentService = nullptr;
 
 }  // namespace
 
-void TQtMessageBoxService::ShowMessage(const QString& Text) {
-    ShowBox(QMessageBox::NoIcon, ApplicationTitle(), Text);
-}
-
-void TQtMessageBoxService::ShowWarning(const QString& Caption, const QString& Text) {
-    ShowBox(QMessageBox::Warning, Caption, Text);
-}
-
-void TQtMessageBoxService::ShowError(const QString& Caption, const QString& Text) {
-    ShowBox(QMessageBox::Critical, Caption, Text);
-}
-
 TMessageBoxService& MessageBoxes() {
-    static TQtMessageBoxService QtService;
-    return CurrentService != nullptr ? *CurrentService : QtService;
+    static TStderrMessageBoxService Fallback;
+    return CurrentService != nullptr ? *CurrentService : Fallback;
 }
 
 TMessageBoxService* SetMessageBoxService(TMessageBoxService* Service) {
@@ -37,4 +34,9 @@ TMessageBoxService* SetMessageBoxService(TMessageBoxService* Service) {
     return Previous;
 }
 
-QString ApplicationTitle() { return QCoreApplication::applicationName(); }
+const std::u16string& ApplicationTitle() {
+    static const std::u16string Title = AppText(SApplicationTitle);
+    return Title;
+}
+
+std::u16string AppText(const char* Utf8) { return UTF8ToUnicode(Utf8); }

@@ -8,28 +8,28 @@
 
 namespace {
 
-std::string ToAnsi(const QString& Text) { return UnicodeToAnsi(Text.toStdU16String()); }
-QString FromAnsi(const std::string& Text) { return QString::fromStdU16String(AnsiToUnicode(Text)); }
+std::string ToAnsi(const std::u16string& Text) { return UnicodeToAnsi(Text); }
 
 }  // namespace
 
-bool PictureArchiveIsSFDS(const QString& FileName, std::int64_t& StartOffset) {
+bool PictureArchiveIsSFDS(const std::u16string& FileName, std::int64_t& StartOffset) {
     return SFDS_IsSFDSFile(ToAnsi(FileName), StartOffset);
 }
 
-QStringList OpenPictureArchive(const QString& FileName, std::int64_t StartOffset) {
+std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset) {
     // The reader registers itself in the process-wide list, which frees it at
     // library shut-down; the viewer finds the pictures through that list.
     auto Reader = std::make_unique<TSFDSFileReader>(ToAnsi(FileName), StartOffset, nullptr, nullptr,
                                                     TSFDSOnReadFileEntry{}, false, sarmNone);
-    QStringList Names;
+    std::vector<std::u16string> Names;
     const std::int32_t Count = Reader->FileCount();
-    for (std::int32_t I = 0; I < Count; ++I) Names.append(FromAnsi(Reader->FileEntrys().Items(I)->FileName));
+    Names.reserve(static_cast<std::size_t>(Count > 0 ? Count : 0));
+    for (std::int32_t I = 0; I < Count; ++I) Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName));
     Reader.release();
     return Names;
 }
 
-std::unique_ptr<TStream> OpenPictureStream(const QString& Name) {
+std::unique_ptr<TStream> OpenPictureStream(const std::u16string& Name) {
     std::unique_ptr<TStream> Stream;
     std::int64_t Size = 0;
     if (!SFDS_OpenStream(ToAnsi(Name), Stream, Size, sarmNone)) return nullptr;

@@ -4,22 +4,21 @@
 
 #include <cstdint>
 #include <memory>
-
-#include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 #include "runtime/Stream.h"
 
 // Whether FileName holds an SFDS container, and where it starts. Never raises.
-bool PictureArchiveIsSFDS(const QString& FileName, std::int64_t& StartOffset);
+bool PictureArchiveIsSFDS(const std::u16string& FileName, std::int64_t& StartOffset);
 
 // Opens the container with a new reader, which stays registered in the
 // process-wide reader list for the rest of the run, and returns the names of
 // its stored files in table order. Raises when the container cannot be read.
-QStringList OpenPictureArchive(const QString& FileName, std::int64_t StartOffset);
+std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset);
 
 // The stored file Name of the first registered reader that holds it, as a
 // stream the caller owns; null when no reader has it. Never raises. A large
 // compressed picture comes read ahead on a worker thread of its own, which
 // reads the entry only from the first Read and stops when the stream is freed.
-std::unique_ptr<TStream> OpenPictureStream(const QString& Name);
+std::unique_ptr<TStream> OpenPictureStream(const std::u16string& Name);

@@ -2,15 +2,14 @@
 
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
-#include "app/widgets/ImageView.h"
 
-void DecodePicture(TStream& Stream, QSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort) {
+void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort) {
     Stream.SetPosition(0);
     LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort);
     Picture.ViewSize = ViewSize;
-    Picture.Scaled = QImage();
-    if (!ViewSize.isEmpty()) {
-        Picture.Scale = FitScale(ViewSize.width(), ViewSize.height(), Picture.Width, Picture.Height);
+    Picture.Scaled = TBitmap32();
+    if (!ViewSize.IsEmpty()) {
+        Picture.Scale = FitScale(ViewSize.Width, ViewSize.Height, Picture.Width, Picture.Height);
         Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale);
     }
 }
@@ -29,7 +28,7 @@ void TPicturePrefetcher::WaitIdle(std::unique_lock<std::mutex>& Lock) {
     FChanged.wait(Lock, [this] { return !FBusy; });
 }
 
-void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, QSize ViewSize, QImage Discard) {
+void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TBitmap32 Discard) {
     Cancel();
     auto Job = std::make_unique<TJob>();
     Job->Index = Index;
@@ -75,7 +74,7 @@ void TPicturePrefetcher::Run() {
         if (FQuit) return;
         TJob* Job = FJob.get();
         Lock.unlock();
-        Job->Discard = QImage();
+        Job->Discard = TBitmap32();
         try {
             DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort);
         } catch (...) {

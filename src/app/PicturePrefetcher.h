@@ -12,23 +12,23 @@
 #include <mutex>
 #include <thread>
 
-#include <QImage>
-#include <QSize>
+#include "app/AppTypes.h"
+#include "app/Bitmap32.h"
 
 #include "runtime/Stream.h"
 
 struct TDecodedPicture {
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int Width = 0;
     int Height = 0;
     // The rendering fitted to ViewSize, made ahead as well; null if not made.
-    QSize ViewSize;
+    TSize ViewSize;
     float Scale = 0.0f;
-    QImage Scaled;
+    TBitmap32 Scaled;
 };
 
 // Decodes Stream and fits it to ViewSize (skipped when ViewSize is empty).
-void DecodePicture(TStream& Stream, QSize ViewSize, TDecodedPicture& Picture,
+void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture,
                    const std::atomic<bool>* Abort = nullptr);
 
 class TPicturePrefetcher {
@@ -43,7 +43,7 @@ public:
     // is dropped. Discard (a picture no longer shown) is released by the
     // worker: returning a large bitmap's memory takes milliseconds the GUI
     // thread does not have to spend.
-    void Start(int Index, std::unique_ptr<TStream> Stream, QSize ViewSize, QImage Discard = QImage());
+    void Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TBitmap32 Discard = TBitmap32());
     // When a job for Index exists: waits for it, moves its picture out and
     // returns true, or raises the error its decode raised. False otherwise.
     bool Take(int Index, TDecodedPicture& Picture);
@@ -54,8 +54,8 @@ private:
     struct TJob {
         int Index = -1;
         std::unique_ptr<TStream> Stream;
-        QSize ViewSize;
-        QImage Discard;
+        TSize ViewSize;
+        TBitmap32 Discard;
         TDecodedPicture Picture;
         std::exception_ptr Error;
     };

@@ -1,11 +1,16 @@
 #include "app/VideoPlayer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <exception>
+#include <thread>
 
 #include "app/AppConsts.h"
+#include "app/MessageBoxService.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
+#include "shellutil/ProgramLaunch.h"
 
 std::string EscapeBatchText(std::string_view Text) {
     std::string Result;
@@ -71,4 +76,33 @@ void WriteBatchFile(const std::string& FileName, const std::vector<std::string>&
         File.WriteBuffer(Text.data() + Done, static_cast<std::int32_t>(Chunk));
         Done += Chunk;
     }
+}
+
+std::string ProgramDirectory(const std::string& ProgramPath) { return ExtractFilePath(ProgramPath); }
+
+std::string BatchFileNameFor(const std::string& ProgramPath) { return ExtractFileName(ProgramPath) + SBatchExtension; }
+
+void RunVideoPlayer(const std::string& ProgramPath, const std::function<void()>& ProcessMessages) {
+    const std::string BatchFileName = BatchFileNameFor(ProgramPath);
+
+    std::exception_ptr Error;
+    try {
+        const std::vector<std::string> Lines = BatchFileLines(ProgramDirectory(ProgramPath));
+        if (Lines.size() >= 2) {
+            WriteBatchFile(BatchFileName, Lines);
+            LaunchProgram(BatchFileName, std::string(), SW_SHOWNORMAL);
+        } else {
+            MessageBoxes().ShowMessage(AppText(SNoPlayer));
+        }
+    } catch (...) {
+        Error = std::current_exception();
+    }
+
+    // The command interpreter must have read the file before it goes; the
+    // window does not repaint meanwhile.
+    std::this_thread::sleep_for(std::chrono::milliseconds(BatchFilePauseMs));
+    if (ProcessMessages) ProcessMessages();
+    DeleteFile(BatchFileName);
+
+    if (Error) std::rethrow_exception(Error);
 }

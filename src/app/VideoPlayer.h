@@ -2,6 +2,7 @@
 // two-line batch file that starts the first one found on the content folder.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,3 +46,16 @@ std::string BatchFileText(const std::vector<std::string>& Lines);
 // Writes the batch file, replacing one of that name; raises EFCreateError
 // "Cannot create file ..." with the full name when it cannot be created.
 void WriteBatchFile(const std::string& FileName, const std::vector<std::string>& Lines);
+
+// Folder part of the program's full file name, ending with its separator.
+std::string ProgramDirectory(const std::string& ProgramPath);
+// The batch file's bare name: the program's file name followed by ".bat".
+std::string BatchFileNameFor(const std::string& ProgramPath);
+
+// The video action. ProgramPath is the program's full file name as the system
+// spells it (on Windows with backslashes), in the process code page. Writes
+// the batch file into the working directory and hands it to the shell, or says
+// that no player is installed; then, in every case, waits a second without
+// handling window messages, lets ProcessMessages handle those pending, and
+// deletes the batch file. An error of the write is raised after that.
+void RunVideoPlayer(const std::string& ProgramPath, const std::function<void()>& ProcessMessages);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <QTimer>
+#include <new>
 
-#include "AppTestSupport.h"
+#include "AppCoreTestSupport.h"
 #include "app/ErrorHandler.h"
 #include "runtime/Exceptions.h"
 
@@ -20,27 +20,31 @@ TEST(ErrorHandlerTest, AppendsFullStopOnlyAfterCharactersAboveIt) {
         {u"실행할 컨텐츠가 없습니다", u"실행할 컨텐츠가 없습니다."},
         {u"", u""},
     };
+    for (const auto& C : Cases) EXPECT_EQ(ErrorBoxText(C.Message), C.Shown) << U8(C.Message);
+}
+
+TEST(ErrorHandlerTest, AnEventHandlersExceptionIsShownInTheErrorBoxAndCallingGoesOn) {
+    struct {
+        const char* What;
+        std::function<void()> Handler;
+        const char16_t* Shown;
+    } const Cases[] = {
+        {"stream error", [] { throw EReadError("Stream read error"); }, u"Stream read error."},
+        {"failed allocation", [] { throw std::bad_alloc(); }, u"Out of memory."},
+        {"no exception object", [] { throw 42; }, u"Unknown exception."},
+        {"message ending in a full stop", [] { throw Exception("Cannot create file \"x\". Is a directory."); },
+         u"Cannot create file \"x\". Is a directory."},
+    };
     for (const auto& C : Cases) {
-        EXPECT_EQ(ErrorBoxText(QString::fromUtf16(C.Message)), QString::fromUtf16(C.Shown))
-            << QString::fromUtf16(C.Message).toStdString();
+        SCOPED_TRACE(C.What);
+        TRecordingMessageBoxes Boxes;
+        bool After = false;
+        CallEventHandler(C.Handler);
+        CallEventHandler([&] { After = true; });
+        EXPECT_TRUE(After);
+        ASSERT_EQ(Boxes.Boxes.size(), 1u);
+        EXPECT_EQ(Boxes.Boxes[0].Kind, bkError);
+        EXPECT_EQ(Boxes.Boxes[0].Caption, U16("컨텐츠 실행기"));
+        EXPECT_EQ(Boxes.Boxes[0].Text, C.Shown);
     }
-}
-
-TEST(ErrorHandlerTest, ExceptionEscapingAnEventHandlerIsShownAndTheProgramGoesOn) {
-    TRecordingMessageBoxes Boxes;
-    bool LaterEventRan = false;
-    QTimer::singleShot(0, [] { throw EReadError("Stream read error"); });
-    QTimer::singleShot(20, [&] { LaterEventRan = true; });
-    ASSERT_TRUE(WaitFor([&] { return LaterEventRan; }, 3000));
-    ASSERT_EQ(Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(Boxes.Boxes[0].Kind, bkError);
-    EXPECT_EQ(Boxes.Boxes[0].Caption, QString::fromUtf8("컨텐츠 실행기"));
-    EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("Stream read error."));
-}
-
-TEST(ErrorHandlerTest, FailedAllocationIsReportedAsOutOfMemory) {
-    TRecordingMessageBoxes Boxes;
-    HandleException(std::make_exception_ptr(std::bad_alloc()));
-    ASSERT_EQ(Boxes.Boxes.size(), 1u);
-    EXPECT_EQ(Boxes.Boxes[0].Text, QStringLiteral("Out of memory."));
 }

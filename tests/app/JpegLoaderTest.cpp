@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "AppTestSupport.h"
+#include "AppCoreTestSupport.h"
 #include "app/JpegLoader.h"
 #include "runtime/Exceptions.h"
 #include "runtime/MemoryStream.h"
@@ -33,7 +33,7 @@ std::string JpegErrorText(int Code) { return "JPEG error #" + std::to_string(Cod
 // Message code of the EJPEG that decoding Bytes raises.
 std::string DecodeError(const std::string& Bytes) {
     TMemoryStream S(Bytes);
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     try {
         LoadJpegImage(Bitmap, S, W, H);
@@ -61,28 +61,25 @@ std::string WithFrameSize(std::string Jpeg, unsigned Width, unsigned Height) {
     return Jpeg;
 }
 
-void ExpectNear(QColor Got, QColor Want) {
-    EXPECT_NEAR(Got.red(), Want.red(), 10);
-    EXPECT_NEAR(Got.green(), Want.green(), 10);
-    EXPECT_NEAR(Got.blue(), Want.blue(), 10);
-}
+void ExpectNear(TColorRGB Got, TColorRGB Want) { EXPECT_TRUE(NearColour(Got, Want, 11)) << std::hex << Got << " " << Want; }
 
 }  // namespace
 
 TEST(JpegLoaderTest, DecodesAtFullSizeInto32BitPixels) {
     const std::string Jpeg = EncodeJpeg(QuadrantPicture(64, 48), 95);
     TWatchedStream S(Jpeg);
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     LoadJpegImage(Bitmap, S, W, H);
     EXPECT_EQ(W, 64);
     EXPECT_EQ(H, 48);
-    EXPECT_EQ(Bitmap.size(), QSize(64, 48));
-    EXPECT_EQ(Bitmap.format(), QImage::Format_RGB32);
-    ExpectNear(Bitmap.pixelColor(8, 8), Qt::red);
-    ExpectNear(Bitmap.pixelColor(56, 8), Qt::green);
-    ExpectNear(Bitmap.pixelColor(8, 40), Qt::blue);
-    ExpectNear(Bitmap.pixelColor(56, 40), Qt::white);
+    EXPECT_EQ(Bitmap.Size(), (TSize{64, 48}));
+    ExpectNear(Bitmap.Pixel(8, 8), 0xFF0000);
+    ExpectNear(Bitmap.Pixel(56, 8), 0x00FF00);
+    ExpectNear(Bitmap.Pixel(8, 40), 0x0000FF);
+    ExpectNear(Bitmap.Pixel(56, 40), 0xFFFFFF);
+    // Every pixel word is 0xFFRRGGBB: the high byte is set.
+    EXPECT_EQ(Bitmap.Line(0)[0] >> 24, 0xFFu);
     EXPECT_LE(S.LargestRead, JpegReadChunk);
 }
 
@@ -92,21 +89,20 @@ TEST(JpegLoaderTest, ReadsFromTheStreamPositionInBoundedChunks) {
     ASSERT_GT(Jpeg.size(), std::size_t(JpegReadChunk) * 2);
     TWatchedStream S("garbage" + Jpeg);
     S.SetPosition(7);
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     LoadJpegImage(Bitmap, S, W, H);
-    EXPECT_EQ(QSize(W, H), QSize(600, 400));
+    EXPECT_EQ(W, 600);
+    EXPECT_EQ(H, 400);
     EXPECT_EQ(S.LargestRead, JpegReadChunk);
 }
 
 TEST(JpegLoaderTest, GrayscalePicturesComeOutAsGreyPixels) {
-    QImage Grey(16, 16, QImage::Format_RGB32);
-    Grey.fill(QColor(128, 128, 128));
-    TMemoryStream S(EncodeJpeg(Grey, 95, true));
-    QImage Bitmap;
+    TMemoryStream S(EncodeJpeg(SolidPicture(16, 16, 0x808080), 95, true));
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     LoadJpegImage(Bitmap, S, W, H);
-    ExpectNear(Bitmap.pixelColor(5, 5), QColor(128, 128, 128));
+    ExpectNear(Bitmap.Pixel(5, 5), 0x808080);
 }
 
 TEST(JpegLoaderTest, UndecodableDataRaisesJpegErrorWithLibjpegsCode) {
@@ -127,30 +123,30 @@ TEST(JpegLoaderTest, UndecodableDataRaisesJpegErrorWithLibjpegsCode) {
 }
 
 TEST(JpegLoaderTest, FailureLeavesTheBitmapAsItWas) {
-    QImage Bitmap(3, 2, QImage::Format_RGB32);
-    Bitmap.fill(Qt::yellow);
+    TBitmap32 Bitmap = SolidPicture(3, 2, 0xFFFF00);
     TMemoryStream S(std::string("not a jpeg"));
     int W = 7, H = 9;
     EXPECT_THROW(LoadJpegImage(Bitmap, S, W, H), EJPEG);
-    EXPECT_EQ(Bitmap.size(), QSize(3, 2));
-    EXPECT_EQ(Bitmap.pixelColor(0, 0), QColor(Qt::yellow));
+    EXPECT_EQ(Bitmap.Size(), (TSize{3, 2}));
+    EXPECT_EQ(Bitmap.Pixel(0, 0), 0xFFFF00u);
     EXPECT_EQ(W, 7);
 }
 
 TEST(JpegLoaderTest, TruncatedPictureDecodesAsFarAsItGoes) {
     const std::string Jpeg = EncodeJpeg(QuadrantPicture(256, 256), 90);
     TMemoryStream S(Jpeg.substr(0, Jpeg.size() / 2));
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     EXPECT_NO_THROW(LoadJpegImage(Bitmap, S, W, H));
-    EXPECT_EQ(QSize(W, H), QSize(256, 256));
+    EXPECT_EQ(W, 256);
+    EXPECT_EQ(H, 256);
 }
 
 TEST(JpegLoaderTest, ErrorsOfTheStreamPassThrough) {
     const std::string Jpeg = EncodeJpeg(NoisePicture(600, 400), 100);
     TWatchedStream S(Jpeg);
     S.FailAfter = JpegReadChunk;
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     EXPECT_THROW(LoadJpegImage(Bitmap, S, W, H), EReadError);
 }
@@ -159,7 +155,7 @@ TEST(JpegLoaderTest, AbortStopsTheDecode) {
     const std::string Jpeg = EncodeJpeg(QuadrantPicture(64, 64));
     TMemoryStream S(Jpeg);
     const std::atomic<bool> Abort{true};
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int W = 0, H = 0;
     EXPECT_THROW(LoadJpegImage(Bitmap, S, W, H, &Abort), EJPEG);
 }

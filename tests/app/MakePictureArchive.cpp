@@ -7,10 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include <QColor>
-#include <QImage>
-
-#include "AppTestSupport.h"
+#include "JpegEncoder.h"
+#include "app/Bitmap32.h"
 #include "codecs/sfds_library_scope.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_writer.h"
@@ -19,15 +17,34 @@ namespace {
 
 // A diagonal gradient in a hue of its own per picture, with a checker corner
 // that shows nearest-neighbour scaling.
-QImage GeneratedPicture(int Index, int Width, int Height) {
-    QImage Img(Width, Height, QImage::Format_RGB32);
+// Hue 0..359, saturation and value 0..255.
+std::uint32_t FromHsv(int Hue, int Saturation, int Value) {
+    const int Sector = Hue / 60, Frac = (Hue % 60) * 255 / 60;
+    const int P = Value * (255 - Saturation) / 255;
+    const int Q = Value * (255 - Saturation * Frac / 255) / 255;
+    const int T = Value * (255 - Saturation * (255 - Frac) / 255) / 255;
+    int R = Value, G = T, B = P;
+    switch (Sector) {
+        case 1: R = Q, G = Value, B = P; break;
+        case 2: R = P, G = Value, B = T; break;
+        case 3: R = P, G = Q, B = Value; break;
+        case 4: R = T, G = P, B = Value; break;
+        case 5: R = Value, G = P, B = Q; break;
+        default: break;
+    }
+    return 0xFF000000u | (static_cast<std::uint32_t>(R) << 16) | (static_cast<std::uint32_t>(G) << 8) |
+           static_cast<std::uint32_t>(B);
+}
+
+TBitmap32 GeneratedPicture(int Index, int Width, int Height) {
+    TBitmap32 Img(Width, Height);
     const int Hue = (Index * 67) % 360;
     for (int Y = 0; Y < Height; ++Y) {
-        auto* Line = reinterpret_cast<QRgb*>(Img.scanLine(Y));
+        std::uint32_t* Line = Img.Line(Y);
         for (int X = 0; X < Width; ++X) {
             const int Value = 80 + (175 * (X + Y)) / (Width + Height);
-            Line[X] = QColor::fromHsv(Hue, 200, Value).rgb();
-            if (X < Width / 8 && Y < Height / 8 && ((X / 8 + Y / 8) & 1)) Line[X] = qRgb(255, 255, 255);
+            Line[X] = FromHsv(Hue, 200, Value);
+            if (X < Width / 8 && Y < Height / 8 && ((X / 8 + Y / 8) & 1)) Line[X] = 0xFFFFFFFFu;
         }
     }
     return Img;

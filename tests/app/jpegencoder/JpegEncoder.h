@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include <QImage>
+#include "app/Bitmap32.h"
 
-// JPEG bytes of Image (baseline, libjpeg's compressor).
-std::string EncodeJpeg(const QImage& Image, int Quality = 90, bool Grayscale = false);
+// JPEG bytes of Picture (baseline, libjpeg's compressor).
+std::string EncodeJpeg(const TBitmap32& Picture, int Quality = 90, bool Grayscale = false);

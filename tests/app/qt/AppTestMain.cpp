@@ -4,8 +4,7 @@
 
 #include <QtGlobal>
 
-#include "app/AppStartup.h"
-#include "app/ErrorHandler.h"
+#include "app/qt/QtApplication.h"
 #include "codecs/sfds_library_scope.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +14,6 @@ int main(int argc, char** argv) {
     int Result = 0;
     {
         TQMZApplication Application(argc, argv);
-        StartApplication();
         Result = RUN_ALL_TESTS();
     }
     return Result;

@@ -1,4 +1,4 @@
-#include "app/widgets/TransparentButton.h"
+#include "app/qt/widgets/TransparentButton.h"
 
 #include <QPainter>
 

@@ -6,9 +6,11 @@
 #include <QImage>
 #include <QWidget>
 
-// Nearest-neighbour resampling of Source by Scale (output size rounded, at
-// least one pixel per non-empty side). Safe to call from any thread.
-QImage ScaleNearest(const QImage& Source, float Scale);
+#include "app/Bitmap32.h"
+
+// A Qt image over the pixels of Bitmap, sharing them (no copy): valid while
+// Bitmap lives and keeps its pixels.
+QImage ImageOf(const TBitmap32& Bitmap);
 
 class TImageView32 : public QWidget {
     Q_OBJECT
@@ -16,27 +18,27 @@ public:
     explicit TImageView32(QWidget* Parent = nullptr);
 
     // Replaces the bitmap; the scale stays as it is.
-    void SetBitmap(QImage Bitmap);
+    void SetBitmap(TBitmap32 Bitmap);
     // Replaces the bitmap and the scale together; Scaled, when not null, is the
     // ready rendering of Bitmap at Scale.
-    void SetBitmapScaled(QImage Bitmap, float Scale, QImage Scaled);
-    const QImage& Bitmap() const { return FBitmap; }
+    void SetBitmapScaled(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled);
+    const TBitmap32& Bitmap() const { return FBitmap; }
     // Moves the bitmap out (the view is left empty, to be refilled at once).
-    QImage TakeBitmap();
+    TBitmap32 TakeBitmap();
 
     void SetScale(float Scale);
     float Scale() const { return FScale; }
 
     // The bitmap as painted (scaled) and where its top-left corner lands.
-    const QImage& ScaledBitmap();
+    const TBitmap32& ScaledBitmap();
     QPoint ScaledOrigin();
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
 
 private:
-    QImage FBitmap;
-    QImage FScaled;
+    TBitmap32 FBitmap;
+    TBitmap32 FScaled;
     bool FScaledValid = false;
     float FScale = 1.0f;
 };

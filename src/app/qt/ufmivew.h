@@ -1,20 +1,21 @@
-// The picture viewer: a maximised window without a frame that shows the
-// pictures of the content folder's archive one at a time, fitted, on black.
+// The picture viewer window of the Qt front end: a maximised window without a
+// frame over the viewer core, showing the pictures of the content folder's
+// archive one at a time, fitted, on black.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
 #include <QDialog>
-#include <QImage>
-#include <QStringList>
+
+#include "app/PictureViewer.h"
 
 class QTimer;
 class TImageView32;
 class TTransparentButton;
-class TPicturePrefetcher;
 
-class TfmIView : public QDialog {
+class TfmIView : public QDialog, private TViewerWindow {
     Q_OBJECT
 public:
     explicit TfmIView(QWidget* Owner = nullptr);
@@ -27,13 +28,12 @@ public:
     void ShowModal();
 
     // Decoding the next picture ahead can be switched off (measurements).
-    void SetPrefetch(bool Enabled);
+    void SetPrefetch(bool Enabled) { FViewer.SetPrefetch(Enabled); }
 
-    const QString& FileName() const { return FFileName; }
-    const QStringList& ImageFileList() const { return FImageFileList; }
-    std::int32_t LoadImageIndex() const { return FLoadImageIndex; }
-    std::int32_t LoadImageCount() const { return FLoadImageCount; }
-    bool ClosedByInit() const { return FClosedByInit; }
+    const TPictureViewer& Viewer() const { return FViewer; }
+    std::int32_t LoadImageIndex() const { return FViewer.LoadImageIndex(); }
+    std::int32_t LoadImageCount() const { return FViewer.LoadImageCount(); }
+    bool ClosedByInit() const { return FViewer.ClosedByInit(); }
 
     TImageView32* ImgView321 = nullptr;
     TTransparentButton* JvTransparentButton1 = nullptr;  // "X"
@@ -53,15 +53,11 @@ protected:
     void done(int Result) override;
 
 private:
-    void OpenImageArchive();
-    void ShowCurrentImage();
-    void PrefetchNext(QImage Discard = QImage());
+    TSize ViewSize() const override;
+    TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
+    void CloseViewer() override;
+    void RunCommand(TViewerCommand Command);
 
-    QString FFileName;
-    QStringList FImageFileList;
-    std::int32_t FLoadImageIndex = 0;
-    std::int32_t FLoadImageCount = 0;
-    bool FClosedByInit = false;
-    bool FPrefetch = true;
-    std::unique_ptr<TPicturePrefetcher> FPrefetcher;
+    std::array<TTransparentButton*, ViewerButtonCount> FButtons{};
+    TPictureViewer FViewer;
 };

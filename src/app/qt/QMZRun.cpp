@@ -1,8 +1,7 @@
-// Program entry: library start-up, Windows edition, the launcher window and
-// the message loop, library shut-down.
-#include "app/AppStartup.h"
-#include "app/ErrorHandler.h"
-#include "app/umain.h"
+// Program entry of the Qt launcher: library start-up, Windows edition, the
+// launcher window and the message loop, library shut-down.
+#include "app/qt/QtApplication.h"
+#include "app/qt/umain.h"
 #include "codecs/sfds_library_scope.h"
 #include "shellutil/WindowsEdition.h"
 
@@ -11,7 +10,6 @@ int main(int argc, char* argv[]) {
     InitWindowsEdition();
 
     TQMZApplication Application(argc, argv);
-    StartApplication();
     TForm1 Form1;
     Form1.show();
     return Application.exec();

@@ -6,16 +6,7 @@
 #include <QAbstractButton>
 #include <QColor>
 
-struct TGradientButtonColors {
-    QColor Face;
-    QColor Gradient;
-    QColor LightEdge;
-    QColor DarkEdge;
-    QColor Border;
-    QColor Text;
-};
-
-enum TGradientButtonState { gbsNormal = 0, gbsMouseOver = 1, gbsPressed = 2, gbsDisabled = 3 };
+#include "app/LauncherLayout.h"
 
 class TGradientButton : public QAbstractButton {
     Q_OBJECT
@@ -44,6 +35,7 @@ protected:
 private:
     TGradientButtonColors FColors[4];
     QColor FFocusRectColor{0xFF, 0x80, 0x40};
+
     bool FCaptionAtTop = false;
     bool FMouseOver = false;
 };

@@ -5,23 +5,24 @@
 #include <QApplication>
 #include <QEnterEvent>
 #include <QGroupBox>
+#include <QScreen>
 #include <QTimer>
 
 #include "AppTestSupport.h"
 #include "support/TempDir.h"
-#include "app/umain.h"
-#include "app/ufmivew.h"
-#include "app/widgets/CaptionPanel.h"
-#include "app/widgets/GradientButton.h"
-#include "app/widgets/HTLabel.h"
+#include "app/qt/umain.h"
+#include "app/qt/ufmivew.h"
+#include "app/qt/widgets/CaptionPanel.h"
+#include "app/qt/widgets/GradientButton.h"
+#include "app/qt/widgets/HTLabel.h"
 #include "runtime/FileSystem.h"
 #include "shellutil/WindowsEdition.h"
 
 namespace {
 
-const QString NoContent = QString::fromUtf8("실행할 컨텐츠가 없습니다");
-const QString NoPlayer = QString::fromUtf8("플레이어가 없습니다. 화면에 보이는 플레이어 중 하나는 있어야 합니다");
-const QString NotSFDS = QStringLiteral("The selected file is not a SFDS valid file.");
+const std::u16string NoContent = U16("실행할 컨텐츠가 없습니다");
+const std::u16string NoPlayer = U16("플레이어가 없습니다. 화면에 보이는 플레이어 중 하나는 있어야 합니다");
+const std::u16string NotSFDS = u"The selected file is not a SFDS valid file.";
 
 // Closes each viewer that runs modally once it has been open for HoldMs, and
 // counts what it saw meanwhile.
@@ -85,34 +86,6 @@ protected:
 };
 
 }  // namespace
-
-TEST(LauncherContentTest, ClassifiesNamesAsTheScanDoes) {
-    struct {
-        std::vector<std::string> Names;
-        bool Video;
-        bool Image;
-    } const Cases[] = {
-        {{}, false, false},
-        {{"Clip.MP4"}, true, false},
-        {{"clip.mp4.txt", "readme"}, false, false},
-        {{"a.mkv"}, true, false},
-        {{"a.AVI"}, true, false},
-        {{"a.wmv"}, true, false},
-        {{"a.mpg", ".mkv.bak"}, false, false},
-        {{".mkv"}, true, false},
-        {{"QMZImage.QMZ"}, false, true},
-        {{"qmzimage.qmz"}, false, false},
-        {{" QMZImage.QMZ"}, false, true},
-        {{"\tQMZImage.QMZ \x01"}, false, true},
-        {{"QMZImage.QMZ.bak"}, false, false},
-        {{"x.wmv", "QMZImage.QMZ"}, true, true},
-    };
-    for (const auto& C : Cases) {
-        const TContentKinds K = ClassifyContent(C.Names);
-        EXPECT_EQ(K.Video, C.Video) << (C.Names.empty() ? "(none)" : C.Names[0]);
-        EXPECT_EQ(K.Image, C.Image) << (C.Names.empty() ? "(none)" : C.Names[0]);
-    }
-}
 
 TEST_F(LauncherTest, WindowHoldsEveryControlAtItsPlace) {
     TForm1 Form;
@@ -186,12 +159,12 @@ TEST_F(LauncherTest, GradientButtonsShareTheColourSetAndTrackThePointer) {
         };
         for (const auto& R : Rows) {
             const TGradientButtonColors& C = B->Colors(R.State);
-            EXPECT_EQ(C.Face.rgb() & 0xFFFFFF, R.Face);
-            EXPECT_EQ(C.Gradient.rgb() & 0xFFFFFF, R.Gradient);
-            EXPECT_EQ(C.LightEdge.rgb() & 0xFFFFFF, R.Light);
-            EXPECT_EQ(C.DarkEdge.rgb() & 0xFFFFFF, R.Dark);
-            EXPECT_EQ(C.Border.rgb() & 0xFFFFFF, R.Border);
-            EXPECT_EQ(C.Text.rgb() & 0xFFFFFF, R.Text);
+            EXPECT_EQ(C.Face, R.Face);
+            EXPECT_EQ(C.Gradient, R.Gradient);
+            EXPECT_EQ(C.LightEdge, R.Light);
+            EXPECT_EQ(C.DarkEdge, R.Dark);
+            EXPECT_EQ(C.Border, R.Border);
+            EXPECT_EQ(C.Text, R.Text);
         }
     }
 
@@ -216,6 +189,17 @@ TEST_F(LauncherTest, GradientButtonsShareTheColourSetAndTrackThePointer) {
     const QColor Top = Face.pixelColor(45, 2);
     EXPECT_NEAR(Top.red(), 0xFF, 12);
     EXPECT_NEAR(Top.green(), 0xE7, 12);
+}
+
+TEST_F(LauncherTest, TheWholeWindowIsCentredOnTheScreen) {
+    TForm1 Form;
+    Form.show();
+    Pump(50);
+    const QRect Screen = QGuiApplication::primaryScreen()->geometry();
+    const QRect Frame = Form.frameGeometry();
+    EXPECT_LE(std::abs(Frame.center().x() - Screen.center().x()), 1);
+    EXPECT_LE(std::abs(Frame.center().y() - Screen.center().y()), 1);
+    EXPECT_EQ(Form.size(), QSize(285, 116));
 }
 
 TEST_F(LauncherTest, NothingToRunShowsTheMessageAndStaysOpen) {
@@ -244,7 +228,7 @@ TEST_F(LauncherTest, NothingToRunShowsTheMessageAndStaysOpen) {
         ASSERT_EQ(Boxes.Boxes.size(), 1u);
         EXPECT_EQ(Boxes.Boxes[0].Kind, bkMessage);
         EXPECT_EQ(Boxes.Boxes[0].Text, NoContent);
-        EXPECT_EQ(Boxes.Boxes[0].Caption, QString::fromUtf8("컨텐츠 실행기"));
+        EXPECT_EQ(Boxes.Boxes[0].Caption, U16("컨텐츠 실행기"));
     }
 }
 
@@ -306,6 +290,6 @@ TEST_F(LauncherTest, ImageOnlyOpensTheViewerOnceAndClosesAfterIt) {
     EXPECT_EQ(Closer.MostViewersAtOnce, 1);
     ASSERT_EQ(Boxes.Boxes.size(), 1u);
     EXPECT_EQ(Boxes.Boxes[0].Kind, bkWarning);
-    EXPECT_EQ(Boxes.Boxes[0].Caption, QStringLiteral("Warning"));
+    EXPECT_EQ(Boxes.Boxes[0].Caption, u"Warning");
     EXPECT_EQ(Boxes.Boxes[0].Text, NotSFDS);
 }

@@ -1,4 +1,4 @@
-#include "app/widgets/HTLabel.h"
+#include "app/qt/widgets/HTLabel.h"
 
 #include <QTextDocument>
 

@@ -3,9 +3,6 @@
 // offers both, or says there is nothing to run.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include <QWidget>
 
 class QGroupBox;
@@ -13,17 +10,6 @@ class QTimer;
 class TCaptionPanel;
 class TGradientButton;
 class THTLabel;
-
-// What the content scan found.
-struct TContentKinds {
-    bool Video = false;
-    bool Image = false;
-};
-
-// Video flag: a name with a video extension (letter case ignored); image flag:
-// a name that is the picture archive's once blanks and control characters are
-// trimmed from both ends (letter case significant).
-TContentKinds ClassifyContent(const std::vector<std::string>& Names);
 
 class TForm1 : public QWidget {
     Q_OBJECT
@@ -58,5 +44,7 @@ protected:
 
 private:
     void SetClientHeight(int Height);
+    // Places the whole window, frame included, in the middle of the screen.
+    void CentreOnScreen();
     void ShowImageViewer();
 };

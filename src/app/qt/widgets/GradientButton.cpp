@@ -1,4 +1,4 @@
-#include "app/widgets/GradientButton.h"
+#include "app/qt/widgets/GradientButton.h"
 
 #include <QEnterEvent>
 #include <QLinearGradient>
@@ -7,7 +7,7 @@
 TGradientButton::TGradientButton(QWidget* Parent) : QAbstractButton(Parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
-    const TGradientButtonColors Plain{Qt::lightGray, Qt::gray, Qt::white, Qt::darkGray, Qt::black, Qt::black};
+    const TGradientButtonColors Plain{0xC0C0C0, 0x808080, 0xFFFFFF, 0x808080, 0x000000, 0x000000};
     for (auto& C : FColors) C = Plain;
 }
 
@@ -16,12 +16,7 @@ void TGradientButton::SetColors(TGradientButtonState State, const TGradientButto
     update();
 }
 
-TGradientButtonState TGradientButton::State() const {
-    if (!isEnabled()) return gbsDisabled;
-    if (isDown()) return gbsPressed;
-    if (FMouseOver) return gbsMouseOver;
-    return gbsNormal;
-}
+TGradientButtonState TGradientButton::State() const { return GradientButtonState(isEnabled(), isDown(), FMouseOver); }
 
 QSize TGradientButton::sizeHint() const {
     const QSize Text = fontMetrics().size(Qt::TextShowMnemonic, text());
@@ -41,7 +36,12 @@ void TGradientButton::leaveEvent(QEvent* Event) {
 }
 
 void TGradientButton::paintEvent(QPaintEvent*) {
-    const TGradientButtonColors& C = FColors[State()];
+    const TGradientButtonColors& Colors = FColors[State()];
+    const auto Rgb = [](TColorRGB C) { return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | C)); };
+    const struct {
+        QColor Face, Gradient, LightEdge, DarkEdge, Border, Text;
+    } C{Rgb(Colors.Face), Rgb(Colors.Gradient), Rgb(Colors.LightEdge), Rgb(Colors.DarkEdge), Rgb(Colors.Border),
+        Rgb(Colors.Text)};
     QPainter P(this);
     const QRect R = rect();
 

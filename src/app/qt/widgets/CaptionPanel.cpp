@@ -1,4 +1,4 @@
-#include "app/widgets/CaptionPanel.h"
+#include "app/qt/widgets/CaptionPanel.h"
 
 TCaptionPanel::TCaptionPanel(const QString& Caption, QWidget* Parent) : QLabel(Caption, Parent) {
     setFrameStyle(QFrame::Panel | QFrame::Raised);

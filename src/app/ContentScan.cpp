@@ -1,0 +1,54 @@
+#include "app/ContentScan.h"
+
+#include "app/AppConsts.h"
+#include "shellutil/DirectoryListing.h"
+
+namespace {
+
+const char* const VideoExtensions[] = {".mkv", ".mp4", ".avi", ".wmv"};
+
+bool IsVideoName(const std::string& Name) {
+    const std::size_t Dot = Name.rfind('.');
+    if (Dot == std::string::npos) return false;
+    std::string Ext = Name.substr(Dot);
+    for (char& C : Ext)
+        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + ('a' - 'A'));
+    for (const char* V : VideoExtensions)
+        if (Ext == V) return true;
+    return false;
+}
+
+std::string TrimControls(const std::string& Name) {
+    std::size_t First = 0;
+    std::size_t Last = Name.size();
+    while (First < Last && static_cast<unsigned char>(Name[First]) <= 32) ++First;
+    while (Last > First && static_cast<unsigned char>(Name[Last - 1]) <= 32) --Last;
+    return Name.substr(First, Last - First);
+}
+
+}  // namespace
+
+TContentKinds ClassifyContent(const std::vector<std::string>& Names) {
+    TContentKinds Kinds;
+    for (const std::string& N : Names) {
+        if (IsVideoName(N)) Kinds.Video = true;
+        if (TrimControls(N) == SPictureArchiveName) Kinds.Image = true;
+    }
+    return Kinds;
+}
+
+TContentOutcome DecideOutcome(TContentKinds Kinds) {
+    if (Kinds.Video && !Kinds.Image) return coVideoOnly;
+    if (Kinds.Image && !Kinds.Video) return coImageOnly;
+    return Kinds.Video ? coBoth : coNothing;
+}
+
+TContentOutcome ScanContent() {
+    std::vector<std::string> Names;
+    ListDirectory(SContentFolder, false, "*.*", false, Names, false, false);
+    return DecideOutcome(ClassifyContent(Names));
+}
+
+int LauncherClientHeightFor(TContentOutcome Outcome) {
+    return Outcome == coBoth ? LauncherChoiceHeight : LauncherSingleHeight;
+}

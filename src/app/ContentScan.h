@@ -1,0 +1,33 @@
+// The launcher's one look into the content folder and the four outcomes it
+// decides between.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What the content scan found.
+struct TContentKinds {
+    bool Video = false;
+    bool Image = false;
+};
+
+enum TContentOutcome {
+    coVideoOnly,  // run the video action, then close the launcher
+    coImageOnly,  // show the viewer, then close the launcher
+    coBoth,       // grow the launcher to offer both buttons
+    coNothing,    // say there is nothing to run; the launcher stays
+};
+
+// Video flag: a name with a video extension (letter case ignored); image flag:
+// a name that is the picture archive's once blanks and control characters are
+// trimmed from both ends (letter case significant).
+TContentKinds ClassifyContent(const std::vector<std::string>& Names);
+
+TContentOutcome DecideOutcome(TContentKinds Kinds);
+
+// Lists the content folder of the working directory (a missing or unreadable
+// folder lists nothing) and decides.
+TContentOutcome ScanContent();
+
+// The launcher's client height once the scan has decided to keep it open.
+int LauncherClientHeightFor(TContentOutcome Outcome);

@@ -1,0 +1,109 @@
+#include "app/PictureViewer.h"
+
+#include "app/AppConsts.h"
+#include "app/FitScale.h"
+#include "app/MessageBoxService.h"
+#include "app/PictureArchive.h"
+#include "app/PicturePrefetcher.h"
+
+TPictureViewer::TPictureViewer(TViewerWindow& Window)
+    : FWindow(Window), FPrefetcher(std::make_unique<TPicturePrefetcher>()) {}
+
+TPictureViewer::~TPictureViewer() = default;
+
+void TPictureViewer::SetPrefetch(bool Enabled) {
+    FPrefetch = Enabled;
+    if (!Enabled) FPrefetcher->Cancel();
+}
+
+void TPictureViewer::Init() {
+    FFileName = AppText(SPictureArchivePath);
+    OpenImageArchive();
+}
+
+void TPictureViewer::OpenImageArchive() {
+    FImageFileList.clear();
+    std::int64_t StartOffset = 0;
+    if (!PictureArchiveIsSFDS(FFileName, StartOffset)) {
+        MessageBoxes().ShowWarning(AppText(SWarningCaption), AppText(SNotSFDSFile));
+        return;
+    }
+    try {
+        std::vector<std::u16string> Names = OpenPictureArchive(FFileName, StartOffset);
+        FLoadImageCount = static_cast<std::int32_t>(Names.size());
+        FImageFileList = std::move(Names);
+    } catch (...) {
+        MessageBoxes().ShowWarning(AppText(SWarningCaption), AppText(SNotQMZImageFile));
+        FClosedByInit = true;
+        FWindow.CloseViewer();
+    }
+}
+
+void TPictureViewer::ShowFirstPicture() {
+    FLoadImageIndex = 0;
+    ShowCurrentImage();
+}
+
+void TPictureViewer::Run(TViewerCommand Command) {
+    switch (Command) {
+        case vcNextPicture:
+            NextPicture();
+            break;
+        case vcCloseViewer:
+            FWindow.CloseViewer();
+            break;
+        case vcNone:
+            break;
+    }
+}
+
+void TPictureViewer::NextPicture() {
+    ++FLoadImageIndex;
+    if (FLoadImageIndex > FLoadImageCount - 1) FLoadImageIndex = 0;
+    ShowCurrentImage();
+}
+
+void TPictureViewer::Stop() { FPrefetcher->Cancel(); }
+
+void TPictureViewer::ShowCurrentImage() {
+    if (FImageFileList.empty()) return;
+    if (FLoadImageIndex < 0 || static_cast<std::size_t>(FLoadImageIndex) >= FImageFileList.size()) return;
+
+    const TSize View = FWindow.ViewSize();
+    TDecodedPicture Picture;
+    try {
+        if (!FPrefetcher->Take(FLoadImageIndex, Picture)) {
+            std::unique_ptr<TStream> Stream = OpenPictureStream(FImageFileList[static_cast<std::size_t>(FLoadImageIndex)]);
+            if (!Stream) {
+                PrefetchNext();
+                return;
+            }
+            DecodePicture(*Stream, View, Picture);
+        }
+    } catch (...) {
+        // The next picture is still worth having ready when the user moves on.
+        PrefetchNext();
+        throw;
+    }
+
+    // The scale is worked out for the view as it is now; a picture decoded
+    // ahead for another view size is fitted again.
+    if (Picture.Scaled.IsNull() || !(Picture.ViewSize == View)) {
+        Picture.Scale = FitScale(View.Width, View.Height, Picture.Width, Picture.Height);
+        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale);
+    }
+    TBitmap32 Previous = FWindow.ShowPicture(std::move(Picture.Bitmap), Picture.Scale, std::move(Picture.Scaled));
+    PrefetchNext(std::move(Previous));
+}
+
+void TPictureViewer::PrefetchNext(TBitmap32 Discard) {
+    if (!FPrefetch || FImageFileList.empty()) return;
+    std::int32_t Next = FLoadImageIndex + 1;
+    if (Next > FLoadImageCount - 1 || static_cast<std::size_t>(Next) >= FImageFileList.size()) Next = 0;
+    std::unique_ptr<TStream> Stream = OpenPictureStream(FImageFileList[static_cast<std::size_t>(Next)]);
+    if (!Stream) {
+        FPrefetcher->Cancel();
+        return;
+    }
+    FPrefetcher->Start(Next, std::move(Stream), FWindow.ViewSize(), std::move(Discard));
+}

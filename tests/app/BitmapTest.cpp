@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include "AppCoreTestSupport.h"
+#include "app/Bitmap32.h"
+#include "app/FitScale.h"
+#include "app/LauncherLayout.h"
+
+TEST(FitScaleTest, WholePictureFitsTheView) {
+    struct {
+        int Vw, Vh, W, H;
+        float Scale;
+    } const Cases[] = {
+        {1600, 900, 4000, 3000, 0.3f},  // height decides
+        {1600, 900, 200, 100, 8.0f},    // width decides, enlarged
+        {1024, 768, 1024, 768, 1.0f},
+        {800, 600, 400, 300, 2.0f},     // equal ratios
+        {1920, 1080, 6000, 4000, 0.27f},
+        {100, 100, 0, 10, 1.0f},        // no picture
+    };
+    for (const auto& C : Cases)
+        EXPECT_FLOAT_EQ(FitScale(C.Vw, C.Vh, C.W, C.H), C.Scale) << C.Vw << "x" << C.Vh << " " << C.W << "x" << C.H;
+}
+
+TEST(BitmapTest, NearestNeighbourScalingKeepsPixelsWhole) {
+    TBitmap32 Two(2, 1);
+    Two.Line(0)[0] = 0xFFFF0000u;
+    Two.Line(0)[1] = 0xFF0000FFu;
+    const TBitmap32 Big = ScaleNearest(Two, 2.0f);
+    ASSERT_EQ(Big.Size(), (TSize{4, 2}));
+    const TColorRGB Row[] = {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF};
+    for (int X = 0; X < 4; ++X) {
+        EXPECT_EQ(Big.Pixel(X, 0), Row[X]);
+        EXPECT_EQ(Big.Pixel(X, 1), Row[X]);
+    }
+    // 4000 x 3000 on 1600 x 900: 1200 x 900, centred with bars left and right.
+    const TBitmap32 Fitted = ScaleNearest(QuadrantPicture(4000, 3000), FitScale(1600, 900, 4000, 3000));
+    EXPECT_EQ(Fitted.Size(), (TSize{1200, 900}));
+    EXPECT_EQ(CentredOrigin({1600, 900}, Fitted.Size()), (TPoint{200, 0}));
+    EXPECT_EQ(Fitted.Pixel(100, 100), 0xFF0000u);
+    EXPECT_EQ(Fitted.Pixel(1100, 800), 0xFFFFFFu);
+    // 200 x 100 enlarged eight times: every source pixel becomes an 8 x 8 block.
+    TBitmap32 Small = QuadrantPicture(200, 100);
+    Small.Line(0)[0] = 0xFFFFFF00u;
+    const TBitmap32 Enlarged = ScaleNearest(Small, FitScale(1600, 900, 200, 100));
+    EXPECT_EQ(Enlarged.Size(), (TSize{1600, 800}));
+    EXPECT_EQ(Enlarged.Pixel(7, 7), 0xFFFF00u);
+    EXPECT_EQ(Enlarged.Pixel(8, 7), 0xFF0000u);
+    EXPECT_EQ(Enlarged.Pixel(7, 8), 0xFF0000u);
+    EXPECT_EQ(CentredOrigin({1600, 900}, Enlarged.Size()), (TPoint{0, 50}));
+
+    EXPECT_TRUE(ScaleNearest(TBitmap32(), 2.0f).IsNull());
+    EXPECT_TRUE(ScaleNearest(Two, 0.0f).IsNull());
+    EXPECT_EQ(ScaleNearest(Two, 0.01f).Size(), (TSize{1, 1}));  // never below one pixel
+}
+
+TEST(LauncherLayoutTest, TheWholeWindowIsCentredOnTheScreen) {
+    // A frame of 8 pixels left, right and bottom and a caption of 31 around
+    // the 285 x 116 client area on a 1920 x 1080 screen.
+    EXPECT_EQ(CentredWindowPosition({0, 0, 1920, 1080}, {301, 155}), (TPoint{809, 462}));
+    EXPECT_EQ(CentredWindowPosition({1920, 0, 1280, 1024}, {285, 116}), (TPoint{2417, 454}));
+}
+
+TEST(LauncherLayoutTest, GradientButtonStateFollowsEnabledPressedAndPointer) {
+    struct {
+        bool Enabled, Down, Over;
+        TGradientButtonState State;
+    } const Cases[] = {
+        {true, false, false, gbsNormal},   {true, false, true, gbsMouseOver}, {true, true, true, gbsPressed},
+        {true, true, false, gbsPressed},   {false, false, true, gbsDisabled}, {false, true, false, gbsDisabled},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(GradientButtonState(C.Enabled, C.Down, C.Over), C.State);
+}

@@ -1,0 +1,30 @@
+#include <gtest/gtest.h>
+
+#include "AppCoreTestSupport.h"
+#include "app/JpegLoader.h"
+#include "app/PicturePrefetcher.h"
+#include "runtime/MemoryStream.h"
+
+TEST(PicturePrefetcherTest, HandsBackThePictureOrItsErrorForTheRightIndex) {
+    TPicturePrefetcher P;
+    P.Start(2, std::make_unique<TMemoryStream>(EncodeJpeg(SolidPicture(30, 20, 0x00FF00))), {300, 300});
+    TDecodedPicture Pic;
+    EXPECT_FALSE(P.Take(1, Pic));
+    ASSERT_TRUE(P.Take(2, Pic));
+    EXPECT_EQ(Pic.Bitmap.Size(), (TSize{30, 20}));
+    EXPECT_FLOAT_EQ(Pic.Scale, 10.0f);
+    EXPECT_EQ(Pic.Scaled.Size(), (TSize{300, 200}));
+    EXPECT_FALSE(P.Take(2, Pic));  // taken once only
+
+    P.Start(0, std::make_unique<TMemoryStream>(std::string("plain text")), {});
+    EXPECT_THROW(P.Take(0, Pic), EJPEG);
+
+    // A job replaced or cancelled before it is taken is gone.
+    P.Start(0, std::make_unique<TMemoryStream>(EncodeJpeg(NoisePicture(800, 600))), {});
+    P.Start(1, std::make_unique<TMemoryStream>(EncodeJpeg(SolidPicture(8, 8, 0xFF0000))), {});
+    EXPECT_FALSE(P.Take(0, Pic));
+    P.Cancel();
+    EXPECT_FALSE(P.Take(1, Pic));
+    // Destroyed with a job running: the worker is stopped and joined.
+    P.Start(0, std::make_unique<TMemoryStream>(EncodeJpeg(NoisePicture(1600, 1200))), {});
+}

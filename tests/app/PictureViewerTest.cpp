@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include "AppCoreTestSupport.h"
+#include "app/FitScale.h"
+#include "app/JpegLoader.h"
+#include "app/PictureArchive.h"
+#include "app/PictureViewer.h"
+#include "runtime/FileSystem.h"
+#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_readaheadstream.h"
+#include "sfds/sfds_writer.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::u16string NotSFDS = u"The selected file is not a SFDS valid file.";
+const std::u16string NotQMZ = u"The selected file is not a QMZ Image valid file.";
+
+// A window as the viewer core sees it: a view of a fixed size that keeps
+// what it is given.
+class TFakeViewerWindow : public TViewerWindow {
+public:
+    TSize ViewSize() const override { return Size; }
+    TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override {
+        TBitmap32 Previous = std::move(Shown);
+        Shown = std::move(Bitmap);
+        ShownScale = Scale;
+        ShownScaled = std::move(Scaled);
+        ++Shows;
+        return Previous;
+    }
+    void CloseViewer() override { ++Closes; }
+
+    // The colour in the middle of the picture shown; 0x1000000 when none.
+    TColorRGB ShownColour() const {
+        return Shown.IsNull() ? 0x1000000u : Shown.Pixel(Shown.Width() / 2, Shown.Height() / 2);
+    }
+
+    TSize Size{1600, 900};
+    TBitmap32 Shown;
+    float ShownScale = 0;
+    TBitmap32 ShownScaled;
+    int Shows = 0;
+    int Closes = 0;
+};
+
+// Each test opens its own archive in a fresh working folder. Readers stay
+// registered for the rest of a run, and bare names find the first one that
+// holds them, so they are dropped after every test.
+class PictureViewerTest : public ::testing::Test {
+protected:
+    PictureViewerTest() : Cwd(Dir.Path()) {}
+    ~PictureViewerTest() override { FreeAllReaders(); }
+
+    void MakeArchive(const std::vector<TPictureEntry>& Entries) { MakePictureArchive(Dir.Path(), Entries); }
+
+    TTempDir Dir;
+    TWorkingDirScope Cwd;
+    TRecordingMessageBoxes Boxes;
+    TFakeViewerWindow Window;
+};
+
+}  // namespace
+
+TEST_F(PictureViewerTest, StepsThroughThePicturesAndWrapsAround) {
+    for (const bool Prefetch : {true, false}) {
+        for (const std::uint8_t Format : {std::uint8_t(0), std::uint8_t(1)}) {
+            SCOPED_TRACE(std::string(Prefetch ? "prefetch" : "no prefetch") + ", format " + std::to_string(Format));
+            MakeArchive(ThreeColourEntries(Format));
+            TFakeViewerWindow W;
+            TPictureViewer V(W);
+            V.SetPrefetch(Prefetch);
+            V.Init();
+            EXPECT_EQ(V.FileName(), u"QMZBox\\QMZImage.QMZ");
+            EXPECT_EQ(V.ImageFileList(), (std::vector<std::u16string>{u"img\\red.jpg", u"img\\green.jpg", u"img\\blue.jpg"}));
+            EXPECT_EQ(V.LoadImageCount(), 3);
+            EXPECT_EQ(W.Shows, 0);
+            V.ShowFirstPicture();
+            EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));
+            EXPECT_FLOAT_EQ(W.ShownScale, FitScale(1600, 900, 64, 48));
+            EXPECT_EQ(W.ShownScaled.Size(), (TSize{1200, 900}));
+
+            const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
+            for (const TColorRGB C : Expected) {
+                V.Run(vcNextPicture);
+                EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
+            }
+            EXPECT_EQ(V.LoadImageIndex(), 1);
+            EXPECT_FLOAT_EQ(W.ShownScale, FitScale(1600, 900, 48, 64));
+            EXPECT_EQ(W.ShownScaled.Size(), (TSize{675, 900}));
+            EXPECT_TRUE(Boxes.Boxes.empty());
+            EXPECT_EQ(W.Closes, 0);
+            V.Run(vcCloseViewer);
+            EXPECT_EQ(W.Closes, 1);
+            V.Stop();
+            FreeAllReaders();
+        }
+    }
+}
+
+TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsFittedAgain) {
+    MakeArchive(ThreeColourEntries());
+    TPictureViewer V(Window);
+    V.Init();
+    V.ShowFirstPicture();  // the green one is decoded ahead for 1600 x 900
+    Window.Size = {480, 640};
+    V.NextPicture();
+    EXPECT_TRUE(NearColour(Window.ShownColour(), 0x00FF00));
+    EXPECT_FLOAT_EQ(Window.ShownScale, 10.0f);
+    EXPECT_EQ(Window.ShownScaled.Size(), (TSize{480, 640}));
+}
+
+TEST_F(PictureViewerTest, OnePictureIsShownAgainByNext) {
+    MakeArchive({{"only.jpg", EncodeJpeg(SolidPicture(10, 10, 0x0000FF)), 0}});
+    TPictureViewer V(Window);
+    V.Init();
+    V.ShowFirstPicture();
+    V.NextPicture();
+    EXPECT_EQ(V.LoadImageIndex(), 0);
+    EXPECT_EQ(Window.Shows, 2);
+    EXPECT_TRUE(NearColour(Window.ShownColour(), 0x0000FF));
+}
+
+TEST_F(PictureViewerTest, EmptyArchiveShowsNothingAndNextChangesNothing) {
+    MakeArchive({});
+    TPictureViewer V(Window);
+    V.Init();
+    V.ShowFirstPicture();
+    V.NextPicture();
+    EXPECT_EQ(V.LoadImageIndex(), 0);
+    EXPECT_EQ(Window.Shows, 0);
+    EXPECT_TRUE(Boxes.Boxes.empty());
+    EXPECT_EQ(Window.Closes, 0);
+}
+
+TEST_F(PictureViewerTest, FileThatIsNoContainerWarnsAndTheViewerStaysEmpty) {
+    struct {
+        const char* What;
+        bool Make;
+        std::string Bytes;
+    } const Cases[] = {
+        {"missing", false, ""},
+        {"text", true, "Just some text, no container here."},
+        {"empty", true, ""},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.What);
+        ForceDirectories(Dir.File("QMZBox"));
+        DeleteFile(Dir.File("QMZBox/QMZImage.QMZ"));
+        if (C.Make) WriteWholeFile(Dir.File("QMZBox/QMZImage.QMZ"), C.Bytes);
+        Boxes.Boxes.clear();
+        TPictureViewer V(Window);
+        V.Init();
+        ASSERT_EQ(Boxes.Boxes.size(), 1u);
+        EXPECT_EQ(Boxes.Boxes[0].Kind, bkWarning);
+        EXPECT_EQ(Boxes.Boxes[0].Caption, u"Warning");
+        EXPECT_EQ(Boxes.Boxes[0].Text, NotSFDS);
+        EXPECT_FALSE(V.ClosedByInit());
+        EXPECT_TRUE(V.ImageFileList().empty());
+        V.ShowFirstPicture();
+        EXPECT_EQ(Window.Shows, 0);
+        EXPECT_EQ(Window.Closes, 0);
+    }
+}
+
+TEST_F(PictureViewerTest, BrokenArchiveWarnsAndClosesTheViewer) {
+    ForceDirectories(Dir.File("QMZBox"));
+    {
+        TSFDSFileWriter W(Dir.File("QMZBox/QMZImage.QMZ"));
+        W.AddBytes("a.jpg", EncodeJpeg(SolidPicture(8, 8, 0xFF0000)));
+        TMD5Digest Wrong;
+        Wrong.v[0] = 1;
+        W.Overrides().InternalFileListDataMD5 = Wrong;
+        W.Finish();
+    }
+    const int ReadersBefore = SFDS_ActiveReaderCount();
+    TPictureViewer V(Window);
+    V.Init();
+    ASSERT_EQ(Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(Boxes.Boxes[0].Kind, bkWarning);
+    EXPECT_EQ(Boxes.Boxes[0].Text, NotQMZ);
+    EXPECT_TRUE(V.ClosedByInit());
+    EXPECT_EQ(Window.Closes, 1);
+    EXPECT_EQ(SFDS_ActiveReaderCount(), ReadersBefore);
+}
+
+TEST_F(PictureViewerTest, TextEntryRaisesJpegError53AndTheViewerStaysAtItsIndex) {
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        MakeArchive({{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 1},
+                     {"notes.txt", "These are notes, not a picture.", 1},
+                     {"c.jpg", EncodeJpeg(SolidPicture(16, 16, 0x0000FF)), 0}});
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        V.ShowFirstPicture();
+        try {
+            V.NextPicture();
+            ADD_FAILURE() << "no error";
+        } catch (const Exception& E) {
+            EXPECT_EQ(E.Message(), "JPEG error #53");
+        }
+        EXPECT_EQ(V.LoadImageIndex(), 1);
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));  // the previous picture stays
+        V.NextPicture();
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0x0000FF));
+        V.Stop();
+        FreeAllReaders();
+    }
+}
+
+// Large compressed pictures come read ahead; small or stored ones plainly.
+TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
+    const std::string Big = EncodeJpeg(NoisePicture(800, 600), 100);
+    ASSERT_GE(static_cast<std::int64_t>(Big.size()), SFDS_ReadAheadMinSize);
+    std::string NotAPicture(static_cast<std::size_t>(SFDS_ReadAheadMinSize) * 2, 'x');
+    MakeArchive({{"big1.jpg", Big, 1}, {"big0.jpg", Big, 0}, {"small1.jpg", EncodeJpeg(SolidPicture(8, 8, 0xFF0000)), 1},
+                 {"text.jpg", NotAPicture, 1}});
+    OpenPictureArchive(u"QMZBox/QMZImage.QMZ", 0);
+    struct {
+        const char16_t* Name;
+        bool ReadAhead;
+    } const Cases[] = {{u"big1.jpg", true}, {u"big0.jpg", false}, {u"small1.jpg", false}, {u"text.jpg", true}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(U8(C.Name));
+        std::unique_ptr<TStream> S = OpenPictureStream(C.Name);
+        ASSERT_NE(S, nullptr);
+        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, C.ReadAhead);
+    }
+    FreeAllReaders();
+
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        V.ShowFirstPicture();
+        EXPECT_EQ(W.Shown.Size(), (TSize{800, 600}));
+        const TBitmap32 First = W.Shown.Clone();
+        V.NextPicture();  // the same picture, stored
+        ASSERT_EQ(W.Shown.Size(), First.Size());
+        EXPECT_TRUE(std::equal(First.Bits(), First.Bits() + 800 * 600, W.Shown.Bits()));
+        V.NextPicture();
+        EXPECT_THROW(V.NextPicture(), EJPEG);  // not a picture
+        EXPECT_EQ(V.LoadImageIndex(), 3);
+        V.Stop();  // waits for the decode ahead and its read-ahead
+        FreeAllReaders();
+    }
+}

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "AppCoreTestSupport.h"
+#include "app/VideoPlayer.h"
+#include "runtime/Exceptions.h"
+#include "runtime/FileSystem.h"
+#include "shellutil/WindowsEdition.h"
+#include "support/TempDir.h"
+
+namespace {
+
+const std::u16string NoPlayer = U16("플레이어가 없습니다. 화면에 보이는 플레이어 중 하나는 있어야 합니다");
+
+// Sets an environment variable for its lifetime.
+class TEnvScope {
+public:
+    TEnvScope(const char* Name, const std::string& Value) : FName(Name) { ::setenv(Name, Value.c_str(), 1); }
+    ~TEnvScope() { ::unsetenv(FName.c_str()); }
+
+private:
+    std::string FName;
+};
+
+// Drive C of the POSIX stand-in, with players installed on request, and a
+// program file name in a folder of its own.
+class VideoPlayerTest : public ::testing::Test {
+protected:
+    VideoPlayerTest() : Cwd(Work.Path()), DriveCScope("QMZ_DRIVE_C", DriveC.Path()) {
+        SetWindowsEdition(0);
+        ForceDirectories(Program.File("media"));
+    }
+
+    std::string ProgramPath() const { return Program.File("media/QMZRun.exe"); }
+
+    std::string InstallPlayer(int Row) { return InstallStandInPlayer(DriveC.Path(), Row, Work.File("player-ran")); }
+
+    TTempDir Work;
+    TTempDir DriveC;
+    TTempDir Program;
+    TWorkingDirScope Cwd;
+    TEnvScope DriveCScope;
+    TRecordingMessageBoxes Boxes;
+};
+
+bool WaitForFile(const std::string& Name, int TimeoutMs) {
+    for (int Waited = 0; Waited < TimeoutMs; Waited += 10) {
+        if (FileExists(Name)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return FileExists(Name);
+}
+
+}  // namespace
+
+TEST(VideoPlayerTextTest, CommandInterpreterCharactersAreEscaped) {
+    struct {
+        const char* In;
+        const char* Out;
+    } const Cases[] = {
+        {"E:\\", "E:\\"},
+        {"C:\\My Videos\\", "C:\\My Videos\\"},
+        {"C:\\a&b\\", "C:\\a^&b\\"},
+        {"C:\\x|y<z>w^v\\", "C:\\x^|y^<z^>w^^v\\"},
+        {"C:\\100%\\%PATH%\\", "C:\\100%%\\%%PATH%%\\"},
+        {"D:\\(x86) !\\", "D:\\(x86) !\\"},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(EscapeBatchText(C.In), C.Out) << C.In;
+}
+
+TEST(VideoPlayerTextTest, PlayerLineStartsThePlayerFromItsFolderOnTheContentFolder) {
+    EXPECT_EQ(PlayerLine(VideoPlayers[0], "E:\\"),
+              "start /D\"c:\\Program Files (x86)\\DAUM\\PotPlayer\\\" PotPlayer.exe E:\\QMZBox");
+    EXPECT_EQ(PlayerLine(VideoPlayers[6], "D:\\My Media\\"), "start /D\"c:\\KMPlayer\\\" KMPlayer.exe D:\\My Media\\QMZBox");
+    EXPECT_EQ(PlayerLine(VideoPlayers[6], "D:\\R&D\\"), "start /D\"c:\\KMPlayer\\\" KMPlayer.exe D:\\R^&D\\QMZBox");
+}
+
+TEST(VideoPlayerTextTest, BatchFileTextEndsEveryLineWithCrLfAndHasNoByteOrderMark) {
+    EXPECT_EQ(BatchFileText({"@echo off", "start x"}), "@echo off\r\nstart x\r\n");
+    EXPECT_EQ(BatchFileText({"@echo off"}), "@echo off\r\n");
+}
+
+TEST(VideoPlayerTextTest, ProgramDirectoryAndBatchFileNameComeFromTheProgramsPath) {
+    struct {
+        const char* Path;
+        const char* Dir;
+        const char* Batch;
+    } const Cases[] = {
+        {"E:\\QMZRun.exe", "E:\\", "QMZRun.exe.bat"},
+        {"D:\\My Media\\run.exe", "D:\\My Media\\", "run.exe.bat"},
+        {"/media/disc/QMZRun", "/media/disc/", "QMZRun.bat"},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(ProgramDirectory(C.Path), C.Dir);
+        EXPECT_EQ(BatchFileNameFor(C.Path), C.Batch);
+    }
+}
+
+TEST_F(VideoPlayerTest, FirstInstalledPlayerOfTheTableWins) {
+    EXPECT_EQ(FindInstalledPlayer(), nullptr);
+    EXPECT_EQ(BatchFileLines("E:\\"), std::vector<std::string>{"@echo off"});
+
+    InstallPlayer(6);
+    ASSERT_NE(FindInstalledPlayer(), nullptr);
+    EXPECT_EQ(BatchFileLines("E:\\")[1],
+              "start /D\"c:\\Program Files\\DAUM\\PotPlayer\\\" PotPlayerMini.exe E:\\QMZBox");
+
+    InstallPlayer(7);
+    EXPECT_EQ(FindInstalledPlayer(), &VideoPlayers[5]);
+    InstallPlayer(1);
+    const std::vector<std::string> Lines = BatchFileLines("E:\\");
+    ASSERT_EQ(Lines.size(), 2u);
+    EXPECT_EQ(Lines[1], "start /D\"c:\\Program Files (x86)\\DAUM\\PotPlayer\\\" PotPlayer.exe E:\\QMZBox");
+}
+
+TEST_F(VideoPlayerTest, AFolderOrADanglingLinkIsNoPlayer) {
+    ForceDirectories(DriveC.File("KMPlayer/KMPlayer.exe"));
+    EXPECT_EQ(FindInstalledPlayer(), nullptr);
+    ForceDirectories(DriveC.File("Program Files (x86)/GRETECH/GomPlayer"));
+    ASSERT_EQ(::symlink("/nonexistent/Gom.exe", DriveC.File("Program Files (x86)/GRETECH/GomPlayer/Gom.exe").c_str()), 0);
+    EXPECT_EQ(FindInstalledPlayer(), nullptr);
+    // A link whose target exists counts.
+    ForceDirectories(DriveC.File("real"));
+    WriteWholeFile(DriveC.File("real/Gom.exe"), "x");
+    ForceDirectories(DriveC.File("Program Files/GRETECH/GomPlayer"));
+    ASSERT_EQ(::symlink(DriveC.File("real/Gom.exe").c_str(), DriveC.File("Program Files/GRETECH/GomPlayer/Gom.exe").c_str()), 0);
+    EXPECT_EQ(FindInstalledPlayer(), &VideoPlayers[3]);
+}
+
+TEST_F(VideoPlayerTest, LaunchWritesTheBatchFileStartsThePlayerAndDeletesTheFileASecondLater) {
+    const std::string PlayerFolder = InstallPlayer(7);
+    const std::string Batch = Work.File("QMZRun.exe.bat");
+
+    // The file lives only during the pause: read it from the side meanwhile.
+    TFileWatcher Watcher(Batch);
+    bool MessagesHandled = false;
+    RunVideoPlayer(ProgramPath(), [&] { MessagesHandled = FileExists(Batch); });
+    const std::string Seen = Watcher.Stop();
+
+    const std::string ProgramDir = Program.File("media/");
+    EXPECT_EQ(Seen, "@echo off\r\nstart /D\"c:\\KMPlayer\\\" KMPlayer.exe " + EscapeBatchText(ProgramDir) + "QMZBox\r\n");
+    EXPECT_TRUE(Boxes.Boxes.empty());
+    EXPECT_TRUE(MessagesHandled);  // pending messages are handled before the delete
+    EXPECT_FALSE(FileExists(Batch));
+
+    ASSERT_TRUE(WaitForFile(Work.File("player-ran"), 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string Ran = ReadWholeFile(Work.File("player-ran"));
+    EXPECT_EQ(Ran.substr(0, Ran.find('\n')), ProgramDir + "QMZBox");
+    char Real[4096];
+    ASSERT_NE(::realpath(PlayerFolder.c_str(), Real), nullptr);
+    EXPECT_NE(Ran.find(std::string("\n") + Real + "\n"), std::string::npos) << Ran;
+}
+
+TEST_F(VideoPlayerTest, NoPlayerSaysSoAndRemovesAStaleBatchFile) {
+    const std::string Batch = Work.File("QMZRun.exe.bat");
+    WriteWholeFile(Batch, "@echo off\r\nstale\r\n");
+    RunVideoPlayer(ProgramPath(), nullptr);
+    ASSERT_EQ(Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(Boxes.Boxes[0].Kind, bkMessage);
+    EXPECT_EQ(Boxes.Boxes[0].Text, NoPlayer);
+    EXPECT_EQ(Boxes.Boxes[0].Caption, U16("컨텐츠 실행기"));
+    EXPECT_FALSE(FileExists(Batch));
+}
+
+TEST_F(VideoPlayerTest, BatchFileThatCannotBeCreatedIsRaisedAfterThePause) {
+    InstallPlayer(1);
+    // A folder in the file's place: creating the file fails even for root.
+    ForceDirectories(Work.File("QMZRun.exe.bat"));
+    const auto Start = std::chrono::steady_clock::now();
+    try {
+        RunVideoPlayer(ProgramPath(), nullptr);
+        ADD_FAILURE() << "no error";
+    } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.Message().rfind("Cannot create file \"" + ExpandFileName("QMZRun.exe.bat") + "\". ", 0), 0u)
+            << E.Message();
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(DirectoryExists(Work.File("QMZRun.exe.bat")));
+}
+
+TEST_F(VideoPlayerTest, ALinkToAFolderInTheBatchFilesPlaceIsRemovedNotItsFolder) {
+    ForceDirectories(Work.File("target"));
+    WriteWholeFile(Work.File("target/keep.txt"), "x");
+    ASSERT_EQ(::symlink(Work.File("target").c_str(), Work.File("QMZRun.exe.bat").c_str()), 0);
+    RunVideoPlayer(ProgramPath(), nullptr);  // no player: the message, then the delete
+    struct stat St;
+    EXPECT_NE(::lstat(Work.File("QMZRun.exe.bat").c_str(), &St), 0);
+    EXPECT_TRUE(FileExists(Work.File("target/keep.txt")));
+}
