@@ -14,7 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     TMemoryStream Stream(std::string_view(reinterpret_cast<const char*>(Data), Size));
-    QImage Bitmap;
+    TBitmap32 Bitmap;
     int Width = -1;
     int Height = -1;
     try {
@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     } catch (const Exception&) {
         return 0;
     }
-    if (Bitmap.width() != Width || Bitmap.height() != Height || Bitmap.format() != QImage::Format_RGB32) {
-        std::fprintf(stderr, "decoded %dx%d, reported %dx%d\n", Bitmap.width(), Bitmap.height(), Width, Height);
+    if (Bitmap.Width() != Width || Bitmap.Height() != Height || Bitmap.IsNull()) {
+        std::fprintf(stderr, "decoded %dx%d, reported %dx%d\n", Bitmap.Width(), Bitmap.Height(), Width, Height);
         std::abort();
     }
     return 0;

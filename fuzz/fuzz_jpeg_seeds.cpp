@@ -1,22 +1,23 @@
 // Writes the seed corpus of fuzz_jpeg with the fixtures' JPEG encoder, the
 // same bytes on every run:
 //   fuzz_jpeg_seeds <folder>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-
-#include <QColor>
-#include <QImage>
 
 #include "FuzzSupport.h"
 #include "JpegEncoder.h"
 
 namespace {
 
-QImage Pattern(int Width, int Height) {
-    QImage Image(Width, Height, QImage::Format_RGB32);
+TBitmap32 Pattern(int Width, int Height) {
+    TBitmap32 Image(Width, Height);
     for (int Y = 0; Y < Height; ++Y)
-        for (int X = 0; X < Width; ++X) Image.setPixel(X, Y, qRgb((X * 37) & 255, (Y * 59) & 255, ((X + Y) * 13) & 255));
+        for (int X = 0; X < Width; ++X)
+            Image.Line(Y)[X] = 0xFF000000u | static_cast<std::uint32_t>((X * 37) & 255) << 16 |
+                               static_cast<std::uint32_t>((Y * 59) & 255) << 8 |
+                               static_cast<std::uint32_t>(((X + Y) * 13) & 255);
     return Image;
 }
 
