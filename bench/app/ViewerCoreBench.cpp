@@ -1,0 +1,167 @@
+// ">" in the viewer up to the picture ready for painting (decoded and fitted
+// to a 1920 x 1080 view), through the viewer core that both front ends use,
+// for a 6000 x 4000 JPEG stored as it is (format 0) and through zlib
+// (format 1). Each figure is set against libjpeg decoding the same bytes
+// from memory in this process. With decoding ahead, the user looks at each
+// picture for a second before ">", and the time the ">" itself takes is
+// reported. A plain program (no benchmark library) so that it builds for
+// Windows as it is and runs under Wine:
+//   bench_app_viewer_core [ROUNDS]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "JpegEncoder.h"
+#include "app/Bitmap32.h"
+#include "app/PictureViewer.h"
+#include "codecs/sfds_library_scope.h"
+#include "runtime/FileSystem.h"
+#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_writer.h"
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr int PictureWidth = 6000;
+constexpr int PictureHeight = 4000;
+
+// Camera-like content: smooth gradients with fine grain, about 3 MB at quality 90.
+std::string MakeJpeg() {
+    TBitmap32 Picture(PictureWidth, PictureHeight);
+    std::uint32_t Seed = 12345;
+    for (int Y = 0; Y < PictureHeight; ++Y) {
+        std::uint32_t* Row = Picture.Line(Y);
+        for (int X = 0; X < PictureWidth; ++X) {
+            Seed = Seed * 1664525u + 1013904223u;
+            const int Grain = static_cast<int>((Seed >> 24) & 15) - 8;
+            auto Clamp = [](int V) { return static_cast<std::uint32_t>(V < 0 ? 0 : V > 255 ? 255 : V); };
+            Row[X] = 0xFF000000u | Clamp(X * 255 / PictureWidth + Grain) << 16 |
+                     Clamp(Y * 255 / PictureHeight + Grain) << 8 | Clamp(128 + (((X / 40) ^ (Y / 40)) & 63) + Grain);
+        }
+    }
+    return EncodeJpeg(Picture, 90);
+}
+
+void DecodeFromMemory(const std::string& Bytes) {
+    jpeg_decompress_struct Info;
+    jpeg_error_mgr Err;
+    Info.err = jpeg_std_error(&Err);
+    jpeg_create_decompress(&Info);
+    jpeg_mem_src(&Info, reinterpret_cast<const unsigned char*>(Bytes.data()), static_cast<unsigned long>(Bytes.size()));
+    jpeg_read_header(&Info, TRUE);
+    jpeg_start_decompress(&Info);
+    std::vector<unsigned char> Pixels(static_cast<std::size_t>(Info.output_width) * Info.output_height *
+                                      Info.output_components);
+    while (Info.output_scanline < Info.output_height) {
+        JSAMPROW P = Pixels.data() + static_cast<std::size_t>(Info.output_scanline) * Info.output_width *
+                                         Info.output_components;
+        jpeg_read_scanlines(&Info, &P, 1);
+    }
+    jpeg_finish_decompress(&Info);
+    jpeg_destroy_decompress(&Info);
+}
+
+double Median(std::vector<double> V) {
+    std::sort(V.begin(), V.end());
+    return V[V.size() / 2];
+}
+
+template <typename TWork>
+double MillisecondsOf(TWork&& Work) {
+    const auto Start = TClock::now();
+    Work();
+    return std::chrono::duration<double, std::milli>(TClock::now() - Start).count();
+}
+
+class TBenchWindow : public TViewerWindow {
+public:
+    TSize ViewSize() const override { return {1920, 1080}; }
+    TBitmap32 ShowPicture(TBitmap32 Bitmap, float, TBitmap32 Scaled) override {
+        TBitmap32 Previous = std::move(FBitmap);
+        FBitmap = std::move(Bitmap);
+        FScaled = std::move(Scaled);
+        return Previous;
+    }
+    void CloseViewer() override {}
+
+private:
+    TBitmap32 FBitmap, FScaled;
+};
+
+// A working folder with QMZBox\QMZImage.QMZ holding the picture twice, so
+// that every ">" decodes a whole picture.
+class TFixture {
+public:
+    TFixture(const std::string& Jpeg, std::uint8_t Format) {
+        FDir = std::filesystem::temp_directory_path() / ("qmzbench-" + std::to_string(Format));
+        std::filesystem::create_directories(FDir / "QMZBox");
+        {
+            TSFDSFileWriter W((FDir / "QMZBox" / "QMZImage.QMZ").string());
+            W.AddBytes("one.jpg", Jpeg, Format);
+            W.AddBytes("two.jpg", Jpeg, Format);
+            W.Finish();
+        }
+        FSaved = std::filesystem::current_path();
+        std::filesystem::current_path(FDir);
+    }
+    ~TFixture() {
+        SFDS_ActiveReaderList()->FreeReaders();
+        std::filesystem::current_path(FSaved);
+        std::error_code Ec;
+        std::filesystem::remove_all(FDir, Ec);
+    }
+
+private:
+    std::filesystem::path FDir, FSaved;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int Rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    TSFDSLibrary Library;
+    const std::string Jpeg = MakeJpeg();
+    std::printf("picture %dx%d, %zu JPEG bytes, %d rounds (medians)\n", PictureWidth, PictureHeight, Jpeg.size(),
+                Rounds);
+
+    DecodeFromMemory(Jpeg);
+    std::vector<double> Base;
+    for (int I = 0; I < Rounds; ++I) Base.push_back(MillisecondsOf([&] { DecodeFromMemory(Jpeg); }));
+    const double Baseline = Median(Base);
+    std::printf("libjpeg from memory            %8.1f ms\n", Baseline);
+
+    for (const std::uint8_t Format : {std::uint8_t(0), std::uint8_t(1)}) {
+        TFixture Fixture(Jpeg, Format);
+        TBenchWindow Window;
+        TPictureViewer Viewer(Window);
+        Viewer.SetPrefetch(false);
+        Viewer.Init();
+        Viewer.ShowFirstPicture();
+        std::vector<double> Next;
+        for (int I = 0; I < Rounds; ++I) Next.push_back(MillisecondsOf([&] { Viewer.NextPicture(); }));
+        const double Ms = Median(Next);
+        std::printf("\">\" format %d, no decode ahead  %8.1f ms  %.3f x libjpeg (goal <= 1.15)\n", Format, Ms,
+                    Ms / Baseline);
+
+        Viewer.SetPrefetch(true);
+        Viewer.NextPicture();  // starts the first decode ahead
+        double Worst = 0;
+        for (int I = 0; I < Rounds; ++I) {
+            std::this_thread::sleep_for(std::chrono::seconds(1));  // the user looks at the picture
+            Worst = std::max(Worst, MillisecondsOf([&] { Viewer.NextPicture(); }));
+        }
+        std::printf("\">\" format %d, decoded ahead    %8.1f ms worst (goal < 20)\n", Format, Worst);
+        Viewer.Stop();
+    }
+    return 0;
+}
