@@ -118,6 +118,15 @@ void ReadEveryEntry(TSFDSCustomReader& R, std::int64_t& Budget) {
     }
 }
 
+bool StatedSizesWithin(const TSFDSCustomReader& R, std::int64_t Budget) {
+    for (std::int32_t I = 0; I < R.FileCount(); ++I) {
+        const std::int64_t Size = R.FileEntrys().Items(I)->FileSize;
+        if (Size < 0 || Size > Budget) return false;
+        Budget -= Size;
+    }
+    return true;
+}
+
 std::string_view TPartReader::Next() {
     if (FPos + 2 > FSize) return Rest();
     std::size_t Length = FData[FPos] | (std::size_t{FData[FPos + 1]} << 8);

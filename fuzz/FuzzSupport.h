@@ -57,6 +57,10 @@ void Drain(TStream& S, std::int64_t& Budget);
 // errors of single entries are caught, so that every entry is tried.
 void ReadEveryEntry(TSFDSCustomReader& R, std::int64_t& Budget);
 
+// Whether the sizes the entries state add up to no more than Budget: only
+// then may a target hand the archive to a walk that has no budget of its own.
+bool StatedSizesWithin(const TSFDSCustomReader& R, std::int64_t Budget);
+
 // Splits an input into parts: each part is a 2-byte little-endian length and
 // that many bytes (cut at the end of the input); what remains after the last
 // complete length is the final part.

@@ -1,8 +1,9 @@
 // Extraction to a real folder: the input, written as a file, is opened the way
 // the tool opens an archive (names exactly as stored, no renaming) and every
-// entry is extracted below a fresh destination folder, once by the walk below
-// a folder and once entry by entry over what the walk left (files over files,
-// files where folders are, folders where files are). Whatever extraction
+// entry is extracted below a fresh destination folder, once by the library's
+// walk below a folder and once by the tool's extract command over what the
+// walk left (files over files, files where folders are, folders where files
+// are; the command goes on past failures). Whatever extraction
 // writes must stay inside the destination: afterwards the target's folder
 // holds nothing but the input, unchanged, and the destination.
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "codecs/sfds_library_scope.h"
 #include "runtime/Exceptions.h"
 #include "tools/ToolArchive.h"
+#include "tools/ToolExtract.h"
 
 namespace {
 
@@ -58,12 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     try {
         std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(Input);
         R->ExtractFilesTo(Dest, "*", false, OnProgress, false);
-        for (std::int32_t I = 0; I < R->FileCount() && Budget > 0; ++I) {
-            std::string Disk;
-            if (!SFDS_ExtractFileName(Dest, R->FileEntrys().Items(I)->FileName, Disk)) continue;
-            std::exception_ptr Failure;
-            R->ExtractFileEx(I, Disk, nullptr, true, false, OnProgress, Failure);
-        }
+        // The command has no budget: it gets archives whose stated sizes fit one.
+        if (fuzz::StatedSizesWithin(*R, fuzz::ReadBudget)) ToolExtract(Input, Dest, std::string());
     } catch (const Exception&) {
     }
     CheckNothingOutside(Input, Bytes, Dest);
