@@ -10,7 +10,7 @@
 // named "b" over b's bytes in memory (found before the file on demand),
 // 8 makes SFDS_GetReader open a new reader even when one is open, bits 4-5 the
 // rename mode. Every stream found is read to its end; at the end the readers
-// the target holds go first, then the list frees what was opened on demand.
+// the target holds go first, then the library frees what it opened on demand.
 #include <unistd.h>
 
 #include <cstdint>
@@ -24,6 +24,7 @@
 #include "runtime/Exceptions.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_archivepaths.h"
+#include "sfds/sfds_library.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         SFDS_IsSFDSFile(Path, Start);
     }
     Held.clear();
-    if (SFDS_ActiveReaderList() != nullptr) SFDS_ActiveReaderList()->FreeReaders();
+    SFDS_FreeKeptReaders();
     if (SFDS_ActiveReaderCount() != 0) std::abort();
     return 0;
 }

@@ -24,7 +24,7 @@
 #include "app/qt/widgets/ImageView.h"
 #include "codecs/sfds_library_scope.h"
 #include "runtime/FileSystem.h"
-#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_writer.h"
 
 extern "C" {
@@ -116,7 +116,7 @@ public:
     }
     ~TViewerFixture() {
         View.reset();
-        SFDS_ActiveReaderList()->FreeReaders();
+        SFDS_FreeKeptReaders();
         if (::chdir(FSaved.c_str()) != 0) std::abort();
         std::system(("rm -rf '" + FDir + "'").c_str());
     }

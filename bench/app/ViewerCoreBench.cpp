@@ -21,7 +21,7 @@
 #include "app/PictureViewer.h"
 #include "codecs/sfds_library_scope.h"
 #include "runtime/FileSystem.h"
-#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_writer.h"
 
 extern "C" {
@@ -115,7 +115,7 @@ public:
         std::filesystem::current_path(FDir);
     }
     ~TFixture() {
-        SFDS_ActiveReaderList()->FreeReaders();
+        SFDS_FreeKeptReaders();
         std::filesystem::current_path(FSaved);
         std::error_code Ec;
         std::filesystem::remove_all(FDir, Ec);

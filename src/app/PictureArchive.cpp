@@ -3,6 +3,7 @@
 #include "runtime/CodePage.h"
 #include "sfds/sfds_archivepaths.h"
 #include "sfds/sfds_formats.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_readaheadstream.h"
 #include "sfds/sfds_reader.h"
 
@@ -17,15 +18,15 @@ bool PictureArchiveIsSFDS(const std::u16string& FileName, std::int64_t& StartOff
 }
 
 std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset) {
-    // The reader registers itself in the process-wide list, which frees it at
-    // library shut-down; the viewer finds the pictures through that list.
+    // The library keeps the reader until shut-down; the viewer finds the
+    // pictures through the list of open readers.
     auto Reader = std::make_unique<TSFDSFileReader>(ToAnsi(FileName), StartOffset, nullptr, nullptr,
                                                     TSFDSOnReadFileEntry{}, false, sarmNone);
     std::vector<std::u16string> Names;
     const std::int32_t Count = Reader->FileCount();
     Names.reserve(static_cast<std::size_t>(Count > 0 ? Count : 0));
     for (std::int32_t I = 0; I < Count; ++I) Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName));
-    Reader.release();
+    SFDS_KeepReader(std::move(Reader));
     return Names;
 }
 

@@ -12,8 +12,9 @@
 // Whether FileName holds an SFDS container, and where it starts. Never raises.
 bool PictureArchiveIsSFDS(const std::u16string& FileName, std::int64_t& StartOffset);
 
-// Opens the container with a new reader, which stays registered in the
-// process-wide reader list for the rest of the run, and returns the names of
+// Opens the container with a new reader, which the library keeps (and which
+// stays registered in the list of open readers) for the rest of the run, or
+// until SFDS_FreeKeptReaders, and returns the names of
 // its stored files in table order. Raises when the container cannot be read.
 std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset);
 

@@ -21,8 +21,6 @@ std::u16string FoldedName(const std::string& Name) {
 
 }  // namespace
 
-TSFDS_ActiveReaders::~TSFDS_ActiveReaders() { FreeReaders(); }
-
 std::int32_t TSFDS_ActiveReaders::AddReader(TSFDSCustomReader* Reader) {
     if (Reader == nullptr) return -1;
     auto Cell = std::make_unique<TSFDS_ActiveReaderCell>();
@@ -53,31 +51,13 @@ TSFDSCustomReader* TSFDS_ActiveReaders::Items(std::int32_t Index) const {
     return TOwningList::Items(Index)->Reader;
 }
 
-void TSFDS_ActiveReaders::FreeReaders() {
-    for (std::int32_t I = Count() - 1; I >= 0; --I) {
-        // A reader's destructor takes it off this list, so the walk runs from
-        // the end and re-reads the count each time; a reader that is somehow
-        // left behind is dropped without being freed twice.
-        if (I >= Count()) continue;
-        TSFDSCustomReader* Reader = TOwningList::Items(I)->Reader;
-        std::unique_ptr<TSFDSCustomReader> Doomed(Reader);
-        Doomed.reset();
-        if (I < Count() && TOwningList::Items(I)->Reader == Reader) Delete(I);
-    }
-}
-
 TSFDS_ActiveReaders* SFDS_ActiveReaderList() { return ActiveReaders().get(); }
 
 void SFDS_CreateActiveReaderList() {
     if (!ActiveReaders()) ActiveReaders() = std::make_unique<TSFDS_ActiveReaders>();
 }
 
-void SFDS_DestroyActiveReaderList() {
-    // Readers are freed while the list is still reachable, so that each one
-    // can take itself off it; only then does the list go.
-    if (ActiveReaders()) ActiveReaders()->FreeReaders();
-    ActiveReaders().reset();
-}
+void SFDS_DestroyActiveReaderList() { ActiveReaders().reset(); }
 
 std::int32_t SFDS_ActiveReaderCount() { return ActiveReaders() ? ActiveReaders()->Count() : 0; }
 

@@ -1,7 +1,13 @@
 // The process-wide list of every reader that currently exists. Readers enter
 // it in their constructor and leave it in their destructor; archive paths
-// find open archives through it, and library shut-down frees whatever readers
-// are still registered.
+// find open archives through it. The list never owns a reader: whoever
+// created one frees it (readers opened on demand belong to the library
+// scope, see SFDS_KeepReader in sfds_library.h).
+//
+// Threads: the list is not locked. It is used only on the thread that started
+// the library (the program's main or GUI thread), and readers are created and
+// destroyed on that thread too; other threads may read through streams a
+// reader opened, never through the list.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +17,7 @@
 
 class TSFDSCustomReader;
 
-// One registration. The list owns the cell, never the reader in it (except at
-// shut-down, see FreeReaders).
+// One registration. The list owns the cell, never the reader in it.
 struct TSFDS_ActiveReaderCell {
     TSFDSCustomReader* Reader = nullptr;
 };
@@ -20,8 +25,6 @@ struct TSFDS_ActiveReaderCell {
 class TSFDS_ActiveReaders : private TOwningList<TSFDS_ActiveReaderCell> {
 public:
     TSFDS_ActiveReaders() = default;
-    // Frees every reader still registered (FreeReaders).
-    ~TSFDS_ActiveReaders() override;
 
     using TOwningList::Count;
 
@@ -36,15 +39,12 @@ public:
     TSFDSCustomReader* FindFile(const std::string& FileName) const;
     // Null outside 0..Count - 1.
     TSFDSCustomReader* Items(std::int32_t Index) const;
-    // Destroys every registered reader, newest first; each one takes itself
-    // off the list while it is destroyed.
-    void FreeReaders();
 };
 
 // The process-wide instance; null before start-up and after shut-down.
 TSFDS_ActiveReaders* SFDS_ActiveReaderList();
-// Start-up and shut-down of the instance (see sfds_library.h). Destroying it
-// frees the readers still registered.
+// Start-up and shut-down of the instance (see sfds_library.h). Readers still
+// registered when it goes stay their owners'; they simply are no longer found.
 void SFDS_CreateActiveReaderList();
 void SFDS_DestroyActiveReaderList();
 

@@ -4,6 +4,7 @@
 
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -145,10 +146,8 @@ TSFDSCustomReader* SFDS_GetReader(const std::string& FileName, bool ForceNew,
         if (SFDS_ActiveReaderList() == nullptr) return nullptr;
         std::int64_t StartOffset = -1;
         if (SFDS_IsSFDSFile(FileName, StartOffset)) {
-            auto Reader = std::make_unique<TSFDSFileReader>(FileName, StartOffset, nullptr, nullptr,
-                                                            TSFDSOnReadFileEntry{}, false, StreamAutorenameMode);
-            // From here on the list of open readers holds it and frees it at shut-down.
-            Result = Reader.release();
+            Result = SFDS_KeepReader(std::make_unique<TSFDSFileReader>(
+                FileName, StartOffset, nullptr, nullptr, TSFDSOnReadFileEntry{}, false, StreamAutorenameMode));
         }
     } catch (...) {
     }

@@ -17,9 +17,13 @@
 class TSFDSCustomReader;
 
 // The open reader registered under FileName (unless ForceNew), else a new
-// file reader for it, left registered until library shut-down (no reader is
-// opened on demand before start-up, as nothing could free it). Null when the
+// file reader for it, which the library keeps (SFDS_KeepReader) until
+// shut-down; no reader is opened on demand before start-up. Null when the
 // file holds no container or cannot be read.
+//
+// Threads: like the list of open readers these run on the thread that
+// started the library; the streams they hand out may be read on any one
+// thread at a time.
 TSFDSCustomReader* SFDS_GetReader(const std::string& FileName, bool ForceNew,
                                   TStreamAutorenameMode StreamAutorenameMode);
 

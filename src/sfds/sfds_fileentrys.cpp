@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -246,7 +247,7 @@ std::int32_t TSFDS_FileEntrys::Append(SFDS_FileEntryRecord&& Entry) {
 
     std::int64_t OriginalSlot = -1;
     std::uint32_t OriginalHash = 0;
-    if (FOriginalIndexed) {
+    if (FOriginalIndexed.load(std::memory_order_relaxed)) {
         Grow(FByOriginalName, FByOriginalName.Used + 1);
         TKey OtherKey;
         const TKey* Key = &NameKey;
@@ -306,7 +307,11 @@ std::int32_t TSFDS_FileEntrys::IndexOf(const SFDS_FileEntryRecord* Item) const {
 }
 
 const TSFDS_FileEntrys::TNameIndex& TSFDS_FileEntrys::OriginalIndex() const {
-    if (FOriginalIndexed) return FByOriginalName;
+    if (FOriginalIndexed.load(std::memory_order_acquire)) return FByOriginalName;
+    // Two const look-ups may meet here on different threads: one builds,
+    // the other waits for it.
+    const std::lock_guard<std::mutex> Lock(FOriginalIndexLock);
+    if (FOriginalIndexed.load(std::memory_order_relaxed)) return FByOriginalName;
     try {
         // Built aside in table order, so that each name keeps its first record.
         TNameIndex Built;
@@ -322,7 +327,7 @@ const TSFDS_FileEntrys::TNameIndex& TSFDS_FileEntrys::OriginalIndex() const {
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory(SOutOfMemory);
     }
-    FOriginalIndexed = true;
+    FOriginalIndexed.store(true, std::memory_order_release);
     return FByOriginalName;
 }
 
@@ -354,7 +359,7 @@ std::int32_t TSFDS_FileEntrys::FileAttributes(const std::string& FileName) const
 void TSFDS_FileEntrys::Clear() {
     FByName = TNameIndex();
     FByOriginalName = TNameIndex();
-    FOriginalIndexed = false;
+    FOriginalIndexed.store(false, std::memory_order_relaxed);
     FBlocks.clear();
     FBlocks.shrink_to_fit();
     FCount = 0;

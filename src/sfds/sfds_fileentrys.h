@@ -12,10 +12,16 @@
 // blocks (one allocation per block, addresses stable as the table grows)
 // and each name index is one flat array of (hash, first index) pairs, so the
 // only per-entry allocations are the record's own strings.
+//
+// Threads: the const members may run on several threads at once (the index
+// of original names that the first such look-up builds is built under a
+// lock); a non-const member needs the table to itself.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -99,7 +105,8 @@ private:
     // Look-ups by original name are rare; that index is built on the first
     // one and kept up to date from then on.
     mutable TNameIndex FByOriginalName;
-    mutable bool FOriginalIndexed = false;
+    mutable std::atomic<bool> FOriginalIndexed{false};
+    mutable std::mutex FOriginalIndexLock;
     // The process code page maps every 7-bit byte to the same UTF-16 unit, so
     // 7-bit names can skip the converter. Fixed when the table is created:
     // the code page is set at start-up, before any archive is opened.

@@ -1,6 +1,10 @@
 // Codec plug-in base classes and the process-wide registry of compression
 // formats. The container knows codecs only through this registry: each format
 // ID maps to a name and two class references that construct its streams.
+//
+// Threads: the registry is not locked. It is created, filled and destroyed on
+// the thread that starts the library, while no other thread uses it; in
+// between, look-ups only read it and may run on any number of threads.
 #pragma once
 
 #include <cstdint>

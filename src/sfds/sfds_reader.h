@@ -6,6 +6,11 @@
 //
 // Every reader is registered in the process-wide list of open readers for its
 // whole lifetime.
+//
+// Threads: a reader is created, used and destroyed on the thread that started
+// the library (the list it registers in is not locked). The streams it opens
+// are independent of it and of each other: each may be read on another
+// thread, one thread at a time per stream.
 #pragma once
 
 #include <cstdint>

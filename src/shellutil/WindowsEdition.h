@@ -24,7 +24,8 @@ std::uint8_t EditionFromProductName(const std::string& ProductName);
 // Reads the product name and places it.
 std::uint8_t GetWindowsEdition();
 
-// Process-wide code: 0 until start-up has set it.
+// Process-wide code: 0 until start-up has set it. Safe to read and set from
+// any thread (an atomic); start-up sets it before any window exists.
 std::uint8_t WindowsEdition();
 // Start-up: sets the code from GetWindowsEdition, before any window exists.
 void InitWindowsEdition();

@@ -8,7 +8,7 @@
 #include "app/VideoPlayer.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
-#include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_writer.h"
 #include "support/TempDir.h"
 
@@ -94,9 +94,7 @@ std::vector<TPictureEntry> ThreeColourEntries(std::uint8_t Format) {
             {"img\\blue.jpg", EncodeJpeg(SolidPicture(40, 40, 0x0000FF)), Format}};
 }
 
-void FreeAllReaders() {
-    if (SFDS_ActiveReaderList() != nullptr) SFDS_ActiveReaderList()->FreeReaders();
-}
+void FreeAllReaders() { SFDS_FreeKeptReaders(); }
 
 std::string InstallStandInPlayer(const std::string& DriveC, int Row, const std::string& RecordFile) {
     const TVideoPlayer& P = VideoPlayers[Row - 1];

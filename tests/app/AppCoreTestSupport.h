@@ -75,8 +75,8 @@ struct TPictureEntry {
 void MakePictureArchive(const std::string& Folder, const std::vector<TPictureEntry>& Entries);
 // Red 64 x 48, green 48 x 64, blue 40 x 40, under "img\".
 std::vector<TPictureEntry> ThreeColourEntries(std::uint8_t Format = 1);
-// Readers stay registered for the rest of a run and bare names find the first
-// one that holds them: tests drop them when done.
+// The library keeps the viewer's readers for the rest of a run and bare names
+// find the first one that holds them: tests drop them when done.
 void FreeAllReaders();
 
 // Installs player row Row (1-based) of the video action under the POSIX

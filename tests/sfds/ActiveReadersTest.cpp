@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,29 +74,49 @@ TEST_F(ActiveReaders, NullReaderIsNotAdded) {
     EXPECT_EQ(SFDS_ActiveReaderCount(), Before);
 }
 
-TEST_F(ActiveReaders, FreeReadersFreesNewestFirst) {
-    TSFDS_ActiveReaders Own;  // a list of its own: its elements do not remove themselves
-    for (const char* Name : {"1", "2", "3"}) {
-        auto R = std::make_unique<TTracingReader>(Source, Name, Log);
-        SFDS_ActiveReaderList()->Remove(R.get());
-        Own.AddReader(R.release());
-    }
-    Own.FreeReaders();
-    EXPECT_EQ(Own.Count(), 0);
-    EXPECT_EQ(Log, (std::vector<std::string>{"3+codecs", "2+codecs", "1+codecs"}));
+TEST_F(ActiveReaders, ListNeverOwnsItsReaders) {
+    // A list going away leaves the readers in it to their owners.
+    auto Own = std::make_unique<TSFDS_ActiveReaders>();
+    TTracingReader R(Source, "own", Log);
+    EXPECT_GE(Own->AddReader(&R), 0);
+    Own.reset();
+    EXPECT_TRUE(Log.empty());
+    EXPECT_EQ(SFDS_FindReader("own"), &R);
 }
 
-TEST_F(ActiveReaders, ShutdownFreesRemainingReadersBeforeTheRegistryGoes) {
-    for (const char* Name : {"a", "b", "c"}) static_cast<void>(std::make_unique<TTracingReader>(Source, Name, Log).release());  // left to shut-down
-    const std::int32_t Left = SFDS_ActiveReaderCount();
-    ASSERT_GE(Left, 3);
+TEST_F(ActiveReaders, KeptReadersAreFreedNewestFirstDownToTheFloor) {
+    const std::int32_t Before = SFDS_KeptReaderCount();
+    for (const char* Name : {"1", "2", "3"}) {
+        TSFDSCustomReader* Kept = SFDS_KeepReader(std::make_unique<TTracingReader>(Source, Name, Log));
+        EXPECT_EQ(SFDS_FindReader(Name), Kept);
+    }
+    EXPECT_EQ(SFDS_KeepReader(nullptr), nullptr);
+    EXPECT_EQ(SFDS_KeptReaderCount(), Before + 3);
+    SFDS_FreeKeptReaders(Before + 1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"3+codecs", "2+codecs"}));
+    EXPECT_EQ(SFDS_FindReader("2"), nullptr);
+    EXPECT_NE(SFDS_FindReader("1"), nullptr);
+    SFDS_FreeKeptReaders(Before);
+    EXPECT_EQ(SFDS_KeptReaderCount(), Before);
+    EXPECT_EQ(SFDS_FindReader("1"), nullptr);
+}
+
+TEST_F(ActiveReaders, ShutdownFreesKeptReadersBeforeTheRegistryGoes) {
+    for (const char* Name : {"a", "b", "c"}) SFDS_KeepReader(std::make_unique<TTracingReader>(Source, Name, Log));
+    // A reader of the caller's own outlives shut-down untouched and can still be freed afterwards.
+    auto Owned = std::make_unique<TTracingReader>(Source, "owned", Log);
     SFDS_LibraryShutdown();
     EXPECT_EQ(SFDS_ActiveReaderList(), nullptr);
     EXPECT_EQ(SFDS_CompressionFormatList(), nullptr);
     EXPECT_EQ(SFDS_ActiveReaderCount(), 0);
+    EXPECT_EQ(SFDS_KeptReaderCount(), 0);
     EXPECT_EQ(SFDS_FindReader("a"), nullptr);
+    EXPECT_EQ(Log, (std::vector<std::string>{"c+codecs", "b+codecs", "a+codecs"}));
+    // Nothing can keep a reader without a library: it goes at once.
+    EXPECT_EQ(SFDS_KeepReader(std::make_unique<TTracingReader>(Source, "late", Log)), nullptr);
+    Owned.reset();
+    EXPECT_EQ(Log, (std::vector<std::string>{"c+codecs", "b+codecs", "a+codecs", "late-codecs", "owned-codecs"}));
     // Restart as the test main did, for the tests that follow.
     SFDS_LibraryStartup();
     SFDS_RegisterBuiltInFormats();
-    EXPECT_EQ(Log, (std::vector<std::string>{"c+codecs", "b+codecs", "a+codecs"}));
 }

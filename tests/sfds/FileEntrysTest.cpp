@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CodePageScope.h"
@@ -241,4 +243,19 @@ TEST(TSFDS_FileEntrys, LargeTableWithDuplicatesKeepsFirstMatches) {
         EXPECT_EQ(T.IndexOfName("Img\\" + std::to_string(I) + ".Jpg"), I);
         EXPECT_EQ(T.FileSize("img\\" + std::to_string(I) + ".JPG"), I);
     }
+}
+
+TEST(TSFDS_FileEntrys, FirstLookUpsByOriginalNameMayRunOnSeveralThreads) {
+    // Every thread's first look-up meets an index not built yet.
+    TSFDS_FileEntrys T;
+    for (int I = 0; I < 2000; ++I) T.AddEntry(Entry("n" + std::to_string(I), "orig" + std::to_string(I)));
+    std::vector<std::thread> Threads;
+    std::atomic<int> Wrong{0};
+    for (int W = 0; W < 4; ++W)
+        Threads.emplace_back([&T, &Wrong, W] {
+            for (int I = W; I < 2000; I += 97)
+                if (T.FindEntryOriginal("ORIG" + std::to_string(I)) != T.Items(I)) ++Wrong;
+        });
+    for (std::thread& Th : Threads) Th.join();
+    EXPECT_EQ(Wrong.load(), 0);
 }
