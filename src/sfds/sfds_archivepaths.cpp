@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/Checked.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_library.h"
@@ -65,7 +66,7 @@ std::int64_t FindLocator(TStream& Stream, std::int64_t Base) {
     try {
         std::int64_t Found = -1;
         std::int64_t Where = 0;
-        if (!__builtin_add_overflow(Base, SFDS_LocatorOffset, &Where)) Found = LocatorAt(Stream, Where);
+        if (CheckedAdd(Base, SFDS_LocatorOffset, Where)) Found = LocatorAt(Stream, Where);
         if (Found == -1) {
             const std::int64_t Size = Stream.Size();
             if (Size >= SFDS_LocatorSize) Found = LocatorAt(Stream, Size - SFDS_LocatorSize);

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <unordered_map>
 
+#include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/MD5.h"
 #include "sfds/sfds_extrainfo.h"
@@ -17,15 +17,6 @@
 #include "sfds/sfds_streamingutils.h"
 
 namespace {
-
-// Stored positions are relative to the container start and come from the
-// file: their sum with the start must not overflow. Saturating keeps a
-// hostile value far outside any stream instead of wrapping it back inside.
-std::int64_t AddSaturated(std::int64_t A, std::int64_t B) {
-    std::int64_t Sum = 0;
-    if (!__builtin_add_overflow(A, B, &Sum)) return Sum;
-    return B > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-}
 
 template <typename T>
 T ReadLE(TStream& Stream) {
@@ -84,7 +75,7 @@ public:
         const std::int64_t Here = FInnerPos - (FEnd - FCur);
         if (Offset == 0 && Origin == soCurrent) return Here;
         std::int64_t Target = Offset;
-        if (Origin == soCurrent) Target = AddSaturated(Here, Offset);
+        if (Origin == soCurrent) Target = SaturatedAdd(Here, Offset);
         FCur = FEnd = 0;
         FInnerPos = Origin == soEnd ? FInner.Seek(Offset, soEnd) : FInner.Seek(Target, soBeginning);
         return FInnerPos;
@@ -203,7 +194,7 @@ void TSFDSCustomStreamParser::ReadHeader() {
 
 void TSFDSCustomStreamParser::ReadInfoBlock(TSFDSFileExtraInfoList* MetaData) {
     TStream& S = *FSourceStream;
-    S.Seek(AddSaturated(FRelOffset, FInfo.FileInfoExPosition), soBeginning);
+    S.Seek(SaturatedAdd(FRelOffset, FInfo.FileInfoExPosition), soBeginning);
     FInfo.Title = SFDS_ReadString(S);
     FInfo.Subject = SFDS_ReadString(S);
     FInfo.Author = SFDS_ReadString(S);
@@ -223,10 +214,10 @@ void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_File
     // A table before the stream's first byte is out of reach as well, even
     // on a stream that accepts negative positions.
     std::int64_t TableStart = 0;
-    if (__builtin_add_overflow(FRelOffset, FInfo.FileListPositionStart, &TableStart) || TableStart < 0 ||
+    if (!CheckedAdd(FRelOffset, FInfo.FileListPositionStart, TableStart) || TableStart < 0 ||
         FSourceStream->Seek(TableStart, soBeginning) != TableStart)
         Fail(SFDS_ERR_Incomplete);
-    const std::int64_t TableEnd = AddSaturated(FRelOffset, FInfo.FileListPositionEnd);
+    const std::int64_t TableEnd = SaturatedAdd(FRelOffset, FInfo.FileListPositionEnd);
 
     auto Window = std::make_unique<TSelectiveStream>(FSourceStream, TableStart, TableEnd);
     const std::int64_t StoredSize = Window->Size();
@@ -317,7 +308,7 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
         }
         Rec.FileName = std::move(Name);
 
-        FInfo.AllFilesSize = AddSaturated(FInfo.AllFilesSize, Rec.FileSize);
+        FInfo.AllFilesSize = SaturatedAdd(FInfo.AllFilesSize, Rec.FileSize);
         const bool ReaderHandler = Reader != nullptr && Reader->OnReadFileEntry();
         if (FileList != nullptr) {
             // The handlers get the record as read; without them the table

@@ -1,7 +1,7 @@
 #include "sfds/sfds_reader.h"
 
-#include <limits>
 
+#include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_formats.h"
@@ -135,14 +135,8 @@ std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(PSFDS_FileEntryRecord 
     if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
     // Positions come from the file; a sum that would overflow is pinned to
     // the far end, where the window is empty.
-    std::int64_t StartPos = 0;
-    std::int64_t EndPos = 0;
-    if (__builtin_add_overflow(FRelOffset, Entry->StartPosition, &StartPos))
-        StartPos = Entry->StartPosition > 0 ? std::numeric_limits<std::int64_t>::max()
-                                            : std::numeric_limits<std::int64_t>::min();
-    if (__builtin_add_overflow(FRelOffset, Entry->EndPosition, &EndPos))
-        EndPos = Entry->EndPosition > 0 ? std::numeric_limits<std::int64_t>::max()
-                                        : std::numeric_limits<std::int64_t>::min();
+    const std::int64_t StartPos = SaturatedAdd(FRelOffset, Entry->StartPosition);
+    const std::int64_t EndPos = SaturatedAdd(FRelOffset, Entry->EndPosition);
     TCloneStreamMode Mode = csmFull;
     std::unique_ptr<TStream> Copy = Clone(StartPos, EndPos, Mode);
     if (Mode == csmOnlyRequestedData) return Copy;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "runtime/Checked.h"
 #include "sfds/sfds_consts.h"
 
 TSelectiveStream::TSelectiveStream(TStream* SourceStream, std::int64_t StartPosition, std::int64_t EndPosition)
@@ -29,7 +30,7 @@ void TSelectiveStream::Open(std::int64_t StartPosition, std::int64_t EndPosition
     // An inverted range is an empty window; a range wider than int64 (only
     // possible with a negative start) is cut to the widest size there is.
     if (EndPosition <= StartPosition) FNewSize = 0;
-    else if (__builtin_sub_overflow(EndPosition, StartPosition, &FNewSize)) FNewSize = std::numeric_limits<std::int64_t>::max();
+    else if (!CheckedSub(EndPosition, StartPosition, FNewSize)) FNewSize = std::numeric_limits<std::int64_t>::max();
     Seek(0, soBeginning);
 }
 
