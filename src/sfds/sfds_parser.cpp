@@ -265,8 +265,9 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
     std::unordered_map<std::int32_t, std::int64_t> LastSuffix;
     std::string NextGuess;
 
-    // No reservation from the header's count: it comes from the file, the records
-    // must actually arrive one by one.
+    // The header's count comes from the file: the loop runs to it, but every
+    // record must arrive from the table's bytes, so a count the table cannot
+    // back ends in a read error after the last record that is there.
     for (std::int32_t I = 0; I < FInfo.FileNumber; ++I) {
         SFDS_FileEntryRecord Rec;
         char Signature[4];
