@@ -1,14 +1,15 @@
 // Opening containers and entries:
-// - opening a 100,000-entry container with and without unique naming (at most
-//   1.5x), and 100,000 against 10,000 entries (at most 12x: linear);
+// - opening a 100,000-entry container with and without unique naming, and
+//   100,000 against 10,000 entries (linear);
 // - the same with every entry stored under one name, the worst case of
 //   unique naming;
-// - FindEntry by name on a 100,000-entry table;
 // - SFDS_OpenStream by bare name with 16 open readers, for a 1 KiB and a
 //   64 MiB entry (stored and zlib): the time must not grow with entry size;
 // - reading a 64 MiB stored entry through OpenStream in 32 KiB reads against
-//   read(2) of the same bytes (at least 0.9 of its speed).
-// The ratios are printed after the figures.
+//   read(2) of the same bytes.
+// (Look-ups in the entry table alone: bench_sfds_fileentrys.) scripts/bench
+// turns the figures into ratios and judges them against their goals, which
+// are written in scripts/bench_ratios.py and nowhere else.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -103,18 +104,6 @@ BENCHMARK(BM_OpenContainer)
     ->Args({10000, 0, 0, 1})
     ->Args({100000, 0, 0, 1})
     ->Unit(benchmark::kMillisecond);
-
-void BM_FindEntry(benchmark::State& State) {
-    TSFDSFileReader R(TableContainer(100000, false));
-    std::vector<std::string> Names;
-    for (std::int32_t I = 0; I < 1000; ++I) Names.push_back(R.FileEntrys().Items(I * 97)->FileName);
-    std::size_t I = 0;
-    for (auto _ : State) {
-        benchmark::DoNotOptimize(R.FileEntrys().FindEntry(Names[I]));
-        I = (I + 1) % Names.size();
-    }
-}
-BENCHMARK(BM_FindEntry);
 
 // 16 archives of 64 small entries each; the last one also holds "target.jpg"
 // of the requested size and format, so the bare-name search walks them all.
@@ -214,54 +203,12 @@ void BM_ReadStoredEntryRead2(benchmark::State& State) {
 }
 BENCHMARK(BM_ReadStoredEntryRead2)->Unit(benchmark::kMillisecond);
 
-// Keeps every run's time per iteration, to print the ratios at the end.
-class TRatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override {
-        ConsoleReporter::ReportRuns(Runs);
-        for (const Run& R : Runs)
-            if (R.run_type == Run::RT_Iteration && !R.error_occurred)
-                Times[R.benchmark_name()] = R.GetAdjustedRealTime();
-    }
-    std::map<std::string, double> Times;
-};
-
-void PrintRatio(const TRatioReporter& Rep, const char* Label, const std::string& A, const std::string& B,
-                double Limit, bool AtMost) {
-    const auto IA = Rep.Times.find(A);
-    const auto IB = Rep.Times.find(B);
-    if (IA == Rep.Times.end() || IB == Rep.Times.end() || IB->second == 0) return;
-    const double Ratio = IA->second / IB->second;
-    const bool Ok = AtMost ? Ratio <= Limit : Ratio >= Limit;
-    std::printf("%-58s %7.3f  (%s %.2f) %s\n", Label, Ratio, AtMost ? "at most" : "at least", Limit,
-                Ok ? "ok" : "MISSED");
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     TSFDSLibrary Library;
     benchmark::Initialize(&argc, argv);
-    TRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    const std::string Open = "BM_OpenContainer/entries:";
-    std::printf("\nRatios\n");
-    PrintRatio(Reporter, "open 100k entries, unique names / plain", Open + "100000/unique:1/samename:0/close:0",
-               Open + "100000/unique:0/samename:0/close:0", 1.5, true);
-    PrintRatio(Reporter, "open 100k / 10k entries, plain", Open + "100000/unique:0/samename:0/close:0",
-               Open + "10000/unique:0/samename:0/close:0", 12, true);
-    PrintRatio(Reporter, "open 100k / 10k entries, unique names", Open + "100000/unique:1/samename:0/close:0",
-               Open + "10000/unique:1/samename:0/close:0", 12, true);
-    PrintRatio(Reporter, "open 100k / 10k entries, unique names, one shared name",
-               Open + "100000/unique:1/samename:1/close:0", Open + "10000/unique:1/samename:1/close:0", 12, true);
-    PrintRatio(Reporter, "open and free 100k / 10k entries, plain", Open + "100000/unique:0/samename:0/close:1",
-               Open + "10000/unique:0/samename:0/close:1", 12, true);
-    PrintRatio(Reporter, "SFDS_OpenStream 64 MiB / 1 KiB entry, stored", "BM_OpenStreamBareName/bytes:67108864/format:0",
-               "BM_OpenStreamBareName/bytes:1024/format:0", 1.5, true);
-    PrintRatio(Reporter, "SFDS_OpenStream 64 MiB / 1 KiB entry, zlib", "BM_OpenStreamBareName/bytes:67108864/format:1",
-               "BM_OpenStreamBareName/bytes:1024/format:1", 1.5, true);
-    PrintRatio(Reporter, "64 MiB stored entry: read(2) time / OpenStream time", "BM_ReadStoredEntryRead2",
-               "BM_ReadStoredEntry", 0.9, false);
+    benchmark::RunSpecifiedBenchmarks();
     OpenReaders().clear();
     benchmark::Shutdown();
     return 0;
