@@ -1,5 +1,7 @@
 #include "codecs/sfds_compressorzlib.h"
 
+#include <algorithm>
+
 #include "sfds/sfds_consts.h"
 
 namespace {
@@ -44,6 +46,74 @@ std::int64_t TZSFDSDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Or
     return R;
 }
 
+// ---- TZEntryCompressionStream ------------------------------------------------
+
+TZEntryCompressionStream::TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy)
+    : FDest(Dest),
+      FDestPos(Dest.Position()),
+      FLevel(Level),
+      FStrategy(Strategy),
+      FHolding(ZDefaultEngine() == TZEngine::Fast && Strategy == zsDefault && ZLibLevel(Level) != 0) {
+    if (!FHolding) FStreaming = std::make_unique<TZCompressionStream>(Dest, Level, 15, 8, Strategy);
+}
+
+TZEntryCompressionStream::~TZEntryCompressionStream() {
+    try {
+        Finish();
+    } catch (...) {
+        // Nothing may leave a destructor; Finish reports to callers that ask.
+    }
+}
+
+std::int32_t TZEntryCompressionStream::Read(void*, std::int32_t) { throw EZCompressionError(SZInvalidOperation); }
+
+void TZEntryCompressionStream::StartStreaming() {
+    if (FDest.Position() != FDestPos) FDest.SetPosition(FDestPos);
+    FStreaming = std::make_unique<TZCompressionStream>(FDest, FLevel, 15, 8, FStrategy);
+    FHolding = false;
+    std::string Held = std::move(FHeld);
+    FHeld = std::string();
+    for (std::size_t At = 0; At < Held.size(); At += CodecBufferSize * 16) {
+        const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Held.size() - At);
+        FStreaming->WriteBuffer(Held.data() + At, static_cast<std::int32_t>(N));
+    }
+}
+
+std::int32_t TZEntryCompressionStream::Write(const void* Buffer, std::int32_t Count) {
+    if (Count < 0) Count = 0;
+    if (FHolding && static_cast<std::int64_t>(FHeld.size()) + Count > ZWholeEntryLimit) StartStreaming();
+    if (FHolding) {
+        FHeld.append(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
+    } else {
+        FStreaming->WriteBuffer(Buffer, Count);
+    }
+    FTotalIn += Count;
+    return Count;
+}
+
+std::int64_t TZEntryCompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
+    if (Offset == 0 && Origin == soCurrent) return FTotalIn;
+    throw EZCompressionError(SZInvalidOperation);
+}
+
+void TZEntryCompressionStream::Finish() {
+    if (FFinished) return;
+    FFinished = true;
+    if (!FHolding) {
+        FStreaming->Finish();
+        return;
+    }
+    const int Level = ZLibLevel(FLevel) < 0 ? 6 : ZLibLevel(FLevel);
+    std::string Packed;
+    ZFastDeflate(FHeld, Level, Packed);
+    FHeld = std::string();
+    if (FDest.Position() != FDestPos) FDest.SetPosition(FDestPos);
+    for (std::size_t At = 0; At < Packed.size(); At += CodecBufferSize * 16) {
+        const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Packed.size() - At);
+        FDest.WriteBuffer(Packed.data() + At, static_cast<std::int32_t>(N));
+    }
+}
+
 // ---- Plug-ins ----------------------------------------------------------------
 
 TZCompressionLevel SFDS_ZLibCompressionLevel(TSFDSCompressionLevel Level) {
@@ -66,9 +136,9 @@ TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy) {
 
 TSFDSZLibCompressor::TSFDSZLibCompressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                          TSFDSCompressionStrategy CompressionStrategy)
-    : TSFDSForwardingStream(std::make_unique<TZCompressionStream>(RequireSource(SourceStream),
-                                                                  SFDS_ZLibCompressionLevel(CompressionLevel), 15, 8,
-                                                                  SFDS_ZLibStrategy(CompressionStrategy))) {}
+    : TSFDSForwardingStream(std::make_unique<TZEntryCompressionStream>(
+          RequireSource(SourceStream), SFDS_ZLibCompressionLevel(CompressionLevel),
+          SFDS_ZLibStrategy(CompressionStrategy))) {}
 
 std::unique_ptr<TSFDSCompressor> TSFDSZLibCompressor::Create(TStream* SourceStream,
                                                              TSFDSCompressionLevel CompressionLevel,

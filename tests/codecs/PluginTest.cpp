@@ -141,6 +141,7 @@ TEST(SFDS_Plugins, NullSourceRaisesAndCreatesNothing) {
 }
 
 TEST(SFDS_Plugins, ZLibLevelAndStrategyReachZLib) {
+    TZEngineScope Engine(TZEngine::ZLib);
     const std::string Data = TextLikeData(40000, 9);
     const struct {
         TSFDSCompressionLevel Level;
@@ -171,6 +172,60 @@ TEST(SFDS_Plugins, ZLibLevelAndStrategyReachZLib) {
         }
     // zlib's header tells the level class: clMax with csDefault is level 9.
     EXPECT_EQ(static_cast<unsigned char>(CompressThrough(1, Data, clMax)[1]) >> 6, 3);
+}
+
+// The fast engine deflates whole entries at the same zlib level: other bytes
+// than zlib's, a zlib stream all the same, with the level class in its header.
+// Other strategies, no compression and entries beyond the limit stream through
+// zlib exactly as under the zlib engine.
+TEST(SFDS_Plugins, FastEngineWritesZLibStreamsAtTheSameLevel) {
+    if (!ZFastEngineAvailable()) GTEST_SKIP() << "this build has zlib only";
+    const std::string Data = TextLikeData(300000, 9) + RandomBytes(70000);
+    const struct {
+        TSFDSCompressionLevel Level;
+        int LevelClass;
+    } Levels[] = {{clFastest, 0}, {clDefault, 2}, {clMax, 3}};
+    for (const auto& L : Levels) {
+        std::string Fast, ZLib;
+        {
+            TZEngineScope Engine(TZEngine::Fast);
+            Fast = CompressThrough(1, Data, L.Level);
+            EXPECT_EQ(CompressThrough(1, Data, L.Level, csFiltered), [&] {
+                TZEngineScope Z(TZEngine::ZLib);
+                return CompressThrough(1, Data, L.Level, csFiltered);
+            }());
+        }
+        {
+            TZEngineScope Engine(TZEngine::ZLib);
+            ZLib = CompressThrough(1, Data, L.Level);
+            TMemoryStream Source(Fast);
+            TZDecompressionStream Z(Source);
+            EXPECT_TRUE(SameBytes(ReadAll(Z), Data));  // zlib reads what the fast engine wrote
+        }
+        EXPECT_EQ(static_cast<unsigned char>(Fast[0]), 0x78);
+        EXPECT_EQ(static_cast<unsigned char>(Fast[1]) >> 6, L.LevelClass);
+        EXPECT_LE(Fast.size(), ZLib.size() * 102 / 100) << "level class " << L.LevelClass;
+    }
+}
+
+TEST(SFDS_Plugins, FastEngineStreamsThroughZLibBeyondTheWholeEntryLimit) {
+    if (!ZFastEngineAvailable()) GTEST_SKIP() << "this build has zlib only";
+    std::string Piece;
+    while (Piece.size() < (1 << 20)) Piece += TextLikeData(4096, 2);  // cheap to deflate
+    const std::int64_t Pieces = ZWholeEntryLimit / static_cast<std::int64_t>(Piece.size()) + 1;
+    std::string Out[2];
+    for (const TZEngine E : {TZEngine::ZLib, TZEngine::Fast}) {
+        TZEngineScope Engine(E);
+        TMemoryStream Dest;
+        TZEntryCompressionStream C(Dest, zcFastest, zsDefault);
+        EXPECT_EQ(C.Holding(), E == TZEngine::Fast);
+        for (std::int64_t I = 0; I < Pieces; ++I) C.WriteBuffer(Piece.data(), static_cast<std::int32_t>(Piece.size()));
+        EXPECT_FALSE(C.Holding());
+        EXPECT_EQ(C.Position(), Pieces * static_cast<std::int64_t>(Piece.size()));
+        C.Finish();
+        Out[E == TZEngine::Fast] = Dest.AsString();
+    }
+    EXPECT_TRUE(SameBytes(Out[1], Out[0]));
 }
 
 TEST(SFDS_Plugins, BZip2LevelSetsTheBlockSizeAndTheStrategyIsIgnored) {
