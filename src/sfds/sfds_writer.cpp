@@ -158,6 +158,79 @@ SFDS_FileEntryRecord& TSFDSFileWriter::Entry(std::int32_t Index) {
     return FEntries[static_cast<std::size_t>(Index)];
 }
 
+namespace {
+
+// Copies Source to its end into Target, digesting the bytes; returns their count.
+std::int64_t CopyDigesting(TStream& Source, TStream& Target, TMD5Digest& Digest) {
+    TMD5Context Context;
+    MD5Init(Context);
+    std::vector<unsigned char> Buffer(CopyBufferSize);
+    std::int64_t Total = 0;
+    for (;;) {
+        const std::int32_t N = Source.Read(Buffer.data(), CopyBufferSize);
+        if (N <= 0) break;
+        MD5Update(Context, Buffer.data(), static_cast<std::uint32_t>(N));
+        Target.WriteBuffer(Buffer.data(), N);
+        Total += N;
+    }
+    MD5Final(Context, Digest);
+    return Total;
+}
+
+// A destination that keeps what is written to it in a string it hands over.
+class TStringSink : public TStream {
+public:
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        if (Count <= 0) return 0;
+        FBytes.append(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
+        return Count;
+    }
+    std::int64_t Seek(std::int64_t, TSeekOrigin) override { return static_cast<std::int64_t>(FBytes.size()); }
+    std::string Take() { return std::move(FBytes); }
+
+private:
+    std::string FBytes;
+};
+
+}  // namespace
+
+TSFDSPreparedEntry SFDS_PrepareEntry(TStream& Source, std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                                     TSFDSCompressionStrategy Strategy) {
+    CheckFormatKnown(FormatID);
+    TSFDSPreparedEntry P;
+    TStringSink Sink;
+    if (FormatID == 0) {
+        P.FileSize = CopyDigesting(Source, Sink, P.MD5Digest);
+    } else {
+        std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FormatID, Sink, Level, Strategy);
+        P.FileSize = CopyDigesting(Source, *Compressor, P.MD5Digest);
+        Compressor->Finish();
+    }
+    P.StoredBytes = Sink.Take();
+    return P;
+}
+
+std::int32_t TSFDSFileWriter::AddPrepared(const TSFDSPreparedEntry& Prepared, const std::string& StoredName,
+                                          std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                                          std::int32_t FileAttributes) {
+    CheckOpen();
+    CheckFormatKnown(FormatID);
+    SFDS_FileEntryRecord E;
+    E.FileName = StoredName;
+    E.OriginalFileName = StoredName;
+    E.FileAttributes = FileAttributes;
+    E.CompressionFormat = FormatID;
+    E.CompressionLevel = Level;
+    E.StartPosition = FDest->Position() - FStart;
+    WriteBytes(*FDest, Prepared.StoredBytes);
+    E.EndPosition = FDest->Position() - FStart;
+    E.FileSize = Prepared.FileSize;
+    E.MD5Digest = Prepared.MD5Digest;
+    FEntries.push_back(std::move(E));
+    return EntryCount() - 1;
+}
+
 std::int32_t TSFDSFileWriter::AddStream(TStream& Source, const std::string& StoredName, std::uint8_t FormatID,
                                         TSFDSCompressionLevel Level, std::int32_t FileAttributes,
                                         const std::string& ExtraDataStr, std::int32_t ExtraDataInt) {
@@ -179,18 +252,8 @@ std::int32_t TSFDSFileWriter::AddStream(TStream& Source, const std::string& Stor
         Compressor = MakeCompressor(FormatID, *FDest, Level, FStrategy);
         Target = Compressor.get();
     }
-    TMD5Context Context;
-    MD5Init(Context);
-    std::vector<unsigned char> Buffer(CopyBufferSize);
-    for (;;) {
-        const std::int32_t N = Source.Read(Buffer.data(), CopyBufferSize);
-        if (N <= 0) break;
-        MD5Update(Context, Buffer.data(), static_cast<std::uint32_t>(N));
-        Target->WriteBuffer(Buffer.data(), N);
-        E.FileSize += N;
-    }
+    E.FileSize = CopyDigesting(Source, *Target, E.MD5Digest);
     Compressor.reset();  // completes the compressed data in the destination
-    MD5Final(Context, E.MD5Digest);
     E.EndPosition = FDest->Position() - FStart;
     FEntries.push_back(std::move(E));
     return EntryCount() - 1;

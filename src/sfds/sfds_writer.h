@@ -52,6 +52,22 @@ struct TSFDSWriterOverrides {
     std::string FileListTrailer;
 };
 
+// An entry's stored bytes made ahead of writing (on any thread): what the
+// writer would have written for it, the original size and the original
+// bytes' MD5.
+struct TSFDSPreparedEntry {
+    std::string StoredBytes;
+    std::int64_t FileSize = 0;
+    TMD5Digest MD5Digest;
+};
+
+// Reads Source to its end and compresses it in memory with the registered
+// compressor of Format (0: the bytes as they are). The same bytes as AddStream
+// would write for the same source, format, level and strategy. An unregistered
+// format raises ESFDSDecompressionError. Thread-safe: touches no writer.
+TSFDSPreparedEntry SFDS_PrepareEntry(TStream& Source, std::uint8_t Format, TSFDSCompressionLevel Level = clDefault,
+                                     TSFDSCompressionStrategy Strategy = csDefault);
+
 class TSFDSFileWriter {
 public:
     // The container starts at Dest's current position. Dest stays the caller's
@@ -103,6 +119,13 @@ public:
                          TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0);
     std::int32_t AddBytes(const std::string& StoredName, std::string_view Bytes, std::uint8_t Format = 0,
                           TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0);
+
+    // An entry from SFDS_PrepareEntry (made with this writer's strategy for
+    // the same Format and Level): the container is the same byte for byte as
+    // with AddStream.
+    std::int32_t AddPrepared(const TSFDSPreparedEntry& Prepared, const std::string& StoredName, std::uint8_t Format,
+                             TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0);
+    TSFDSCompressionStrategy CompressionStrategy() const { return FStrategy; }
 
     // Fixture building: raw bytes in the data area, with no entry; returns
     // their position relative to C.

@@ -1,9 +1,13 @@
 #include "tools/ToolPack.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <exception>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "runtime/FileStream.h"
 #include "runtime/Format.h"
@@ -77,6 +81,115 @@ bool CollectInputs(const TToolPackOptions& Options, std::vector<TInputFile>& Fil
     return true;
 }
 
+// Entries up to this size are compressed ahead, in memory, by the helper
+// threads; larger ones are compressed by the writing thread when their turn
+// comes (the helpers go on with the entries after them meanwhile).
+constexpr std::int64_t PrepareLimit = std::int64_t{64} << 20;
+// How far ahead of the writing thread the helpers may hold entries: sizes
+// summed over the entries taken but not yet written (the next one to write is
+// always taken).
+constexpr std::int64_t AheadBudget = std::int64_t{256} << 20;
+
+// Compresses entries on helper threads while the caller writes them in table
+// order, so that both cores deflate and the container comes out the same as
+// when written one entry after the other.
+class TParallelPacker {
+public:
+    TParallelPacker(const std::vector<TInputFile>& Files, std::uint8_t Format, TSFDSCompressionLevel Level,
+                    TSFDSCompressionStrategy Strategy, unsigned Threads)
+        : FFiles(Files), FFormat(Format), FLevel(Level), FStrategy(Strategy), FSlots(Files.size()) {
+        for (unsigned I = 0; I < Threads; ++I) FHelpers.emplace_back([this] { Work(); });
+    }
+    ~TParallelPacker() {
+        {
+            std::lock_guard<std::mutex> Lock(FMutex);
+            FStop = true;
+        }
+        FChanged.notify_all();
+        for (std::thread& T : FHelpers) T.join();
+    }
+
+    // Writes entry Index (the next in order): prepared bytes, or streamed from
+    // its file when it is too large to prepare. Raises what preparing raised.
+    void WriteNext(std::size_t Index, TSFDSFileWriter& Writer, TToolProgress& Progress) {
+        const TInputFile& F = FFiles[Index];
+        TSlot& Slot = FSlots[Index];
+        std::unique_lock<std::mutex> Lock(FMutex);
+        FWriting = Index;
+        FChanged.notify_all();
+        FChanged.wait(Lock, [&] { return Slot.State == sDone || Slot.State == sTooLarge; });
+        Lock.unlock();
+        if (Slot.Error) std::rethrow_exception(Slot.Error);
+        if (Slot.State == sTooLarge) {
+            TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
+            TProgressReadStream Counted(Source, Progress);
+            Writer.AddStream(Counted, ToolToAnsi(F.StoredName), FFormat, FLevel);
+        } else {
+            Writer.AddPrepared(Slot.Prepared, ToolToAnsi(F.StoredName), FFormat, FLevel);
+            Progress.Advance(Slot.Prepared.FileSize);
+        }
+        Lock.lock();
+        FAhead -= Slot.Size;
+        Slot.Prepared = TSFDSPreparedEntry();
+        Lock.unlock();
+        FChanged.notify_all();
+    }
+
+private:
+    enum TState { sWaiting, sTaken, sDone, sTooLarge };
+    struct TSlot {
+        TState State = sWaiting;
+        std::int64_t Size = 0;  // counted against the budget while taken
+        TSFDSPreparedEntry Prepared;
+        std::exception_ptr Error;
+    };
+
+    void Work() {
+        std::unique_lock<std::mutex> Lock(FMutex);
+        for (;;) {
+            FChanged.wait(Lock, [&] {
+                return FStop || FNext >= FSlots.size() ||
+                       (FNext == FWriting || FAhead + std::min(FFiles[FNext].Size, PrepareLimit) <= AheadBudget);
+            });
+            if (FStop || FNext >= FSlots.size()) return;
+            const std::size_t Index = FNext++;
+            TSlot& Slot = FSlots[Index];
+            if (FFiles[Index].Size > PrepareLimit) {
+                Slot.State = sTooLarge;
+                FChanged.notify_all();
+                continue;
+            }
+            Slot.State = sTaken;
+            Slot.Size = FFiles[Index].Size;
+            FAhead += Slot.Size;
+            Lock.unlock();
+            try {
+                if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
+                TFileStream Source(ToolToAnsi(FFiles[Index].Path.string()), fmOpenRead | fmShareDenyWrite);
+                Slot.Prepared = SFDS_PrepareEntry(Source, FFormat, FLevel, FStrategy);
+            } catch (...) {
+                Slot.Error = std::current_exception();
+            }
+            Lock.lock();
+            Slot.State = sDone;
+            FChanged.notify_all();
+        }
+    }
+
+    const std::vector<TInputFile>& FFiles;
+    std::uint8_t FFormat;
+    TSFDSCompressionLevel FLevel;
+    TSFDSCompressionStrategy FStrategy;
+    std::vector<TSlot> FSlots;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::size_t FNext = 0;      // the next entry a helper takes
+    std::size_t FWriting = 0;   // the entry the writing thread waits for
+    std::int64_t FAhead = 0;
+    bool FStop = false;
+    std::vector<std::thread> FHelpers;
+};
+
 void RemovePartial(const std::string& Archive) {
     std::error_code Ec;
     fs::remove(fs::path(Archive), Ec);
@@ -123,11 +236,21 @@ int ToolPack(const TToolPackOptions& Options) {
         Writer.SetFileListFormat(Options.TableFormat, Options.Level);
 
         TToolProgress Progress(Total);
-        for (const TInputFile& F : Files) {
-            Progress.SetEntry(F.StoredName);
-            TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
-            TProgressReadStream Counted(Source, Progress);
-            Writer.AddStream(Counted, ToolToAnsi(F.StoredName), Options.Format, Options.Level);
+        const unsigned Threads = Options.Threads > 0 ? Options.Threads : std::max(1u, std::thread::hardware_concurrency());
+        if (Threads == 1 || Files.size() < 2) {
+            for (const TInputFile& F : Files) {
+                Progress.SetEntry(F.StoredName);
+                TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
+                TProgressReadStream Counted(Source, Progress);
+                Writer.AddStream(Counted, ToolToAnsi(F.StoredName), Options.Format, Options.Level);
+            }
+        } else {
+            TParallelPacker Packer(Files, Options.Format, Options.Level, Writer.CompressionStrategy(), Threads);
+            for (std::size_t I = 0; I < Files.size(); ++I) {
+                if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
+                Progress.SetEntry(Files[I].StoredName);
+                Packer.WriteNext(I, Writer, Progress);
+            }
         }
         if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
         Writer.Finish();

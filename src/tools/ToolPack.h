@@ -18,6 +18,10 @@ struct TToolPackOptions {
     std::string Title, Subject, Author, Comments, KeyWords;
     std::string Host;  // empty: the container is a file of its own
     TSFDSLocatorPlacement Locator = lpHostEnd;
+    // Threads that compress entries while this one writes them in table
+    // order; 0: one per core. The container is the same byte for byte with
+    // any number, 1 compresses and writes on this thread alone.
+    unsigned Threads = 0;
 };
 
 // Folders are added recursively, each file under its name relative to the
