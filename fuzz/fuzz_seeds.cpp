@@ -6,7 +6,10 @@
 // (containers with plain tables, for fuzz_table) and <folder>/archivepaths
 // (several archives and paths, for fuzz_archivepaths). Each seed is a few
 // kilobytes at most.
+#include <zlib.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -167,6 +170,43 @@ void ArchivePathSeeds(const std::string& Out) {
     }
 }
 
+// The deflate targets: zlib streams of text, noise and runs at several levels
+// and strategies, as they are and as raw deflate to be wrapped (byte 0 of a
+// seed is the target's control byte).
+void DeflateSeeds(const std::string& Inflate, const std::string& Deflate) {
+    std::string Data;
+    for (int I = 0; I < 400; ++I) Data += "entry " + std::to_string(I * 7919 % 1000) + (I % 9 ? " picture " : "\n");
+    for (int I = 0; I < 3000; ++I) Data += static_cast<char>((I * 2654435761u) >> 24);
+    Data += std::string(2000, 'z');
+    const struct {
+        const char* Name;
+        int Level, WindowBits, Strategy;
+    } Streams[] = {{"level6", 6, 15, Z_DEFAULT_STRATEGY}, {"level1", 1, 15, Z_DEFAULT_STRATEGY},
+                   {"level9", 9, 15, Z_DEFAULT_STRATEGY}, {"stored", 0, 15, Z_DEFAULT_STRATEGY},
+                   {"fixed", 6, 15, Z_FIXED},            {"huffman", 6, 15, Z_HUFFMAN_ONLY},
+                   {"rle", 6, 15, Z_RLE},                {"window9", 6, 9, Z_DEFAULT_STRATEGY}};
+    for (const auto& S : Streams) {
+        for (const int Bits : {S.WindowBits, -S.WindowBits}) {
+            z_stream Z{};
+            if (deflateInit2(&Z, S.Level, Z_DEFLATED, Bits, 8, S.Strategy) != Z_OK) std::abort();
+            std::string Out(deflateBound(&Z, Data.size()), '\0');
+            Z.next_in = reinterpret_cast<Bytef*>(Data.data());
+            Z.avail_in = static_cast<uInt>(Data.size());
+            Z.next_out = reinterpret_cast<Bytef*>(Out.data());
+            Z.avail_out = static_cast<uInt>(Out.size());
+            if (deflate(&Z, Z_FINISH) != Z_STREAM_END) std::abort();
+            Out.resize(Z.total_out);
+            deflateEnd(&Z);
+            // Raw data only with the full window: the target wraps it so.
+            if (Bits < 0 && Bits != -15) continue;
+            Save(Inflate, std::string(S.Name) + (Bits < 0 ? "_raw" : ""), std::string(1, Bits < 0 ? '\x83' : '\x03') + Out);
+        }
+    }
+    Save(Deflate, "text", std::string("\x05\x00", 2) + Data);
+    Save(Deflate, "pieces", std::string("\x81\x63", 2) + Data);
+    Save(Deflate, "empty", std::string("\x02\x00", 2));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,5 +219,6 @@ int main(int argc, char** argv) {
     ReaderSeeds(Out + "/reader");
     TableSeeds(Out + "/table");
     ArchivePathSeeds(Out + "/archivepaths");
+    DeflateSeeds(Out + "/inflate", Out + "/deflate");
     return 0;
 }
