@@ -1,5 +1,7 @@
 #include "codecs/sfds_zlibex.h"
 
+#include <algorithm>
+
 #include "runtime/Format.h"
 
 namespace {
@@ -142,7 +144,8 @@ float TZCompressionStream::CompressionRate() const {
 
 // ---- TZDecompressionStream ---------------------------------------------------
 
-TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits) : TCustomZStream(Source) {
+TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits)
+    : TCustomZStream(Source), FOrigin(FStreamPos) {
     FZStream.next_in = FBuffer;
     FZStream.avail_in = 0;
     ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
@@ -185,7 +188,17 @@ int TZDecompressionStream::InflateStep() {
             return R;
         }
     }
-    if (FRoute == rtFast) return FFast->Inflate(FZStream);
+    if (FRoute == rtFast) {
+        Bytef* const NextOut = FZStream.next_out;
+        const uInt AvailOut = FZStream.avail_out;
+        const int R = FFast->Inflate(FZStream);
+        if (R >= 0) return R;
+        // Nothing of the failed step reaches the caller: zlib decides.
+        FZStream.next_out = NextOut;
+        FZStream.avail_out = AvailOut;
+        SwitchToZLib();
+        if (FZStream.avail_in == 0) return Z_OK;
+    }
     return inflate(&FZStream, Z_NO_FLUSH);
 }
 
@@ -215,7 +228,10 @@ std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
         FTotalOut += Before - FZStream.avail_out;
         // Without a dictionary zlib would answer the same forever.
         if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
-        if (SourceEnded && FZStream.avail_out == Before && R != Z_STREAM_END) break;
+        if (SourceEnded && FZStream.avail_out == Before && R != Z_STREAM_END) {
+            if (FRoute != rtFast) break;
+            SwitchToZLib();  // cut data: zlib hands out the rest, or fails
+        }
     }
     if (R == Z_STREAM_END && FZStream.avail_in > 0) {
         // Whatever follows the compressed data belongs to someone else.
@@ -227,6 +243,44 @@ std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
 
 std::int32_t TZDecompressionStream::Write(const void*, std::int32_t) {
     throw EZDecompressionError(SZInvalidOperation);
+}
+
+// The fast inflater and zlib give the same bytes for every stream zlib reads
+// to its end, but may part ways on damaged data: the fast one waits for more
+// input where zlib already sees an error in what is there, or the other way
+// round. So whenever the fast inflater reports an error or runs out of input,
+// zlib takes over: it decodes the stream again from its start, drops the
+// bytes already handed out and goes on from there, so that damaged streams
+// end or fail exactly as under zlib. Costs one more pass, for damaged data
+// only.
+void TZDecompressionStream::SwitchToZLib() {
+    FRoute = rtZLib;
+    ZDecompressCheck(inflateReset(&FZStream));
+    FStream->SetPosition(FOrigin);
+    FStreamPos = FOrigin;
+    FZStream.next_in = FBuffer;
+    FZStream.avail_in = 0;
+    unsigned char Scratch[SkipPieceSize];
+    Bytef* const NextOut = FZStream.next_out;
+    const uInt AvailOut = FZStream.avail_out;
+    std::int64_t Left = FTotalOut;
+    int R = Z_OK;
+    while (Left > 0 && R == Z_OK) {
+        if (FZStream.avail_in == 0) {
+            const std::int32_t Got = FStream->Read(FBuffer, CodecBufferSize);
+            if (Got <= 0) break;
+            FZStream.next_in = FBuffer;
+            FZStream.avail_in = static_cast<uInt>(Got);
+            FStreamPos = FStream->Position();
+        }
+        FZStream.next_out = Scratch;
+        FZStream.avail_out = static_cast<uInt>(std::min<std::int64_t>(Left, SkipPieceSize));
+        const uInt Before = FZStream.avail_out;
+        R = ZDecompressCheck(inflate(&FZStream, Z_NO_FLUSH));
+        Left -= Before - FZStream.avail_out;
+    }
+    FZStream.next_out = NextOut;
+    FZStream.avail_out = AvailOut;
 }
 
 void TZDecompressionStream::Restart() {
@@ -241,6 +295,7 @@ void TZDecompressionStream::Restart() {
     FTotalOut = 0;
     FStream->SetPosition(0);
     FStreamPos = 0;
+    FOrigin = 0;
 }
 
 std::int64_t TZDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {

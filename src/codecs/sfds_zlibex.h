@@ -138,6 +138,7 @@ private:
     // One step of whichever inflater decodes this stream; zlib's result codes.
     int InflateStep();
     void Restart();
+    void SwitchToZLib();
 
     std::int64_t FTotalOut = 0;  // bytes produced since the last restart
     std::unique_ptr<TZFastInflater> FFast;  // null: zlib decodes everything
@@ -145,4 +146,5 @@ private:
     // The zlib header's bytes, held until both are here to pick the route.
     unsigned char FHeader[2] = {};
     std::uint8_t FHeaderLength = 0;
+    std::int64_t FOrigin;  // where the compressed data starts in the source
 };

@@ -17,8 +17,12 @@ public:
     TISALInflater() { Reset(); }
 
     void Reset() override {
+        // The library's init leaves some fields as they were (the window size
+        // among them): start from zeros, which mean the defaults.
+        FState = inflate_state{};
         isal_inflate_init(&FState);
         FState.crc_flag = ISAL_ZLIB_NO_HDR_VER;
+        FState.hist_bits = 0;  // the full 32 KiB window
         FDone = false;
     }
 
@@ -44,7 +48,7 @@ public:
     }
 
 private:
-    inflate_state FState;
+    inflate_state FState{};
     bool FDone = false;
 };
 
