@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 using THandle = std::intptr_t;
 inline constexpr THandle INVALID_HANDLE_VALUE_RTL = -1;
@@ -26,6 +29,10 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode);
 THandle FileCreate(const std::string& FileName);
 std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count);
 std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count);
+// Reads at Offset without using or moving the handle's own position, so
+// several readers may share one handle (also from several threads).
+std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset);
+std::int64_t FileSizeOf(THandle Handle);  // -1 on failure
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin);
 bool FileTruncate(THandle Handle, std::int64_t Size);
 void FileClose(THandle Handle);
@@ -57,3 +64,81 @@ std::string ExtractFileName(const std::string& FileName);
 std::string ExtractFileExt(const std::string& FileName);
 std::string IncludeTrailingPathDelimiter(const std::string& Path);
 bool IsPathDelimiter(char C);
+
+// ---- Writing below a folder without ever leaving it ------------------------
+//
+// The primitives each backend provides; TDestinationFolder below holds the
+// walk that is the same everywhere. A folder is held open while it is used,
+// so it cannot be swapped for a link behind the walk's back. Parts are single
+// name components in the platform's own encoding (FolderNativePart).
+
+struct TFolderHandle {
+    THandle Handle = INVALID_HANDLE_VALUE_RTL;
+    std::string Path;  // the folder's full name where the platform needs one (Windows)
+};
+
+enum class TChildKind : std::uint8_t {
+    ckMissing,  // nothing of that name
+    ckFolder,   // a real folder (not a link to one)
+    ckLink,     // a symbolic link, junction or other reparse point
+    ckOther,    // a file or anything else that is no folder
+    ckError,    // could not be told; GetLastOSError says why
+};
+
+// True where the system itself resolves names without regard to case;
+// elsewhere the walk does it, reading a folder at most once.
+bool FileSystemIgnoresCase();
+std::string FolderNativePart(const std::string& Part);
+// Opens the existing folder Name (a link in Name itself is followed: the
+// caller chose it).
+bool FolderOpen(const std::string& Name, TFolderHandle& Folder);
+void FolderClose(TFolderHandle& Folder);
+TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part);
+// Opens the child folder Part; never follows a link (ckLink then).
+TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part, TFolderHandle& Child);
+bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part);
+// Creates the file Part for writing (shared for reading only), replacing
+// whatever file is there. A link, or a file with further hard links, is
+// replaced by a new file and never written through.
+THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part);
+// The names of the folder's entries, "." and ".." left out.
+bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names);
+
+// Creates files below one folder (the root, made with its parents when
+// missing) and never leaves it: every folder on the way is opened without
+// following a link, and is created when missing. Names resolve like every
+// other name: an exact match first, else an entry of the folder whose name
+// differs only in ASCII letter case. Each folder is read at most once, and
+// folders made by this object are never read at all. Open folders of the
+// last name are kept for the next one, so one walk over a sorted list of
+// names opens each folder once.
+class TDestinationFolder {
+public:
+    enum TCreateResult : std::uint8_t {
+        crCreated,
+        crLink,    // a folder part of the name is a link; nothing was created
+        crFailed,  // GetLastOSError says why
+    };
+
+    explicit TDestinationFolder(std::string Root);
+    ~TDestinationFolder();
+    TDestinationFolder(const TDestinationFolder&) = delete;
+    TDestinationFolder& operator=(const TDestinationFolder&) = delete;
+
+    // RelativeName's parts are separated by `\` or `/`; empty and "." parts
+    // are skipped. The caller has refused names that would leave the root
+    // (parent-folder parts, drives, leading separators).
+    TCreateResult Create(const std::string& RelativeName, THandle& Handle);
+
+private:
+    struct TFolderState;
+    struct TOpenFolder;
+    TFolderState& State(const std::string& Key);
+    TCreateResult Descend(std::size_t Depth, const std::string& Part);
+    void Resolve(TFolderState& Folder, const TFolderHandle& Handle, const std::string& Part, std::string& Native);
+    void CloseFrom(std::size_t Depth);
+
+    std::string FRoot;
+    std::vector<TOpenFolder> FOpen;  // [0] the root, then the folders of the last name
+    std::unordered_map<std::string, std::unique_ptr<TFolderState>> FStates;
+};

@@ -124,6 +124,12 @@ inline constexpr const char* SFDS_ERR_NoDestination = "Cannot open file %s";
 // Extraction below a folder refuses stored names that would leave it; %s: the stored name.
 inline constexpr const char* SFDS_ERR_UnsafeFileName =
     "Stored file name leads outside the destination folder and is not extracted:\r\n\"%s\"";
+// A folder on the way to a stored file is a link; %s: the stored name.
+inline constexpr const char* SFDS_ERR_LinkInFileName =
+    "Stored file name leads through a link and is not extracted:\r\n\"%s\"";
+// %s: the stored name, each NUL shown as \0.
+inline constexpr const char* SFDS_ERR_NulInFileName =
+    "Stored file name holds a NUL character and is not extracted:\r\n\"%s\"";
 inline constexpr const char* SFDS_ERR_WriteReadOnly = "Invalid stream operation. Cannot write to a read-only stream.";
 inline constexpr const char* SFDS_ERR_ReadReader =
     "TSFDSCustomReader.Read error: Can't read directly from this stream. Instead use the OpenStream method to get "

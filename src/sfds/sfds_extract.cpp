@@ -1,5 +1,6 @@
 // Extraction of stored files (to disk, into a stream, or a verifying test
 // run) and raw copies of stored bytes: methods of TSFDSCustomReader.
+#include <functional>
 #include <new>
 
 #include "runtime/Exceptions.h"
@@ -41,10 +42,6 @@ bool StaysInside(const std::string& FileName) {
     return true;
 }
 
-bool SelectedByMask(const std::string& FileName, const std::string& Mask) {
-    return Mask == "*" || Mask == "*.*" || SFDS_MatchesMaskList(FileName, Mask);
-}
-
 // Records the exception ThrowExceptions would raise for this failure.
 std::int32_t Fail(std::int32_t Code, std::exception_ptr Error, std::exception_ptr& Failure) {
     Failure = std::move(Error);
@@ -53,77 +50,43 @@ std::int32_t Fail(std::int32_t Code, std::exception_ptr Error, std::exception_pt
 
 std::exception_ptr OutOfMemory() { return std::make_exception_ptr(EOutOfMemory(SOutOfMemory)); }
 
-}  // namespace
-
-bool SFDS_ExtractFileName(const std::string& DestinationDir, const std::string& FileName, std::string& DiskFileName) {
-    DiskFileName.clear();
-    if (!StaysInside(FileName)) return false;
-    DiskFileName = DestinationDir;
-    // An empty destination is the current folder, not the root of the drive.
-    if (!DiskFileName.empty() && !IsPathDelimiter(DiskFileName.back())) DiskFileName += '\\';
-    DiskFileName += FileName;
-    return true;
+std::int32_t NoSuchEntry(std::exception_ptr& Failure) {
+    return Fail(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)), Failure);
 }
 
-std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName,
-                                              TStream* Stream, bool ToDisk, bool Test,
-                                              const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions) {
-    std::exception_ptr Failure;
-    const std::int32_t Result = ExtractFileEx(FileIndex, DiskFileName, Stream, ToDisk, Test, ProgressEvent, Failure);
-    if (ThrowExceptions && Failure) std::rethrow_exception(Failure);
-    return Result;
+// The name for a message: a NUL would end the text there.
+std::string ShownName(const std::string& FileName) {
+    std::string Shown;
+    for (char C : FileName) {
+        if (C == '\0') Shown += "\\0";
+        else Shown += C;
+    }
+    return Shown;
 }
 
-std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName,
-                                              TStream* Stream, bool ToDisk, bool Test,
-                                              const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure) {
-    Failure = nullptr;
-    if (FileIndex < 0 || FileIndex >= FileCount())
-        return Fail(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)), Failure);
-    if (!((ToDisk && !DiskFileName.empty()) || (!ToDisk && Stream != nullptr) || Test))
-        return Fail(SFDS_ERR_FILE_OPEN,
-                    std::make_exception_ptr(EFOpenError(Format(SFDS_ERR_NoDestination, DiskFileName.c_str()))),
-                    Failure);
+// DestinationDir and FileName joined with one separator; an empty
+// destination is the current folder, not the root of the drive.
+std::string JoinedName(const std::string& DestinationDir, const std::string& FileName) {
+    std::string Joined = DestinationDir;
+    if (!Joined.empty() && !IsPathDelimiter(Joined.back())) Joined += '\\';
+    return Joined + FileName;
+}
 
-    TMD5Context Context;
-    MD5Init(Context);
-
-    // Declared in the order they are opened: every way out closes them in
-    // reverse, the worker reading the source first.
-    std::unique_ptr<TStream> Source;
-    std::int64_t StreamSize = 0;
-    try {
-        Source = OpenStream(FileIndex, StreamSize);
-    } catch (...) {
-        return Fail(SFDS_ERR_NO_STREAM, std::current_exception(), Failure);
-    }
-    const SFDS_FileEntryRecord& Entry = *FFileEntrys->Items(FileIndex);
-    const std::string StreamName = Entry.FileName;
-    const TMD5Digest Expected = Entry.MD5Digest;
-    const std::int64_t MaxProgress = StreamSize;
-
-    std::unique_ptr<TFileStream> DiskFile;
-    if (ToDisk && !Test) {
-        try {
-            // The folder part ends at the last `\`, `/` or `:`; a bare name has
-            // none and goes into the current folder. A folder that cannot be
-            // made shows as the file's creation error.
-            const std::string Dir = ExtractFilePath(DiskFileName);
-            if (!Dir.empty() && !DirectoryExists(Dir)) ForceDirectories(Dir);
-            DiskFile = std::make_unique<TFileStream>(DiskFileName, fmCreate);
-        } catch (...) {
-            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
-        }
-    }
-    TStream* Dest = DiskFile ? DiskFile.get() : (!ToDisk && !Test ? Stream : nullptr);
-
+// The loop every extraction and copy runs: chunk by chunk from Source into
+// Dest (when there is one) and into Digest (when there is one), a progress
+// call after each chunk, until a short chunk or a cancel. Read-ahead on a
+// worker when ReadAheadSize is worth one. Returns 0, 11, 18, 19 or 21 and
+// records the failure; a progress handler's exception passes through.
+std::int32_t CopyChunks(TSFDSCustomSource* Sender, TStream& Source, std::int64_t MaxProgress,
+                        std::int64_t ReadAheadSize, TStream* Dest, TMD5Context* Digest,
+                        const TSFDSProgressEvent& ProgressEvent, const std::string& ArcName,
+                        const std::string& StreamName, std::exception_ptr& Failure) {
     std::unique_ptr<TSFDSChunkSource> Chunks;
     try {
-        Chunks = SFDS_CreateChunkSource(*Source, SFDS_CopyBufferSize, MaxProgress);
+        Chunks = SFDS_CreateChunkSource(Source, SFDS_CopyBufferSize, ReadAheadSize);
     } catch (const std::bad_alloc&) {
         return Fail(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory(), Failure);
     }
-
     std::int64_t Progress = 0;
     bool Cancel = false;
     for (;;) {
@@ -145,22 +108,144 @@ std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std:
                     return Fail(SFDS_ERR_WRITE, std::current_exception(), Failure);
                 }
             }
-            MD5Update(Context, Data, static_cast<std::uint32_t>(N));
+            if (Digest != nullptr) MD5Update(*Digest, Data, static_cast<std::uint32_t>(N));
         }
-        if (ProgressEvent) ProgressEvent(this, Progress, MaxProgress, N, Cancel, DiskFileName, StreamName);
+        if (ProgressEvent) ProgressEvent(Sender, Progress, MaxProgress, N, Cancel, ArcName, StreamName);
         if (Cancel || N != SFDS_CopyBufferSize) break;
     }
-    Chunks.reset();
-
     if (Cancel)
         return Fail(SFDS_ERR_ABORTED, std::make_exception_ptr(ESFDSUserAbortedOperation(SFDS_ERR_UserAborted)),
                     Failure);
+    return SFDS_OK;
+}
+
+}  // namespace
+
+bool SFDS_ExtractFileName(const std::string& DestinationDir, const std::string& FileName, std::string& DiskFileName) {
+    DiskFileName.clear();
+    if (!StaysInside(FileName) || FileName.find('\0') != std::string::npos) return false;
+    DiskFileName = JoinedName(DestinationDir, FileName);
+    return true;
+}
+
+bool SFDS_MaskSelects(const std::string& FileName, const std::string& Mask) {
+    return Mask == "*" || Mask == "*.*" || SFDS_MatchesMaskList(FileName, Mask);
+}
+
+// ---- TSFDSExtractDestination ------------------------------------------------
+
+TSFDSExtractDestination::TSFDSExtractDestination(const std::string& DestinationDir)
+    : FDestinationDir(DestinationDir), FFolder(DestinationDir) {}
+
+std::unique_ptr<TFileStream> TSFDSExtractDestination::Create(const std::string& FileName) {
+    std::string DiskFileName;
+    if (!SFDS_ExtractFileName(FDestinationDir, FileName, DiskFileName)) {
+        if (FileName.find('\0') != std::string::npos)
+            throw ESFDSException(Format(SFDS_ERR_NulInFileName, ShownName(FileName).c_str()));
+        throw ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str()));
+    }
+    THandle Handle = INVALID_HANDLE_VALUE_RTL;
+    switch (FFolder.Create(FileName, Handle)) {
+        case TDestinationFolder::crCreated: break;
+        case TDestinationFolder::crLink:
+            throw ESFDSException(Format(SFDS_ERR_LinkInFileName, FileName.c_str()));
+        case TDestinationFolder::crFailed:
+            throw EFCreateError(Format(SFCreateErrorEx, ExpandFileName(DiskFileName).c_str(),
+                                       SysErrorMessage(GetLastOSError()).c_str()));
+    }
+    return std::make_unique<TFileStream>(Handle, DiskFileName);
+}
+
+// ---- Extraction ------------------------------------------------------------
+
+std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName,
+                                              TStream* Stream, bool ToDisk, bool Test,
+                                              const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions) {
+    std::exception_ptr Failure;
+    const std::int32_t Result = ExtractFileEx(FileIndex, DiskFileName, Stream, ToDisk, Test, ProgressEvent, Failure);
+    if (ThrowExceptions && Failure) std::rethrow_exception(Failure);
+    return Result;
+}
+
+std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std::string& DiskFileName,
+                                              TStream* Stream, bool ToDisk, bool Test,
+                                              const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure) {
+    Failure = nullptr;
+    if (FileIndex < 0 || FileIndex >= FileCount()) return NoSuchEntry(Failure);
+    if (!((ToDisk && !DiskFileName.empty()) || (!ToDisk && Stream != nullptr) || Test))
+        return Fail(SFDS_ERR_FILE_OPEN,
+                    std::make_exception_ptr(EFOpenError(Format(SFDS_ERR_NoDestination, DiskFileName.c_str()))),
+                    Failure);
+    // The folder part ends at the last `\`, `/` or `:`; a bare name has none
+    // and goes into the current folder. A folder that cannot be made shows
+    // as the file's creation error.
+    const auto OpenDisk = [&DiskFileName] {
+        const std::string Dir = ExtractFilePath(DiskFileName);
+        if (!Dir.empty() && !DirectoryExists(Dir)) ForceDirectories(Dir);
+        return std::make_unique<TFileStream>(DiskFileName, fmCreate);
+    };
+    using TOpen = std::function<std::unique_ptr<TFileStream>()>;
+    return Extract(FileIndex, DiskFileName, ToDisk && !Test ? TOpen(OpenDisk) : TOpen(),
+                   !ToDisk && !Test ? Stream : nullptr, ProgressEvent, Failure);
+}
+
+std::int32_t TSFDSCustomReader::ExtractFileTo(TSFDSExtractDestination& Destination, std::int32_t FileIndex, bool Test,
+                                              const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure) {
+    Failure = nullptr;
+    if (FileIndex < 0 || FileIndex >= FileCount()) return NoSuchEntry(Failure);
+    const std::string& FileName = FFileEntrys->Items(FileIndex)->FileName;
+    if (Test) return Extract(FileIndex, JoinedName(Destination.DestinationDir(), FileName), {}, nullptr, ProgressEvent,
+                             Failure);
+    std::string DiskFileName;
+    if (!SFDS_ExtractFileName(Destination.DestinationDir(), FileName, DiskFileName)) {
+        // Refused before anything is opened; the destination says why.
+        try {
+            Destination.Create(FileName);
+        } catch (...) {
+            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
+        }
+    }
+    return Extract(FileIndex, DiskFileName, [&] { return Destination.Create(FileName); }, nullptr, ProgressEvent,
+                   Failure);
+}
+
+// Steps shared by every extraction once the destination is settled: open
+// the stored file, then the disk file (OpenDisk, when set), copy into it or
+// into Stream (or nowhere), and verify the digest.
+std::int32_t TSFDSCustomReader::Extract(std::int32_t FileIndex, const std::string& ArcName,
+                                        const std::function<std::unique_ptr<TFileStream>()>& OpenDisk,
+                                        TStream* Stream, const TSFDSProgressEvent& ProgressEvent,
+                                        std::exception_ptr& Failure) {
+    const SFDS_FileEntryRecord& Entry = *FFileEntrys->Items(FileIndex);
+
+    // Declared in the order they are opened: every way out closes them in
+    // reverse, the disk file first, then the stored file.
+    std::unique_ptr<TStream> Source;
+    std::int64_t StreamSize = 0;
+    try {
+        Source = OpenEntry(FFileEntrys->Items(FileIndex), StreamSize, true);
+    } catch (...) {
+        return Fail(SFDS_ERR_NO_STREAM, std::current_exception(), Failure);
+    }
+    std::unique_ptr<TFileStream> DiskFile;
+    if (OpenDisk) {
+        try {
+            DiskFile = OpenDisk();
+        } catch (...) {
+            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
+        }
+    }
+    TMD5Context Context;
+    MD5Init(Context);
+    const std::int32_t Result = CopyChunks(this, *Source, StreamSize, StreamSize, DiskFile ? DiskFile.get() : Stream,
+                                           &Context, ProgressEvent, ArcName, Entry.FileName, Failure);
+    if (Result != SFDS_OK) return Result;
     TMD5Digest Digest;
     MD5Final(Context, Digest);
-    if (!MD5DigestsEqual(Digest, Expected))
+    if (!MD5DigestsEqual(Digest, Entry.MD5Digest))
         return Fail(SFDS_ERR_MD5,
                     std::make_exception_ptr(
-                        ESFDSException(Format(SFDS_ERR_MD5Extract, DiskFileName.c_str(), StreamName.c_str()))),
+                        ESFDSException(Format(SFDS_ERR_MD5Extract, ArcName.c_str(), Entry.FileName.c_str()))),
                     Failure);
     return SFDS_OK;
 }
@@ -184,15 +269,12 @@ std::int32_t TSFDSCustomReader::ExtractFile(const std::string& FileName, const s
 
 std::int32_t TSFDSCustomReader::ExtractFilesTo(const std::string& DestinationDir, const std::string& Mask, bool Test,
                                                const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions) {
+    TSFDSExtractDestination Destination(DestinationDir);
     for (std::int32_t I = 0; I < FileCount(); ++I) {
-        const std::string& FileName = FFileEntrys->Items(I)->FileName;
-        if (!SelectedByMask(FileName, Mask)) continue;
-        std::string DiskFileName;
-        if (!SFDS_ExtractFileName(DestinationDir, FileName, DiskFileName)) {
-            if (ThrowExceptions) throw ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str()));
-            return SFDS_ERR_FILE_OPEN;
-        }
-        const std::int32_t Result = ExtractFile(I, DiskFileName, Test, ProgressEvent, ThrowExceptions);
+        if (!SFDS_MaskSelects(FFileEntrys->Items(I)->FileName, Mask)) continue;
+        std::exception_ptr Failure;
+        const std::int32_t Result = ExtractFileTo(Destination, I, Test, ProgressEvent, Failure);
+        if (ThrowExceptions && Failure) std::rethrow_exception(Failure);
         if (Result != SFDS_OK) return Result;
     }
     return SFDS_OK;
@@ -218,39 +300,13 @@ std::int32_t TSFDSCustomReader::DirectStreamToStreamCopy(TStream* Source, TStrea
         if (ThrowExceptions) throw;
         return SFDS_ERR_READ;
     }
-    std::unique_ptr<std::uint8_t[]> Buffer(new (std::nothrow) std::uint8_t[SFDS_CopyBufferSize]);
-    if (!Buffer) {
-        if (ThrowExceptions) throw EOutOfMemory(SOutOfMemory);
-        return SFDS_ERR_OUT_OF_MEMORY;
-    }
-    std::int64_t Progress = 0;
-    bool Cancel = false;
-    for (;;) {
-        std::int32_t N = 0;
-        try {
-            N = Source->Read(Buffer.get(), SFDS_CopyBufferSize);
-            if (N < 0) N = 0;
-        } catch (...) {
-            if (ThrowExceptions) throw;
-            return SFDS_ERR_READ;
-        }
-        Progress += N;
-        if (N > 0) {
-            try {
-                Dest->WriteBuffer(Buffer.get(), N);
-            } catch (...) {
-                if (ThrowExceptions) throw;
-                return SFDS_ERR_WRITE;
-            }
-        }
-        if (ProgressEvent) ProgressEvent(this, Progress, MaxProgress, N, Cancel, DiskFileName, FileName);
-        if (Cancel || N != SFDS_CopyBufferSize) break;
-    }
-    if (Cancel) {
-        if (ThrowExceptions) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-        return SFDS_ERR_ABORTED;
-    }
-    return SFDS_OK;
+    // Plain reads on the caller's thread: the caller's stream may not be
+    // read from another.
+    std::exception_ptr Failure;
+    const std::int32_t Result =
+        CopyChunks(this, *Source, MaxProgress, 0, Dest, nullptr, ProgressEvent, DiskFileName, FileName, Failure);
+    if (ThrowExceptions && Failure) std::rethrow_exception(Failure);
+    return Result;
 }
 
 namespace {

@@ -107,6 +107,11 @@ std::unique_ptr<TStream> TSFDSCustomReader::OpenStream(std::int32_t FileIndex, s
 }
 
 std::unique_ptr<TStream> TSFDSCustomReader::OpenStreamEx(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize) {
+    return OpenEntry(Entry, StreamSize, false);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenEntry(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize,
+                                                      bool Shared) {
     if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
     StreamSize = Entry->FileSize;
     // Looked up before anything is opened: an unknown format then costs no handle.
@@ -118,7 +123,7 @@ std::unique_ptr<TStream> TSFDSCustomReader::OpenStreamEx(PSFDS_FileEntryRecord E
                 Format(SFDS_ERR_UnknownCompression, SFDS_FormatIDText(Entry->CompressionFormat).c_str()));
         Decompressor = Item->Decompressor;
     }
-    std::unique_ptr<TStream> Raw = OpenRAWStream(Entry);
+    std::unique_ptr<TStream> Raw = OpenRawEntry(Entry, Shared);
     if (Decompressor == nullptr) return Raw;
     return Decompressor(std::move(Raw), Entry->FileSize);
 }
@@ -132,13 +137,20 @@ std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(std::int32_t FileIndex
 }
 
 std::unique_ptr<TStream> TSFDSCustomReader::OpenRAWStream(PSFDS_FileEntryRecord Entry) {
+    return OpenRawEntry(Entry, false);
+}
+
+std::unique_ptr<TStream> TSFDSCustomReader::ShareSource() { return nullptr; }
+
+std::unique_ptr<TStream> TSFDSCustomReader::OpenRawEntry(PSFDS_FileEntryRecord Entry, bool Shared) {
     if (Entry == nullptr) throw ESFDSException(SFDS_ERR_StreamNotFound);
     // Positions come from the file; a sum that would overflow is pinned to
     // the far end, where the window is empty.
     const std::int64_t StartPos = SaturatedAdd(FRelOffset, Entry->StartPosition);
     const std::int64_t EndPos = SaturatedAdd(FRelOffset, Entry->EndPosition);
     TCloneStreamMode Mode = csmFull;
-    std::unique_ptr<TStream> Copy = Clone(StartPos, EndPos, Mode);
+    std::unique_ptr<TStream> Copy = Shared ? ShareSource() : nullptr;
+    if (!Copy) Copy = Clone(StartPos, EndPos, Mode);
     if (Mode == csmOnlyRequestedData) return Copy;
     return std::make_unique<TSelectiveStream>(std::move(Copy), StartPos, EndPos);
 }
@@ -155,4 +167,8 @@ TSFDSFileReader::TSFDSFileReader(const std::string& FileName, std::int64_t Start
 std::unique_ptr<TStream> TSFDSFileReader::Clone(std::int64_t, std::int64_t, TCloneStreamMode& Mode) {
     Mode = csmFull;
     return SFDS_OpenArchiveFile(FFSFileName);
+}
+
+std::unique_ptr<TStream> TSFDSFileReader::ShareSource() {
+    return std::make_unique<TSharedHandleReadStream>(FFileStream->Handle());
 }

@@ -22,6 +22,7 @@
 #include "runtime/FileStream.h"
 #include "runtime/Stream.h"
 #include "sfds/sfds_consts.h"
+#include "sfds/sfds_extract.h"
 #include "sfds/sfds_extrainfo.h"
 #include "sfds/sfds_fileentrys.h"
 #include "sfds/sfds_parser.h"
@@ -75,37 +76,6 @@ private:
     TSFDSCustomReader* FReader;
 };
 
-// ==== Extraction: result codes, copy buffer, progress (sfds_extract.cpp) ====
-
-// Result codes of every extraction and copy operation.
-inline constexpr std::int32_t SFDS_OK = 0;
-inline constexpr std::int32_t SFDS_ERR_OUT_OF_MEMORY = 11;  // the copy buffer could not be allocated
-inline constexpr std::int32_t SFDS_ERR_MD5 = 13;  // the extracted data's digest differs from the entry's
-inline constexpr std::int32_t SFDS_ERR_NO_STREAM = 15;  // no such stored file, it could not be opened, or a null stream
-inline constexpr std::int32_t SFDS_ERR_FILE_OPEN = 16;  // no destination, or it could not be created
-inline constexpr std::int32_t SFDS_ERR_READ = 18;
-inline constexpr std::int32_t SFDS_ERR_WRITE = 19;
-inline constexpr std::int32_t SFDS_ERR_ABORTED = 21;  // the progress handler cancelled
-
-// One chunk: every read of an extraction or copy asks for this many bytes.
-inline constexpr std::int32_t SFDS_CopyBufferSize = 32768;
-
-// Called after every chunk, always on the thread that called the operation.
-// Progress counts the bytes read so far (this chunk included), MaxProgress is
-// the expected total, ThisTime this chunk's bytes. Cancel arrives false; set
-// it to stop the operation after this chunk.
-using TSFDSProgressEvent =
-    std::function<void(TSFDSCustomSource* Sender, std::int64_t Progress, std::int64_t MaxProgress,
-                       std::int64_t ThisTime, bool& Cancel, const std::string& ArcName, const std::string& StreamName)>;
-
-// The disk name a stored file gets below DestinationDir (a separator is put
-// between them; an empty DestinationDir is the current folder). False, with
-// DiskFileName empty, when the stored name would leave that folder: a `..`
-// component, a leading `\` or `/`, or a drive or stream colon.
-bool SFDS_ExtractFileName(const std::string& DestinationDir, const std::string& FileName, std::string& DiskFileName);
-
-// ==== end of extraction declarations ====
-
 // The reader proper. It cannot make a private copy of its source on its own:
 // Clone is what a concrete reader provides.
 class TSFDSCustomReader : public TSFDSCustomSource {
@@ -140,9 +110,14 @@ public:
                              const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
     std::int32_t ExtractFile(const std::string& FileName, const std::string& DiskFileName, bool Test,
                              const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
-    // Every entry matching Mask (SFDS_MatchesMaskList; "*" and "*.*" take
-    // all) below DestinationDir, in table order; the first failure ends the
-    // walk. A stored name that would leave DestinationDir is refused with 16.
+    // Entry FileIndex below Destination, under the disk name
+    // SFDS_ExtractFileName gives (in a test run that name is only reported:
+    // nothing is created, so no name is refused). A stored name that would
+    // leave the folder, or whose way leads through a link, is refused with 16.
+    std::int32_t ExtractFileTo(TSFDSExtractDestination& Destination, std::int32_t FileIndex, bool Test,
+                               const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
+    // Every entry that Mask selects (SFDS_MaskSelects) below DestinationDir,
+    // in table order, as ExtractFileTo does; the first failure ends the walk.
     std::int32_t ExtractFilesTo(const std::string& DestinationDir, const std::string& Mask, bool Test,
                                 const TSFDSProgressEvent& ProgressEvent, bool ThrowExceptions);
     std::int32_t ExtractFilesTo(const std::string& DestinationDir, bool Test, const TSFDSProgressEvent& ProgressEvent,
@@ -214,6 +189,12 @@ public:
     const TSFDSOnReadFileEntry& OnReadFileEntry() const { return FOnReadFileEntry; }
 
 protected:
+    // A stream over the whole source for reads that end before the call that
+    // makes them returns (extraction), shared with the reader's other users
+    // through positioned reads; null where the source allows none, and a
+    // clone is made instead.
+    virtual std::unique_ptr<TStream> ShareSource();
+
     // For readers that make their own source: the reader owns it, it is
     // freed after everything else of the reader (also when construction
     // fails), and FSFileName is known before parsing starts so that the
@@ -226,6 +207,11 @@ private:
     void Initialize(std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
                     TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
                     TStreamAutorenameMode StreamAutorenameMode);
+    std::unique_ptr<TStream> OpenEntry(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize, bool Shared);
+    std::unique_ptr<TStream> OpenRawEntry(PSFDS_FileEntryRecord Entry, bool Shared);
+    std::int32_t Extract(std::int32_t FileIndex, const std::string& ArcName,
+                         const std::function<std::unique_ptr<TFileStream>()>& OpenDisk, TStream* Stream,
+                         const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
     PSFDS_FileEntryRecord EntryByName(const std::string& FileName) const;
     PSFDS_FileEntryRecord EntryByIndex(std::int32_t FileIndex) const;
 
@@ -259,6 +245,10 @@ public:
 
     // A new read-only handle on the archive file; the range is not used.
     std::unique_ptr<TStream> Clone(std::int64_t StartPos, std::int64_t EndPos, TCloneStreamMode& Mode) override;
+
+protected:
+    // Positioned reads through the reader's own handle.
+    std::unique_ptr<TStream> ShareSource() override;
 
 private:
     TFileStream* FFileStream;  // owned, as the reader's source

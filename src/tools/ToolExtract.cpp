@@ -6,7 +6,7 @@
 
 #include "runtime/Format.h"
 #include "sfds/sfds_archivepaths.h"
-#include "sfds/sfds_searchutils.h"
+#include "sfds/sfds_extract.h"
 #include "tools/ToolArchive.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
@@ -14,12 +14,11 @@
 
 namespace {
 
-// The same selection as the library's extraction below a folder.
+// No mask selects every entry.
 std::vector<std::int32_t> Selected(TSFDSCustomReader& R, const std::string& Mask) {
     std::vector<std::int32_t> Indexes;
     for (std::int32_t I = 0; I < R.FileCount(); ++I) {
-        const std::string& Name = R.FileEntrys().Items(I)->FileName;
-        if (Mask.empty() || Mask == "*" || Mask == "*.*" || SFDS_MatchesMaskList(Name, Mask)) Indexes.push_back(I);
+        if (SFDS_MaskSelects(R.FileEntrys().Items(I)->FileName, Mask.empty() ? "*" : Mask)) Indexes.push_back(I);
     }
     return Indexes;
 }
@@ -55,7 +54,7 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
         if (FirstFailure == 0) FirstFailure = Code;
     };
 
-    const std::string Dest = ToolToAnsi(DestDir);
+    TSFDSExtractDestination Destination(ToolToAnsi(DestDir));
     for (std::int32_t I : Indexes) {
         const std::string& FileName = R->FileEntrys().Items(I)->FileName;
         const std::string ShownName = ToolToUtf8(FileName);
@@ -65,20 +64,10 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
         }
         Progress.SetEntry(ShownName);
         std::exception_ptr Failure;
-        std::int32_t Code;
-        // A name that would leave the destination fails a test as well: the
-        // test tells whether extraction would succeed.
-        std::string DiskFileName;
-        if (!SFDS_ExtractFileName(Dest, FileName, DiskFileName)) {
-            Code = SFDS_ERR_FILE_OPEN;
-            Failure = std::make_exception_ptr(ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str())));
-        } else if (Test) {
-            // Nothing is written in a test; the archive's name is what a digest
-            // error then names as the file.
-            Code = R->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure);
-        } else {
-            Code = R->ExtractFileEx(I, DiskFileName, nullptr, true, false, OnProgress, Failure);
-        }
+        // A test writes nothing, so it refuses no name; the archive's name is
+        // what a digest error then names as the file.
+        const std::int32_t Code = Test ? R->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
+                                       : R->ExtractFileTo(Destination, I, false, OnProgress, Failure);
         // Extraction is quiet on success; a test reports every entry.
         if (Test || Code != SFDS_OK) Report(ShownName, Code, ToolMessageOf(Failure));
         if (Code == SFDS_ERR_ABORTED) break;

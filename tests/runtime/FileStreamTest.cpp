@@ -113,3 +113,82 @@ TEST(FileSystem, NameParts) {
     EXPECT_EQ(IncludeTrailingPathDelimiter("a"), "a\\");
     EXPECT_EQ(IncludeTrailingPathDelimiter("a/"), "a/");
 }
+
+TEST(FileSystem, NameWithANulCharacterIsRefusedNotCut) {
+    TTempDir Dir;
+    const std::string Nul = Dir.File("a") + std::string(1, '\0') + "b";
+    EXPECT_THROW(TFileStream(Nul, fmCreate), EFCreateError);
+    EXPECT_THROW(TFileStream(Nul, fmOpenRead), EFOpenError);
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("a")));
+}
+
+TEST(TSharedHandleReadStream, ReadsAtItsOwnPositionAndLeavesTheHandlesAlone) {
+    TTempDir Dir;
+    WriteWholeFile(Dir.File("f"), "0123456789");
+    TFileStream Owner(Dir.File("f"), fmOpenRead | fmShareDenyWrite);
+    Owner.Seek(7, soBeginning);
+    TSharedHandleReadStream A(Owner.Handle()), B(Owner.Handle());
+    char Buf[16];
+    EXPECT_EQ(A.Seek(2, soBeginning), 2);
+    EXPECT_EQ(A.Read(Buf, 3), 3);
+    EXPECT_EQ(std::string(Buf, 3), "234");
+    EXPECT_EQ(B.Read(Buf, 2), 2);
+    EXPECT_EQ(std::string(Buf, 2), "01");
+    EXPECT_EQ(A.Read(Buf, 16), 5);
+    EXPECT_EQ(std::string(Buf, 5), "56789");
+    EXPECT_EQ(A.Read(Buf, 16), 0);
+    EXPECT_EQ(Owner.Position(), 7);
+    EXPECT_EQ(A.Seek(-3, soEnd), 7);
+    EXPECT_EQ(A.Seek(-1, soCurrent), 6);
+    EXPECT_EQ(A.Seek(-7, soCurrent), -1);  // before the start: refused, position kept
+    EXPECT_EQ(A.Position(), 6);
+    EXPECT_EQ(A.Size(), 10);
+    EXPECT_EQ(A.Write("x", 1), 0);
+}
+
+TEST(TDestinationFolder, CreatesBelowTheRootResolvingCaseAndKeepsFoldersOpenBetweenNames) {
+    namespace fs = std::filesystem;
+    TTempDir Dir;
+    fs::create_directories(Dir.File("root/Old/Deep"));
+    WriteWholeFile(Dir.File("root/Old/Deep/Kept.txt"), "old");
+    TDestinationFolder Dest(Dir.Path() + "ROOT");  // the root itself resolves like any name
+    struct TCase {
+        const char* Name;
+        const char* OnDisk;
+    };
+    const std::vector<TCase> Cases = {
+        {"old\\deep\\kept.TXT", "root/Old/Deep/Kept.txt"},
+        {"new/a.txt", "root/new/a.txt"},
+        {"NEW/b.txt", "root/new/b.txt"},     // a folder this walk made, another spelling
+        {"new\\A.TXT", "root/new/a.txt"},    // a file this walk made, another spelling
+        {"x//./y.txt", "root/x/y.txt"},      // empty and "." parts are skipped
+        {"OLD/c.txt", "root/Old/c.txt"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        THandle H = INVALID_HANDLE_VALUE_RTL;
+        ASSERT_EQ(Dest.Create(C.Name, H), TDestinationFolder::crCreated);
+        TFileStream F(H, C.Name);
+        F.WriteBuffer(C.Name, static_cast<std::int32_t>(std::string(C.Name).size()));
+    }
+    for (const TCase& C : Cases) {
+        if (std::string(C.Name) == "new/a.txt") continue;  // written again as new\A.TXT
+        EXPECT_EQ(ReadWholeFile(Dir.File(C.OnDisk)), C.Name);
+    }
+    EXPECT_FALSE(fs::exists(Dir.File("root/NEW")));
+    THandle H = INVALID_HANDLE_VALUE_RTL;
+    EXPECT_EQ(Dest.Create("new/", H), TDestinationFolder::crFailed);  // no file name
+    EXPECT_EQ(Dest.Create("old", H), TDestinationFolder::crFailed);   // a folder stays
+    EXPECT_EQ(GetLastOSError(), EISDIR);
+    EXPECT_EQ(Dest.Create("x/y.txt/z", H), TDestinationFolder::crFailed);  // a file is no folder
+    EXPECT_TRUE(fs::is_directory(Dir.File("root/Old")));
+}
+
+TEST(TDestinationFolder, MakesAMissingRootWithItsParents) {
+    TTempDir Dir;
+    TDestinationFolder Dest(Dir.Path() + "a\\b/c");
+    THandle H = INVALID_HANDLE_VALUE_RTL;
+    ASSERT_EQ(Dest.Create("f", H), TDestinationFolder::crCreated);
+    FileClose(H);
+    EXPECT_TRUE(FileExists(Dir.File("a/b/c/f")));
+}

@@ -99,6 +99,10 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
         LastError = EINVAL;
         return INVALID_HANDLE_VALUE_RTL;
     }
+    if (FileName.find('\0') != std::string::npos) {  // the system would stop reading the name there
+        LastError = EINVAL;
+        return INVALID_HANDLE_VALUE_RTL;
+    }
     const std::string Native = NativeFileName(FileName);
     struct stat St;
     if (::stat(Native.c_str(), &St) == 0 && S_ISDIR(St.st_mode)) {
@@ -111,6 +115,10 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
 }
 
 THandle FileCreate(const std::string& FileName) {
+    if (FileName.find('\0') != std::string::npos) {
+        LastError = EINVAL;
+        return INVALID_HANDLE_VALUE_RTL;
+    }
     const std::string Native = NativeFileName(FileName);
     const int Fd = ::open(Native.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (Fd < 0) LastError = errno;
@@ -137,6 +145,25 @@ std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
             return -1;
         }
     }
+}
+
+std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    for (;;) {
+        const ssize_t N =
+            ::pread(static_cast<int>(Handle), Buffer, static_cast<std::size_t>(Count), static_cast<off_t>(Offset));
+        if (N >= 0) return static_cast<std::int32_t>(N);
+        if (errno != EINTR) {
+            LastError = errno;
+            return -1;
+        }
+    }
+}
+
+std::int64_t FileSizeOf(THandle Handle) {
+    struct stat St;
+    if (::fstat(static_cast<int>(Handle), &St) == 0) return St.st_size;
+    LastError = errno;
+    return -1;
 }
 
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin) {
@@ -179,16 +206,6 @@ bool CreateDir(const std::string& Name) {
     return false;
 }
 
-bool ForceDirectories(const std::string& Name) {
-    std::string Dir = Name;
-    while (!Dir.empty() && IsPathDelimiter(Dir.back())) Dir.pop_back();
-    if (Dir.empty() || DirectoryExists(Dir)) return true;
-    if (Dir.size() == 2 && Dir[1] == ':') return DirectoryExists(Dir + "\\");
-    const std::string Parent = ExtractFilePath(Dir);
-    if (!Parent.empty() && Parent != Dir && !ForceDirectories(Parent)) return false;
-    return CreateDir(Dir) || DirectoryExists(Dir);
-}
-
 bool DeleteFile(const std::string& FileName) {
     if (::unlink(NativeFileName(FileName).c_str()) == 0) return true;
     LastError = errno;
@@ -210,4 +227,148 @@ std::string ExpandFileName(const std::string& FileName) {
     std::string Cwd = GetCurrentDir();
     if (Cwd.empty() || Cwd.back() != '/') Cwd += '/';
     return Cwd + FileName;
+}
+
+// ---- Folder primitives: *at calls on open folder descriptors ----------------
+
+namespace {
+
+int FolderFd(const TFolderHandle& Folder) { return static_cast<int>(Folder.Handle); }
+
+TChildKind KindOf(const struct stat& St) {
+    if (S_ISLNK(St.st_mode)) return TChildKind::ckLink;
+    return S_ISDIR(St.st_mode) ? TChildKind::ckFolder : TChildKind::ckOther;
+}
+
+// A name no part of which can be a folder or a way out: the system would
+// read a `/` as a separator and stop at a NUL.
+bool SinglePart(const std::string& Part) {
+    if (Part.empty() || Part.find('/') != std::string::npos || Part.find('\0') != std::string::npos) {
+        LastError = Part.empty() ? ENOENT : EINVAL;
+        return false;
+    }
+    return true;
+}
+
+// A new file under a name of its own, then renamed over Name: the link or
+// shared file that stood there is replaced, its target left alone.
+int ReplaceWithNewFile(int Dir, const std::string& Name) {
+    static thread_local unsigned Counter = 0;
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::string Temp = ".sfds-new-" + std::to_string(::getpid()) + "-" + std::to_string(++Counter);
+        const int Fd = ::openat(Dir, Temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (Fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        if (::renameat(Dir, Temp.c_str(), Dir, Name.c_str()) == 0) return Fd;
+        const int Error = errno;
+        ::unlinkat(Dir, Temp.c_str(), 0);
+        ::close(Fd);
+        errno = Error;
+        return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace
+
+bool FileSystemIgnoresCase() { return false; }
+
+std::string FolderNativePart(const std::string& Part) { return AnsiToUTF8(Part); }
+
+bool FolderOpen(const std::string& Name, TFolderHandle& Folder) {
+    const int Fd = ::open(NativeFileName(Name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd < 0) {
+        LastError = errno;
+        return false;
+    }
+    Folder.Handle = Fd;
+    return true;
+}
+
+void FolderClose(TFolderHandle& Folder) {
+    if (Folder.Handle != INVALID_HANDLE_VALUE_RTL) ::close(FolderFd(Folder));
+    Folder.Handle = INVALID_HANDLE_VALUE_RTL;
+}
+
+TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return TChildKind::ckError;
+    struct stat St;
+    if (::fstatat(FolderFd(Parent), Part.c_str(), &St, AT_SYMLINK_NOFOLLOW) == 0) return KindOf(St);
+    if (errno == ENOENT) return TChildKind::ckMissing;
+    LastError = errno;
+    return TChildKind::ckError;
+}
+
+TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part, TFolderHandle& Child) {
+    if (!SinglePart(Part)) return TChildKind::ckError;
+    const int Fd = ::openat(FolderFd(Parent), Part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (Fd >= 0) {
+        Child.Handle = Fd;
+        return TChildKind::ckFolder;
+    }
+    const int Error = errno;
+    if (Error == ENOENT) return TChildKind::ckMissing;
+    // Refused because it is a link, or no folder: tell which.
+    const TChildKind Kind = FolderChildKind(Parent, Part);
+    if (Kind == TChildKind::ckLink) return Kind;
+    LastError = Kind == TChildKind::ckOther ? ENOTDIR : Error;
+    return Kind == TChildKind::ckOther ? Kind : TChildKind::ckError;
+}
+
+bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return false;
+    if (::mkdirat(FolderFd(Parent), Part.c_str(), 0777) == 0) return true;
+    LastError = errno;
+    return false;
+}
+
+THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return INVALID_HANDLE_VALUE_RTL;
+    const int Dir = FolderFd(Parent);
+    int Fd = ::openat(Dir, Part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (Fd < 0 && errno == EEXIST) {
+        // Something is there. A link, or a file that further hard links
+        // share, is replaced by a new file; a plain file is emptied and
+        // written; a pipe or device is written into as it is; a folder, or a
+        // file that may not be written, fails as it would on its own.
+        bool Replace = false;
+        Fd = ::openat(Dir, Part.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+        struct stat St;
+        if (Fd >= 0 && ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode)) {
+            Replace = St.st_nlink > 1;
+            if (Replace || ::ftruncate(Fd, 0) != 0) {
+                const int Error = errno;
+                ::close(Fd);
+                Fd = -1;
+                errno = Error;
+            }
+        } else if (Fd < 0) {
+            Replace = errno == ELOOP;
+        }
+        if (Replace) Fd = ReplaceWithNewFile(Dir, Part);
+    }
+    if (Fd < 0) LastError = errno;
+    return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
+}
+
+bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names) {
+    // A descriptor of its own: reading moves the position of the one it reads.
+    const int Fd = ::openat(FolderFd(Folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (Fd < 0) {
+        LastError = errno;
+        return false;
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> D(::fdopendir(Fd), ::closedir);
+    if (!D) {
+        LastError = errno;
+        ::close(Fd);
+        return false;
+    }
+    while (const dirent* E = ::readdir(D.get())) {
+        if (std::strcmp(E->d_name, ".") != 0 && std::strcmp(E->d_name, "..") != 0) Names.emplace_back(E->d_name);
+    }
+    return true;
 }

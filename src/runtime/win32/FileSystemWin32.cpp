@@ -4,6 +4,7 @@
 #undef DeleteFile
 
 #include <string>
+#include <vector>
 
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
@@ -19,6 +20,17 @@ std::wstring Wide(const std::string& Name) {
 
 std::string NativeFileName(const std::string& FileName) { return FileName; }
 
+namespace {
+
+// The system would end the name at a NUL.
+bool ValidName(const std::string& FileName) {
+    if (FileName.find('\0') == std::string::npos) return true;
+    SetLastError(ERROR_INVALID_NAME);
+    return false;
+}
+
+}  // namespace
+
 THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
     static const DWORD Access[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
     static const DWORD Share[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE};
@@ -26,12 +38,14 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE_RTL;
     }
+    if (!ValidName(FileName)) return INVALID_HANDLE_VALUE_RTL;
     const HANDLE H = CreateFileW(Wide(FileName).c_str(), Access[Mode & 3], Share[(Mode & 0xF0) >> 4], nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
 }
 
 THandle FileCreate(const std::string& FileName) {
+    if (!ValidName(FileName)) return INVALID_HANDLE_VALUE_RTL;
     const HANDLE H = CreateFileW(Wide(FileName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
@@ -47,6 +61,23 @@ std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
     DWORD Done = 0;
     if (!WriteFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, nullptr)) return -1;
     return static_cast<std::int32_t>(Done);
+}
+
+std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    OVERLAPPED At{};
+    At.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) & 0xFFFFFFFFu);
+    At.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) >> 32);
+    DWORD Done = 0;
+    if (ReadFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, &At)) {
+        return static_cast<std::int32_t>(Done);
+    }
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+std::int64_t FileSizeOf(THandle Handle) {
+    LARGE_INTEGER Size;
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(Handle), &Size)) return -1;
+    return Size.QuadPart;
 }
 
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin) {
@@ -91,16 +122,6 @@ bool DirectoryExists(const std::string& Name) {
 
 bool CreateDir(const std::string& Name) { return CreateDirectoryW(Wide(Name).c_str(), nullptr) != 0; }
 
-bool ForceDirectories(const std::string& Name) {
-    std::string Dir = Name;
-    while (!Dir.empty() && IsPathDelimiter(Dir.back())) Dir.pop_back();
-    if (Dir.empty() || DirectoryExists(Dir)) return true;
-    if (Dir.size() == 2 && Dir[1] == ':') return DirectoryExists(Dir + "\\");
-    const std::string Parent = ExtractFilePath(Dir);
-    if (!Parent.empty() && Parent != Dir && !ForceDirectories(Parent)) return false;
-    return CreateDir(Dir) || DirectoryExists(Dir);
-}
-
 bool DeleteFile(const std::string& FileName) {
     const std::wstring Name = Wide(FileName);
     if (DeleteFileW(Name.c_str()) != 0) return true;
@@ -125,4 +146,132 @@ std::string ExpandFileName(const std::string& FileName) {
     const DWORD N = GetFullPathNameW(Wide(FileName).c_str(), MAX_PATH * 4, Buf, nullptr);
     if (N == 0 || N >= MAX_PATH * 4) return FileName;
     return UnicodeToAnsi(std::u16string(reinterpret_cast<const char16_t*>(Buf), N));
+}
+
+// ---- Folder primitives ------------------------------------------------------
+//
+// Win32 has no calls relative to an open folder, so a folder is walked by its
+// full name and held open without delete sharing while it is in use: it can
+// then be neither renamed nor removed, and no link can take its place.
+
+namespace {
+
+std::string ChildName(const TFolderHandle& Parent, const std::string& Part) { return Parent.Path + '\\' + Part; }
+
+bool SinglePart(const std::string& Part) {
+    if (Part.empty() || Part.find_first_of(std::string("\\/:\0", 4)) != std::string::npos) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return true;
+}
+
+// Opens Name itself, never what a reparse point refers to.
+HANDLE OpenEntry(const std::string& Name, DWORD Access) {
+    return CreateFileW(Wide(Name).c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+TChildKind KindOf(DWORD Attributes) {
+    if ((Attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return TChildKind::ckLink;
+    return (Attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TChildKind::ckFolder : TChildKind::ckOther;
+}
+
+bool Missing(DWORD Error) { return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND; }
+
+}  // namespace
+
+bool FileSystemIgnoresCase() { return true; }
+
+std::string FolderNativePart(const std::string& Part) { return Part; }
+
+bool FolderOpen(const std::string& Name, TFolderHandle& Folder) {
+    std::string Path = Name;
+    while (Path.size() > 1 && IsPathDelimiter(Path.back()) && Path[Path.size() - 2] != ':') Path.pop_back();
+    const HANDLE H = CreateFileW(Wide(Path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (H == INVALID_HANDLE_VALUE) return false;
+    if (!Path.empty() && IsPathDelimiter(Path.back())) Path.pop_back();
+    Folder.Handle = reinterpret_cast<THandle>(H);
+    Folder.Path = Path;
+    return true;
+}
+
+void FolderClose(TFolderHandle& Folder) {
+    if (Folder.Handle != INVALID_HANDLE_VALUE_RTL) CloseHandle(reinterpret_cast<HANDLE>(Folder.Handle));
+    Folder.Handle = INVALID_HANDLE_VALUE_RTL;
+}
+
+TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return TChildKind::ckError;
+    const DWORD A = GetFileAttributesW(Wide(ChildName(Parent, Part)).c_str());
+    if (A != INVALID_FILE_ATTRIBUTES) return KindOf(A);
+    return Missing(GetLastError()) ? TChildKind::ckMissing : TChildKind::ckError;
+}
+
+TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part, TFolderHandle& Child) {
+    if (!SinglePart(Part)) return TChildKind::ckError;
+    const std::string Name = ChildName(Parent, Part);
+    const HANDLE H = OpenEntry(Name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
+    if (H == INVALID_HANDLE_VALUE) return Missing(GetLastError()) ? TChildKind::ckMissing : TChildKind::ckError;
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(H, &Info)) {
+        const DWORD Error = GetLastError();
+        CloseHandle(H);
+        SetLastError(Error);
+        return TChildKind::ckError;
+    }
+    const TChildKind Kind = KindOf(Info.dwFileAttributes);
+    if (Kind != TChildKind::ckFolder) {
+        CloseHandle(H);
+        if (Kind == TChildKind::ckOther) SetLastError(ERROR_DIRECTORY);
+        return Kind;
+    }
+    Child.Handle = reinterpret_cast<THandle>(H);
+    Child.Path = Name;
+    return Kind;
+}
+
+bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return false;
+    return CreateDirectoryW(Wide(ChildName(Parent, Part)).c_str(), nullptr) != 0;
+}
+
+THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
+    if (!SinglePart(Part)) return INVALID_HANDLE_VALUE_RTL;
+    const std::wstring Name = Wide(ChildName(Parent, Part));
+    // A reparse point, or a file that further hard links share, is removed
+    // first (the link itself, never its target) and a new file made instead.
+    const HANDLE Existing = OpenEntry(ChildName(Parent, Part), FILE_READ_ATTRIBUTES);
+    DWORD Disposition = CREATE_NEW;
+    if (Existing != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION Info;
+        const bool Known = GetFileInformationByHandle(Existing, &Info) != 0;
+        CloseHandle(Existing);
+        if (!Known) return INVALID_HANDLE_VALUE_RTL;
+        const bool Link = (Info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        if (Link || Info.nNumberOfLinks > 1) {
+            const bool Removed = (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                     ? RemoveDirectoryW(Name.c_str()) != 0
+                                     : DeleteFileW(Name.c_str()) != 0;
+            if (!Removed) return INVALID_HANDLE_VALUE_RTL;
+        } else {
+            Disposition = CREATE_ALWAYS;
+        }
+    }
+    const HANDLE H = CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, Disposition,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
+}
+
+bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names) {
+    WIN32_FIND_DATAW Data;
+    const HANDLE Find = FindFirstFileW(Wide(Folder.Path + "\\*").c_str(), &Data);
+    if (Find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::u16string Name(reinterpret_cast<const char16_t*>(Data.cFileName));
+        if (Name != u"." && Name != u"..") Names.push_back(UnicodeToAnsi(Name));
+    } while (FindNextFileW(Find, &Data));
+    FindClose(Find);
+    return true;
 }
