@@ -11,6 +11,7 @@ inline constexpr const char* ToolDescription =
     "19 write error, 21 cancelled).";
 inline constexpr const char* ToolUnknownCodePage = "Unknown code page: %s";
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
+inline constexpr const char* ToolArchiveWriteError = "Cannot write %s: %s";
 inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
 inline constexpr const char* ToolLocatorNeedsHost = "--locator needs --host";
 // test and extract: one line per entry.
