@@ -12,6 +12,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "tools/ToolArchive.h"
+#include "tools/ToolCat.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolExtract.h"
 #include "tools/ToolPack.h"
