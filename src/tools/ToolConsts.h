@@ -10,6 +10,7 @@ inline constexpr const char* ToolDescription =
     "(13 MD5 mismatch, 15 no such stored file, 16 destination cannot be created, 18 read error,\n"
     "19 write error, 21 cancelled).";
 inline constexpr const char* ToolUnknownCodePage = "Unknown code page: %s";
+inline constexpr const char* ToolUnknownEnvironmentCodePage = "Unknown code page in SFDS_CODEPAGE: %s";
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
 inline constexpr const char* ToolArchiveWriteError = "Cannot write %s: %s";
 inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
