@@ -7,12 +7,23 @@
 #include <string>
 #include <string_view>
 
-// Name of the process code page as the backend knows it ("UTF-8", "CP949").
+// The code page number a name stands for, the same on every backend: a
+// Windows code page number ("949"), "CP" and the number in any letter case
+// ("CP949", "cp949"), or UTF-8 ("UTF-8", "utf8", "65001"). 0 for any other
+// name (the POSIX stand-in also takes the converter's own names, "EUC-KR").
+unsigned CodePageNumber(std::string_view Name);
+
+// Name of the process code page as the backend knows it ("UTF-8", "CP949");
+// SetSystemCodePage takes it back.
 std::string SystemCodePage();
 bool SystemCodePageIsUTF8();
 // Switches the process code page; false (and no change) when the backend does
 // not know the name. Callers switch it before any other thread runs.
 bool SetSystemCodePage(const std::string& Name);
+// The value of the environment variable SFDS_CODEPAGE when it is set but
+// names no code page the backend knows (the process code page then comes
+// from the system); empty otherwise, so that a program can refuse it.
+std::string UnknownEnvironmentCodePage();
 
 std::string AnsiToUTF8(std::string_view S);
 std::string UTF8ToAnsi(std::string_view S);

@@ -143,6 +143,17 @@ void TSFDSFileWriter::Init() {
 
 void TSFDSFileWriter::CheckOpen() const {
     if (FFinished) throw ESFDSInvalidStreamOperation(SFDS_ERR_WriterFinished);
+    if (FBroken) throw ESFDSInvalidStreamOperation(SFDS_ERR_WriterBroken);
+}
+
+template <class F>
+auto TSFDSFileWriter::Guarded(F&& Body) -> decltype(Body()) {
+    try {
+        return Body();
+    } catch (...) {
+        FBroken = true;
+        throw;
+    }
 }
 
 void TSFDSFileWriter::SetLocator(TSFDSLocatorPlacement Placement) {
@@ -222,9 +233,11 @@ std::int32_t TSFDSFileWriter::AddPrepared(const TSFDSPreparedEntry& Prepared, co
     E.FileAttributes = FileAttributes;
     E.CompressionFormat = FormatID;
     E.CompressionLevel = Level;
-    E.StartPosition = FDest->Position() - FStart;
-    WriteBytes(*FDest, Prepared.StoredBytes);
-    E.EndPosition = FDest->Position() - FStart;
+    Guarded([&] {
+        E.StartPosition = FDest->Position() - FStart;
+        WriteBytes(*FDest, Prepared.StoredBytes);
+        E.EndPosition = FDest->Position() - FStart;
+    });
     E.FileSize = Prepared.FileSize;
     E.MD5Digest = Prepared.MD5Digest;
     FEntries.push_back(std::move(E));
@@ -244,17 +257,20 @@ std::int32_t TSFDSFileWriter::AddStream(TStream& Source, const std::string& Stor
     E.CompressionLevel = Level;
     E.ExtraDataStr = ExtraDataStr;
     E.ExtraDataInt = ExtraDataInt;
-    E.StartPosition = FDest->Position() - FStart;
-
-    std::unique_ptr<TSFDSCompressor> Compressor;
-    TStream* Target = FDest;
-    if (FormatID != 0) {
-        Compressor = MakeCompressor(FormatID, *FDest, Level, FStrategy);
-        Target = Compressor.get();
-    }
-    E.FileSize = CopyDigesting(Source, *Target, E.MD5Digest);
-    Compressor.reset();  // completes the compressed data in the destination
-    E.EndPosition = FDest->Position() - FStart;
+    Guarded([&] {
+        E.StartPosition = FDest->Position() - FStart;
+        std::unique_ptr<TSFDSCompressor> Compressor;
+        TStream* Target = FDest;
+        if (FormatID != 0) {
+            Compressor = MakeCompressor(FormatID, *FDest, Level, FStrategy);
+            Target = Compressor.get();
+        }
+        E.FileSize = CopyDigesting(Source, *Target, E.MD5Digest);
+        // Completes the compressed data in the destination; freeing the
+        // compressor would do it too, but could not report a failed write.
+        if (Compressor) Compressor->Finish();
+        E.EndPosition = FDest->Position() - FStart;
+    });
     FEntries.push_back(std::move(E));
     return EntryCount() - 1;
 }
@@ -275,9 +291,11 @@ std::int32_t TSFDSFileWriter::AddBytes(const std::string& StoredName, std::strin
 
 std::int64_t TSFDSFileWriter::WriteRawData(std::string_view Bytes) {
     CheckOpen();
-    const std::int64_t At = FDest->Position() - FStart;
-    WriteBytes(*FDest, Bytes);
-    return At;
+    return Guarded([&] {
+        const std::int64_t At = FDest->Position() - FStart;
+        WriteBytes(*FDest, Bytes);
+        return At;
+    });
 }
 
 std::int32_t TSFDSFileWriter::AddEntryRecord(const SFDS_FileEntryRecord& Entry) {
@@ -342,50 +360,52 @@ void TSFDSFileWriter::WriteFileList() {
     WriteBytes(W, FOverrides.FileListTrailer);
     W.Flush();
     FFileListMD5 = W.Digest();
-    Compressor.reset();  // completes the compressed table before its end is taken
+    if (Compressor) Compressor->Finish();  // before the table's end is taken
 }
 
 void TSFDSFileWriter::Finish() {
     CheckOpen();
     CheckFormatKnown(FFileListFormat);
 
-    FFileInfoExPosition = FDest->Position() - FStart;
-    {
-        TDigestingWriter W(*FDest);
-        SFDS_WriteString(W, FTitle);
-        SFDS_WriteString(W, FSubject);
-        SFDS_WriteString(W, FAuthor);
-        SFDS_WriteInteger(W, FVersion);
-        SFDS_WriteString(W, FMaker);
-        SFDS_WriteInteger(W, FMakerVersion);
-        SFDS_WriteString(W, FKeyWords);
-        SFDS_WriteString(W, FComments);
-        FExtraInfoFields.SaveToStream(W);
-        W.Flush();
-    }
+    Guarded([&] {
+        FFileInfoExPosition = FDest->Position() - FStart;
+        {
+            TDigestingWriter W(*FDest);
+            SFDS_WriteString(W, FTitle);
+            SFDS_WriteString(W, FSubject);
+            SFDS_WriteString(W, FAuthor);
+            SFDS_WriteInteger(W, FVersion);
+            SFDS_WriteString(W, FMaker);
+            SFDS_WriteInteger(W, FMakerVersion);
+            SFDS_WriteString(W, FKeyWords);
+            SFDS_WriteString(W, FComments);
+            FExtraInfoFields.SaveToStream(W);
+            W.Flush();
+        }
 
-    FFileListPositionStart = FDest->Position() - FStart;
-    WriteFileList();
-    FFileListPositionEnd = FDest->Position() - FStart;
-    std::int64_t End = FDest->Position();
+        FFileListPositionStart = FDest->Position() - FStart;
+        WriteFileList();
+        FFileListPositionEnd = FDest->Position() - FStart;
+        std::int64_t End = FDest->Position();
 
-    FDest->Seek(FStart, soBeginning);
-    const std::string H = HeaderBytes(0);
-    FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
+        FDest->Seek(FStart, soBeginning);
+        const std::string H = HeaderBytes(0);
+        FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
 
-    if (FLocator == lpHostOffset) {
-        FDest->Seek(SFDS_LocatorOffset, soBeginning);
-        SFDS_WriteLocatorRecord(*FDest, FStart);
-    } else if (FLocator == lpHostEnd) {
+        if (FLocator == lpHostOffset) {
+            FDest->Seek(SFDS_LocatorOffset, soBeginning);
+            SFDS_WriteLocatorRecord(*FDest, FStart);
+        } else if (FLocator == lpHostEnd) {
+            FDest->Seek(End, soBeginning);
+            SFDS_WriteLocatorRecord(*FDest, FStart);
+            End += SFDS_LocatorSize;
+        }
+
+        // Last of all: until this byte is written, readers refuse the container.
+        const char Flag = static_cast<char>(FOverrides.CompletionFlag.value_or(1));
+        FDest->Seek(FStart + SFDS_HeaderField::Complete, soBeginning);
+        FDest->WriteBuffer(&Flag, 1);
         FDest->Seek(End, soBeginning);
-        SFDS_WriteLocatorRecord(*FDest, FStart);
-        End += SFDS_LocatorSize;
-    }
-
-    // Last of all: until this byte is written, readers refuse the container.
-    const char Flag = static_cast<char>(FOverrides.CompletionFlag.value_or(1));
-    FDest->Seek(FStart + SFDS_HeaderField::Complete, soBeginning);
-    FDest->WriteBuffer(&Flag, 1);
-    FDest->Seek(End, soBeginning);
+    });
     FFinished = true;
 }

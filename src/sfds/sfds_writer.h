@@ -5,6 +5,12 @@
 // Finish: a container whose writer never finished stays flagged incomplete
 // and every reader refuses it.
 //
+// An entry, raw bytes or Finish that fails part-way (a write the destination
+// refuses, also while a compressor completes its data; a source that fails)
+// raises to the caller and breaks the writer: from then on it refuses every
+// further call with ESFDSInvalidStreamOperation, so a container that lost
+// bytes is never flagged complete.
+//
 // Layout: header at the container start C, then the entries' data in the
 // order they were added, then the info block, then the entry table. With a
 // locator, the container can sit inside a host file behind any host bytes.
@@ -23,6 +29,7 @@
 
 inline constexpr const char* SFDS_ERR_WriteUnknownCompression = "Write error: Unknown compression format (ID : %s)";
 inline constexpr const char* SFDS_ERR_WriterFinished = "This SFDS container has already been finished.";
+inline constexpr const char* SFDS_ERR_WriterBroken = "A write to this SFDS container failed; it cannot be finished.";
 inline constexpr const char* SFDS_ERR_LocatorNoHost =
     "A locator record needs host bytes in front of the SFDS container (container start: %s).";
 
@@ -148,7 +155,11 @@ public:
 
 private:
     void Init();
+    // Raises unless entries may still be added and Finish may run.
     void CheckOpen() const;
+    // Runs Body; an exception leaving it breaks the writer.
+    template <class F>
+    auto Guarded(F&& Body) -> decltype(Body());
     std::string HeaderBytes(std::uint8_t CompletionFlag) const;
     void WriteFileList();
 
@@ -156,6 +167,7 @@ private:
     TStream* FDest = nullptr;
     std::int64_t FStart = 0;
     bool FFinished = false;
+    bool FBroken = false;
 
     TGUID FFormatGUID;
     TDateTime FTimeCreate = 0;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "runtime/Format.h"
-#include "sfds/sfds_archivepaths.h"
 #include "sfds/sfds_extract.h"
+#include "sfds/sfds_searchutils.h"
 #include "tools/ToolArchive.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
@@ -81,39 +81,4 @@ int ToolTest(const std::string& Archive, const std::string& Mask) { return Walk(
 
 int ToolExtract(const std::string& Archive, const std::string& DestDir, const std::string& Mask) {
     return Walk(Archive, DestDir, Mask, false);
-}
-
-int ToolCat(const std::string& ArchivePath) {
-    const std::size_t Separator = ArchivePath.find("::");
-    if (Separator == std::string::npos || Separator == 0 || Separator + 2 == ArchivePath.size()) {
-        ToolError(Format(ToolNoEntryInPath, ArchivePath.c_str()));
-        return 2;
-    }
-    // Opened here first, so that a broken archive gets the parser's message;
-    // the archive path then finds this reader in the list of open readers.
-    const std::string ArchiveName = ToolToAnsi(ArchivePath.substr(0, Separator));
-    std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ArchiveName);
-    std::unique_ptr<TStream> Stream;
-    std::int64_t Size = 0;
-    if (!SFDS_OpenStream(ArchiveName + "::" + ToolToAnsi(ArchivePath.substr(Separator + 2)), Stream, Size,
-                         sarmNone)) {
-        ToolError(SFDS_ERR_StreamNotFound);
-        return SFDS_ERR_NO_STREAM;
-    }
-    std::vector<char> Buffer(SFDS_CopyBufferSize);
-    for (;;) {
-        std::int32_t N = 0;
-        try {
-            N = Stream->Read(Buffer.data(), SFDS_CopyBufferSize);
-        } catch (...) {
-            ToolError(ToolMessageOf(std::current_exception()));
-            return SFDS_ERR_READ;
-        }
-        if (N <= 0) break;
-        if (std::fwrite(Buffer.data(), 1, static_cast<std::size_t>(N), stdout) != static_cast<std::size_t>(N)) {
-            return SFDS_ERR_WRITE;
-        }
-    }
-    if (std::fflush(stdout) != 0) return SFDS_ERR_WRITE;
-    return SFDS_OK;
 }

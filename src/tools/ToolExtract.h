@@ -1,5 +1,5 @@
-// The commands that read stored files: test (verify), extract (to disk) and
-// cat (to standard output).
+// The commands that read stored files in bulk: test (verify) and extract (to
+// disk).
 #pragma once
 
 #include <string>
@@ -7,5 +7,3 @@
 // Archive, DestDir, Mask and Entry in UTF-8. An empty Mask selects every entry.
 int ToolTest(const std::string& Archive, const std::string& Mask);
 int ToolExtract(const std::string& Archive, const std::string& DestDir, const std::string& Mask);
-// ArchivePath: ARCHIVE::ENTRY.
-int ToolCat(const std::string& ArchivePath);

@@ -46,6 +46,29 @@ private:
     TToolProgress& FProgress;
 };
 
+// The archive being written. A write the system refuses raises with the
+// system's reason (a full disk, a file size limit), which the user needs far
+// more than the bare "Stream write error".
+class TArchiveFileStream : public TFileStream {
+public:
+    TArchiveFileStream(const std::string& FileName, bool AppendToHost)
+        : TFileStream(FileName, AppendToHost ? fmOpenReadWrite | fmShareDenyWrite : fmCreate), FName(FileName) {
+        if (AppendToHost) Seek(0, soEnd);
+    }
+    std::int32_t Write(const void* Buffer, std::int32_t Count) override {
+        if (Count <= 0) return 0;
+        const std::int32_t N = FileWrite(Handle(), Buffer, Count);
+        if (N < 0) {
+            throw EWriteError(
+                Format(ToolArchiveWriteError, ToolToUtf8(FName).c_str(), SysErrorMessage(GetLastOSError()).c_str()));
+        }
+        return N;
+    }
+
+private:
+    std::string FName;
+};
+
 bool SameFile(const fs::path& A, const fs::path& B) {
     std::error_code Ec;
     return fs::equivalent(A, B, Ec);
@@ -190,15 +213,17 @@ private:
     std::vector<std::thread> FHelpers;
 };
 
+// Only a file: a device or pipe named as the archive stays where it is.
 void RemovePartial(const std::string& Archive) {
     std::error_code Ec;
-    fs::remove(fs::path(Archive), Ec);
+    if (fs::is_regular_file(fs::path(Archive), Ec)) fs::remove(fs::path(Archive), Ec);
 }
 
 }  // namespace
 
 int ToolPack(const TToolPackOptions& Options) {
     ToolCatchInterrupt();
+    ToolReportFileSizeLimit();
     std::vector<TInputFile> Files;
     if (!CollectInputs(Options, Files)) return 1;
 
@@ -211,8 +236,9 @@ int ToolPack(const TToolPackOptions& Options) {
             fs::copy_file(Options.Host, Options.Archive, fs::copy_options::overwrite_existing);
             Created = true;
         }
-        TSFDSFileWriter Writer(ToolToAnsi(Options.Archive), !Options.Host.empty());
+        TArchiveFileStream ArchiveFile(ToolToAnsi(Options.Archive), !Options.Host.empty());
         Created = true;
+        TSFDSFileWriter Writer(ArchiveFile);
         if (!Options.Host.empty()) Writer.SetLocator(Options.Locator);
         // Checked after the archive exists: a path that does not exist yet
         // cannot be compared.

@@ -31,6 +31,12 @@ void ToolCatchInterrupt() {
 
 bool ToolInterrupted() { return Interrupted.load(); }
 
+void ToolReportFileSizeLimit() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
 TToolProgress::TToolProgress(std::int64_t Total)
     : FEnabled(::isatty(STDERR_FILENO) == 1), FTotal(Total), FStart(std::chrono::steady_clock::now()),
       FLastDraw(FStart) {}

@@ -12,6 +12,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "tools/ToolArchive.h"
+#include "tools/ToolCat.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolExtract.h"
 #include "tools/ToolPack.h"
@@ -28,8 +29,9 @@ const std::map<std::string, TSFDSLocatorPlacement> LocatorNames{{"head", lpHostO
 
 void AddCodePage(CLI::App* Command, std::string& CodePage) {
     Command->add_option("--codepage", CodePage,
-                        "Code page of the names and texts inside the container (e.g. CP949); default: "
-                        "SFDS_CODEPAGE, else the locale's, UTF-8 under the C locale");
+                        "Code page of the names and texts inside the container: a Windows code page number "
+                        "(949, CP949) or UTF-8; default: SFDS_CODEPAGE (the same names), else the locale's, "
+                        "UTF-8 under the C locale");
 }
 
 }  // namespace
@@ -109,6 +111,11 @@ int main(int argc, char** argv) {
 
     if (!CodePage.empty() && !SetSystemCodePage(CodePage)) {
         ToolError(Format(ToolUnknownCodePage, CodePage.c_str()));
+        return 2;
+    }
+    // Names would be read in a code page the user did not ask for.
+    if (CodePage.empty() && !UnknownEnvironmentCodePage().empty()) {
+        ToolError(Format(ToolUnknownEnvironmentCodePage, UnknownEnvironmentCodePage().c_str()));
         return 2;
     }
 

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "runtime/CodePage.h"
 
 namespace {
@@ -85,5 +89,55 @@ TEST(CodePage, LowerAndUpperCaseFollowTheCodePage) {
         TCodePageScope Scope("UTF-8");
         EXPECT_EQ(AnsiLowerCase("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
         EXPECT_EQ(AnsiLowerCase(HangulUTF8 + "X"), HangulUTF8 + "x");
+    }
+}
+
+TEST(CodePage, NamesAreTheSameOnEveryBackend) {
+    const std::vector<std::pair<std::string, unsigned>> Cases = {
+        {"949", 949},     {"CP949", 949},   {"cp949", 949},   {"Cp1252", 1252}, {"65001", 65001},
+        {"UTF-8", 65001}, {"utf8", 65001},  {"Utf_8", 65001}, {"", 0},          {"CP", 0},
+        {"x949", 0},      {"949x", 0},      {"CP 949", 0},    {"CP-949", 0},    {"EUC-KR", 0},
+        {"1234567", 0},   {"-949", 0},
+    };
+    for (const auto& [Name, Number] : Cases) EXPECT_EQ(CodePageNumber(Name), Number) << Name;
+
+    const std::string Before = SystemCodePage();
+    for (const char* Name : {"949", "cp949", "CP949"}) {
+        TCodePageScope Scope(Name);
+        EXPECT_EQ(AnsiToUTF8(HangulCP949), HangulUTF8) << Name;
+    }
+    {
+        TCodePageScope Scope("65001");
+        EXPECT_TRUE(SystemCodePageIsUTF8());
+    }
+    for (const char* Name : {"x949", "99999", "CP99999", "", "12"}) {
+        EXPECT_FALSE(SetSystemCodePage(Name)) << Name;
+        EXPECT_EQ(SystemCodePage(), Before);
+    }
+}
+
+// One bad character costs one replacement and nothing after it: two names
+// that differ after it stay different.
+TEST(CodePage, AnUndecodableCharacterNeverTakesTheNextOneWithIt) {
+    struct TCase {
+        std::u16string In;
+        std::string Out;
+    };
+    const std::vector<TCase> Utf16 = {
+        {u"a\xD800" u"b", "a\xEF\xBF\xBD" "b"},  // unpaired high surrogate before a letter
+        {u"a\xD800" u"c", "a\xEF\xBF\xBD" "c"},
+        {u"\xD800\xD83D\xDE00", "\xEF\xBF\xBD\xF0\x9F\x98\x80"},  // before a surrogate pair
+        {u"\xDC00" u"b", "\xEF\xBF\xBD" "b"},  // lone low surrogate
+        {u"x\xD800", "x\xEF\xBF\xBD"},  // high surrogate at the end
+        {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+    };
+    for (const TCase& C : Utf16) EXPECT_EQ(UnicodeToUTF8(C.In), C.Out);
+    {
+        TCodePageScope Scope("CP949");
+        EXPECT_EQ(UnicodeToAnsi(u"a\xD800" u"b"), "a?b");
+        // 0xC7 leads only pairs with 0xA1..0xFE; the ASCII byte after it stays.
+        EXPECT_EQ(AnsiToUnicode("\xC7" "A1"), u"\xFFFD" u"A1");
+        EXPECT_EQ(AnsiToUTF8("x\xC7" "B"), "x\xEF\xBF\xBD" "B");
+        EXPECT_EQ(AnsiToUTF8("\xC7\xD1\xC7" "z"), "\xED\x95\x9C\xEF\xBF\xBD" "z");
     }
 }

@@ -23,8 +23,10 @@ public:
         return FMem.Read(Buffer, std::min(N, MaxReadSize));
     }
     std::int32_t Write(const void* Buffer, std::int32_t Count) override {
-        const auto Room = static_cast<std::int32_t>(std::max<std::int64_t>(0, WriteLimit - FMem.Size()));
-        return FMem.Write(Buffer, std::min(Count, Room));
+        ++WriteCalls;
+        if (WriteCalls == RefusedWrite || (RefuseLaterWrites && RefusedWrite > 0 && WriteCalls > RefusedWrite)) return 0;
+        const std::int64_t Room = std::max<std::int64_t>(0, WriteLimit - FMem.Size());
+        return FMem.Write(Buffer, static_cast<std::int32_t>(std::min<std::int64_t>(Count, Room)));
     }
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override {
         if (!(Offset == 0 && Origin == soCurrent)) ++Seeks;
@@ -42,6 +44,9 @@ public:
     std::int32_t ShortReadSize = 0;
     int FailingRead = 0;  // this read (1-based) raises
     std::int64_t WriteLimit = INT64_MAX;  // writes stop being accepted here
+    int WriteCalls = 0;
+    int RefusedWrite = 0;  // this write (1-based) is refused, as a full disk refuses it
+    bool RefuseLaterWrites = false;  // and so is every write after it
 
 private:
     TMemoryStream FMem;

@@ -444,14 +444,15 @@ TEST(TSFDSFileWriter, PositionsBeyond32BitsAreStoredAs64Bit) {
 namespace {
 
 // A stand-in codec: flips bits on the way through and marks the end of its
-// output when it is freed, as real compressors complete their data then.
+// output when it is finished, as real compressors complete their data then.
+// Freeing it writes nothing: a writer that forgets Finish shows.
 class TFlipCompressor : public TSFDSCompressor {
 public:
     static inline TSFDSCompressionLevel LastLevel = clDefault;
     static inline TSFDSCompressionStrategy LastStrategy = csDefault;
 
     explicit TFlipCompressor(TStream* Dest) : FDest(Dest) {}
-    ~TFlipCompressor() override { FDest->WriteBuffer("END!", 4); }
+    void Finish() override { FDest->WriteBuffer("END!", 4); }
     std::int32_t Read(void*, std::int32_t) override { return 0; }
     std::int32_t Write(const void* Buffer, std::int32_t Count) override {
         std::string S(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
@@ -576,4 +577,91 @@ TEST(TSFDSFileWriter, BuiltInCodecsRoundTrip) {
     EXPECT_EQ(Header.substr(51, 16), DigestBytes(Table));
     EXPECT_EQ(Table.substr(0, 4), "SFDS");
     EXPECT_EQ(S.substr(S.size() - 12), LE(0x06B10903, 4) + LE(100, 8));
+}
+
+namespace {
+
+// Writes a container with stored and compressed entries and table into Dest
+// (which may refuse writes): every kind of write the writer makes.
+void WriteMixedContainer(TStream& Dest, std::uint8_t EntryFormat, std::uint8_t TableFormat) {
+    TSFDSFileWriter W(Dest);
+    W.SetTitle("refusals");
+    TSFDSFileExtraInfoField F;
+    F.Name = "Key";
+    F.FieldType = EIBoolean;
+    F.ValueBoolean = true;
+    W.ExtraInfoFields().AddOrUpdateField(F);
+    W.AddBytes("small", "abc", EntryFormat);
+    W.AddBytes("big", Pattern(150000), EntryFormat);
+    W.AddBytes("empty", "", EntryFormat);
+    W.AddBytes("stored", "plain", 0);
+    W.SetFileListFormat(TableFormat);
+    W.Finish();
+}
+
+}  // namespace
+
+// A destination that refuses one write, or every write from one on (a full
+// disk), at any point: entry data, a compressor's final flush, the info block,
+// the table, the header, the flag. The writer raises and the container is
+// never flagged complete.
+TEST(TSFDSFileWriter, RefusedWritesAreRaisedAndTheContainerStaysIncomplete) {
+    if (SFDS_FindCompressionFormat(FlipFormat) == nullptr)
+        SFDS_RegisterCompressionFormat("Flip", FlipFormat, MakeFlip, nullptr);
+    std::vector<std::pair<std::uint8_t, std::uint8_t>> Formats = {{0, 0}, {FlipFormat, FlipFormat}};
+    if (SFDS_FindCompressionFormat(1) != nullptr && SFDS_FindCompressionFormat(2) != nullptr) {
+        Formats.emplace_back(1, 2);
+        Formats.emplace_back(2, 1);
+    }
+    for (const auto& [EntryFormat, TableFormat] : Formats) {
+        TProbeStream Clean;
+        WriteMixedContainer(Clean, EntryFormat, TableFormat);
+        ASSERT_EQ(Clean.Bytes()[25], '\x01');
+        const int Writes = Clean.WriteCalls;
+        for (int K = 1; K <= Writes; ++K) {
+            for (const bool Later : {false, true}) {
+                SCOPED_TRACE(testing::Message() << "formats " << int(EntryFormat) << "/" << int(TableFormat)
+                                                << ", write " << K << " of " << Writes
+                                                << (Later ? " and later" : " alone"));
+                TProbeStream P;
+                P.RefusedWrite = K;
+                P.RefuseLaterWrites = Later;
+                EXPECT_THROW(WriteMixedContainer(P, EntryFormat, TableFormat), EWriteError);
+                const std::string S = P.Bytes();
+                if (S.size() > 25) {
+                    EXPECT_EQ(S[25], '\0');
+                }
+            }
+        }
+    }
+}
+
+// After a write failed, the caller may go on: the writer refuses to add or to
+// finish, so the broken container is never flagged complete.
+TEST(TSFDSFileWriter, WriterRefusesEverythingAfterAFailedWrite) {
+    if (SFDS_FindCompressionFormat(FlipFormat) == nullptr)
+        SFDS_RegisterCompressionFormat("Flip", FlipFormat, MakeFlip, nullptr);
+    for (const std::uint8_t EntryFormat : {std::uint8_t{0}, FlipFormat}) {
+        SCOPED_TRACE(int(EntryFormat));
+        TProbeStream P;
+        TSFDSFileWriter W(P);
+        P.RefusedWrite = P.WriteCalls + 1;  // the entry's first write (or the compressor's end mark)
+        EXPECT_THROW(W.AddBytes("a", "data", EntryFormat), EWriteError);
+        EXPECT_EQ(W.EntryCount(), 0);
+        const std::string Before = P.Bytes();
+        for (auto Call : {+[](TSFDSFileWriter& X) { X.AddBytes("b", "more"); },
+                          +[](TSFDSFileWriter& X) { X.WriteRawData("b"); },
+                          +[](TSFDSFileWriter& X) { X.AddEntryRecord(SFDS_FileEntryRecord()); },
+                          +[](TSFDSFileWriter& X) { X.Finish(); }}) {
+            try {
+                Call(W);
+                ADD_FAILURE() << "no exception";
+            } catch (const ESFDSInvalidStreamOperation& E) {
+                EXPECT_EQ(E.Message(), "A write to this SFDS container failed; it cannot be finished.");
+            }
+        }
+        EXPECT_FALSE(W.Finished());
+        EXPECT_EQ(P.Bytes(), Before);
+        EXPECT_EQ(P.Bytes()[25], '\0');
+    }
 }

@@ -19,39 +19,9 @@
 #include "sfds/MD5.h"
 #include "sfds/sfds_writer.h"
 #include "support/TempDir.h"
-
-extern char** environ;
+#include "ToolRun.h"
 
 namespace {
-
-struct TRun {
-    int Code = -1;
-    std::string Out, Err;
-};
-
-pid_t Spawn(const std::vector<std::string>& Args, const std::string& OutFile, const std::string& ErrFile) {
-    std::vector<char*> Argv;
-    std::string Tool = SFDS_TOOL_PATH;
-    Argv.push_back(Tool.data());
-    std::vector<std::string> Copy = Args;
-    for (std::string& A : Copy) Argv.push_back(A.data());
-    Argv.push_back(nullptr);
-    posix_spawn_file_actions_t Actions;
-    posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 1, OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t Pid = -1;
-    const int Rc = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
-    posix_spawn_file_actions_destroy(&Actions);
-    return Rc == 0 ? Pid : -1;
-}
-
-int Wait(pid_t Pid) {
-    int Status = 0;
-    if (waitpid(Pid, &Status, 0) != Pid) return -1;
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
-}
 
 std::string MD5Hex(const std::string& Bytes) {
     TMD5Digest D;
@@ -79,26 +49,11 @@ std::string Pattern(std::size_t N, unsigned Seed, bool Text) {
 
 class SfdsToolTest : public testing::Test {
 protected:
-    TRun Run(const std::vector<std::string>& Args) {
-        TRun R;
-        const pid_t Pid = Spawn(Args, Dir.File("stdout"), Dir.File("stderr"));
-        EXPECT_GT(Pid, 0);
-        R.Code = Wait(Pid);
-        R.Out = ReadWholeFile(Dir.File("stdout"));
-        R.Err = ReadWholeFile(Dir.File("stderr"));
-        return R;
-    }
+    TRun Run(const std::vector<std::string>& Args) { return RunTool(Dir, Args); }
 
     // Writes a container with the library's writer (for damaged fixtures).
     std::string Container(const std::string& Name, const std::function<void(TSFDSFileWriter&)>& Setup) {
-        TMemoryStream M;
-        {
-            TSFDSFileWriter W(M);
-            Setup(W);
-            W.Finish();
-        }
-        WriteWholeFile(Dir.File(Name), M.AsString());
-        return Dir.File(Name);
+        return WriteContainer(Dir.File(Name), Setup);
     }
 
     // name (with '/') -> bytes

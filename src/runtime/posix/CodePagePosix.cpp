@@ -33,16 +33,46 @@ bool IconvKnows(const std::string& Name) {
     return true;
 }
 
-std::string CodePageFromEnvironment() {
-    if (const char* Env = std::getenv("SFDS_CODEPAGE"); Env != nullptr && *Env != '\0' && IconvKnows(Env))
-        return Env;
-    std::string Name = "UTF-8";
+// The converter's name for a code page name (see CodePageNumber), or the
+// name itself when it is one of the converter's own; empty when unknown.
+std::string ConverterName(const std::string& Name) {
+    if (Name.empty()) return std::string();
+    if (const unsigned Number = CodePageNumber(Name); Number != 0) {
+        // Windows numbers whose converter names are no "CPnnn".
+        static const std::map<unsigned, const char*> Named{
+            {65001, "UTF-8"},     {20127, "ASCII"},     {20866, "KOI8-R"},    {21866, "KOI8-U"},
+            {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"}, {28593, "ISO-8859-3"}, {28594, "ISO-8859-4"},
+            {28595, "ISO-8859-5"}, {28596, "ISO-8859-6"}, {28597, "ISO-8859-7"}, {28598, "ISO-8859-8"},
+            {28599, "ISO-8859-9"}, {28603, "ISO-8859-13"}, {28605, "ISO-8859-15"}, {51932, "EUC-JP"},
+            {51949, "EUC-KR"},    {54936, "GB18030"}};
+        const auto It = Named.find(Number);
+        const std::string Converter = It != Named.end() ? It->second : "CP" + std::to_string(Number);
+        return IconvKnows(Converter) ? Converter : std::string();
+    }
+    // Digits that are no code page number are no converter name either.
+    if (Name.find_first_not_of("0123456789") == std::string::npos) return std::string();
+    return IconvKnows(Name) ? Name : std::string();
+}
+
+struct TEnvironmentCodePage {
+    std::string Name;  // the converter's name
+    std::string Unknown;  // SFDS_CODEPAGE when it names no code page
+};
+
+TEnvironmentCodePage CodePageFromEnvironment() {
+    TEnvironmentCodePage R;
+    if (const char* Env = std::getenv("SFDS_CODEPAGE"); Env != nullptr && *Env != '\0') {
+        R.Name = ConverterName(Env);
+        if (!R.Name.empty()) return R;
+        R.Unknown = Env;
+    }
+    R.Name = "UTF-8";
     if (locale_t Loc = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr))) {
         const std::string Set = ::nl_langinfo_l(CODESET, Loc);
         ::freelocale(Loc);
-        if (!Set.empty() && Set != "ANSI_X3.4-1968" && IconvKnows(Set)) Name = Set;
+        if (!Set.empty() && Set != "ANSI_X3.4-1968" && IconvKnows(Set)) R.Name = Set;
     }
-    return Name;
+    return R;
 }
 
 // Length of the UTF-8 character at P; a byte that cannot start or continue one counts alone.
@@ -61,6 +91,7 @@ std::size_t Utf8Length(const char* P, const char* End) {
 struct TCodePageState {
     std::mutex Lock;
     std::string Name;
+    std::string UnknownFromEnvironment;
     bool UTF8 = true;
     // For each byte: length of the character it starts (DBCS lead bytes: 2).
     std::array<unsigned char, 256> LeadLength{};
@@ -88,7 +119,9 @@ void ComputeLeadLengths(TCodePageState& S) {
 TCodePageState& State() {
     static TCodePageState* S = [] {
         auto* P = new TCodePageState;  // lives for the whole process, used by destructors too
-        P->Name = CodePageFromEnvironment();
+        TEnvironmentCodePage Env = CodePageFromEnvironment();
+        P->Name = Env.Name;
+        P->UnknownFromEnvironment = Env.Unknown;
         P->UTF8 = IsUTF8Name(P->Name);
         ComputeLeadLengths(*P);
         return P;
@@ -150,15 +183,23 @@ public:
     }
 
 private:
-    // Bytes of the source character at P, so that one replacement stands for it.
+    // Bytes of the undecodable source character at P, so that one
+    // replacement stands for it and nothing valid after it is lost.
     std::size_t CharacterUnits(const char* P, std::size_t Left) const {
         if (std::strcmp(FFrom, "WCHAR_T") == 0) return sizeof(wchar_t);
         if (std::strcmp(FFrom, "UTF-16LE") == 0) {
+            // A high surrogate counts with the unit after it only when that
+            // is its low surrogate; an unpaired one stands alone.
             const auto Hi = static_cast<unsigned char>(Left > 1 ? P[1] : 0);
-            return (Hi >= 0xD8 && Hi <= 0xDB && Left >= 4) ? 4 : 2;
+            const auto NextHi = static_cast<unsigned char>(Left > 3 ? P[3] : 0);
+            return (Hi >= 0xD8 && Hi <= 0xDB && NextHi >= 0xDC && NextHi <= 0xDF) ? 4 : 2;
         }
         if (std::strcmp(FFrom, "UTF-8") == 0) return Utf8Length(P, P + Left);
-        return AnsiCharLength(P, P + Left);
+        // A lead byte whose pair cannot be decoded: an ASCII byte after it is
+        // a character of its own (as the system's converter keeps it).
+        const std::size_t Len = AnsiCharLength(P, P + Left);
+        if (Len == 2 && static_cast<unsigned char>(P[1]) < 0x80) return 1;
+        return Len;
     }
 
     void Open() {
@@ -233,12 +274,15 @@ std::string SystemCodePage() {
 
 bool SystemCodePageIsUTF8() { return State().UTF8; }
 
+std::string UnknownEnvironmentCodePage() { return State().UnknownFromEnvironment; }
+
 bool SetSystemCodePage(const std::string& Name) {
-    if (!IconvKnows(Name)) return false;
+    const std::string Converter = ConverterName(Name);
+    if (Converter.empty()) return false;
     TCodePageState& S = State();
     std::lock_guard<std::mutex> G(S.Lock);
-    S.Name = Name;
-    S.UTF8 = IsUTF8Name(Name);
+    S.Name = Converter;
+    S.UTF8 = IsUTF8Name(Converter);
     ComputeLeadLengths(S);
     ++S.Generation;
     return true;

@@ -1,5 +1,6 @@
 // Code pages on the Win32 API: the process code page is the system's ANSI code
-// page unless SFDS_CODEPAGE or SetSystemCodePage names another ("CP949", "949").
+// page unless SFDS_CODEPAGE or SetSystemCodePage names another ("CP949", "949";
+// see CodePageNumber).
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,21 +10,26 @@
 
 namespace {
 
+// 0 for a name that stands for no code page this system has.
 UINT ParseCodePage(const std::string& Name) {
-    std::string Digits;
-    for (char C : Name)
-        if (C >= '0' && C <= '9') Digits += C;
-    if (Name == "UTF-8" || Name == "utf-8" || Name == "UTF8") return CP_UTF8;
-    if (Digits.empty()) return 0;
-    const UINT Cp = static_cast<UINT>(std::strtoul(Digits.c_str(), nullptr, 10));
+    const UINT Cp = CodePageNumber(Name);
+    if (Cp == 0) return 0;
+    if (Cp == CP_UTF8) return Cp;
     CPINFO Info;
     return GetCPInfo(Cp, &Info) ? Cp : 0;
+}
+
+std::string& EnvironmentError() {
+    static std::string Name;
+    return Name;
 }
 
 UINT& ProcessCodePage() {
     static UINT Cp = [] {
         const char* Env = std::getenv("SFDS_CODEPAGE");
-        const UINT FromEnv = Env ? ParseCodePage(Env) : 0;
+        if (Env == nullptr || *Env == '\0') return GetACP();
+        const UINT FromEnv = ParseCodePage(Env);
+        if (FromEnv == 0) EnvironmentError() = Env;
         return FromEnv ? FromEnv : GetACP();
     }();
     return Cp;
@@ -64,6 +70,11 @@ std::string SystemCodePage() {
 }
 
 bool SystemCodePageIsUTF8() { return ProcessCodePage() == CP_UTF8; }
+
+std::string UnknownEnvironmentCodePage() {
+    ProcessCodePage();
+    return EnvironmentError();
+}
 
 bool SetSystemCodePage(const std::string& Name) {
     const UINT Cp = ParseCodePage(Name);
