@@ -3,9 +3,12 @@
 // entry is extracted below a fresh destination folder, once by the library's
 // walk below a folder and once by the tool's extract command over what the
 // walk left (files over files, files where folders are, folders where files
-// are; the command goes on past failures). Whatever extraction
-// writes must stay inside the destination: afterwards the target's folder
-// holds nothing but the input, unchanged, and the destination.
+// are; the command goes on past failures). The destination starts out holding
+// links that lead out of it: "l" and "L" to a folder beside it, "s" to a file
+// beside it, "h" a second name of that file. Whatever extraction writes must
+// stay inside the destination: afterwards the target's folder holds the input
+// and the file beside it, both unchanged, the empty folder beside it, and the
+// destination.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -20,19 +23,32 @@
 
 namespace {
 
-void CheckNothingOutside(const std::string& Input, std::string_view Bytes, const std::string& Dest) {
+constexpr std::string_view VictimBytes = "must stay as it is";
+
+void Fail(const std::string& What) {
+    std::fprintf(stderr, "extraction wrote outside its destination: %s\n", What.c_str());
+    std::abort();
+}
+
+void PlantLinks(const std::string& Dest, const std::string& Outside, const std::string& Victim) {
+    namespace fs = std::filesystem;
+    fs::create_directory(Dest);
+    fs::create_directory_symlink(Outside, Dest + "/l");
+    fs::create_directory_symlink(Outside, Dest + "/L");
+    fs::create_symlink(Victim, Dest + "/s");
+    fs::create_hard_link(Victim, Dest + "/h");
+}
+
+void CheckNothingOutside(const std::string& Input, std::string_view Bytes, const std::string& Dest,
+                         const std::string& Outside, const std::string& Victim) {
     std::error_code Ec;
     for (const auto& Item : std::filesystem::directory_iterator(fuzz::TempFolder(), Ec)) {
         const std::string Path = Item.path().string();
-        if (Path != Input && Path != Dest) {
-            std::fprintf(stderr, "extraction wrote outside its destination: %s\n", Path.c_str());
-            std::abort();
-        }
+        if (Path != Input && Path != Dest && Path != Outside && Path != Victim) Fail(Path);
     }
-    if (fuzz::ReadFile(Input) != Bytes) {
-        std::fprintf(stderr, "extraction changed the archive beside its destination\n");
-        std::abort();
-    }
+    if (!std::filesystem::is_empty(Outside, Ec)) Fail(Outside);
+    if (fuzz::ReadFile(Input) != Bytes) Fail(Input);
+    if (fuzz::ReadFile(Victim) != VictimBytes) Fail(Victim);
 }
 
 }  // namespace
@@ -45,10 +61,15 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
     static const std::string Input = fuzz::TempFolder() + "/in.bin";
     static const std::string Dest = fuzz::TempFolder() + "/dest";
+    static const std::string Outside = fuzz::TempFolder() + "/outside";
+    static const std::string Victim = fuzz::TempFolder() + "/victim";
     const std::string_view Bytes(reinterpret_cast<const char*>(Data), Size);
     fuzz::WriteFile(Input, Bytes);
     fuzz::RemoveTree(Dest);
-    std::filesystem::create_directory(Dest);
+    fuzz::RemoveTree(Outside);
+    std::filesystem::create_directory(Outside);
+    fuzz::WriteFile(Victim, VictimBytes);
+    PlantLinks(Dest, Outside, Victim);
 
     std::int64_t Budget = fuzz::ReadBudget;
     const TSFDSProgressEvent OnProgress = [&Budget](TSFDSCustomSource*, std::int64_t, std::int64_t,
@@ -64,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         if (fuzz::StatedSizesWithin(*R, fuzz::ReadBudget)) ToolExtract(Input, Dest, std::string());
     } catch (const Exception&) {
     }
-    CheckNothingOutside(Input, Bytes, Dest);
+    CheckNothingOutside(Input, Bytes, Dest, Outside, Victim);
     return 0;
 }

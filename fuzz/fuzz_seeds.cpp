@@ -56,6 +56,16 @@ void HostileNames(TSFDSFileWriter& W) {
     W.AddBytes("X", "case twin of x", 1);
 }
 
+// Names that meet the links the extraction target plants in its destination.
+void ThroughLinks(TSFDSFileWriter& W) {
+    W.AddBytes("l/x", "through a folder link");
+    W.AddBytes("L\\y", "through its case twin");
+    W.AddBytes("l", "over the folder link itself");
+    W.AddBytes("s", "over a file link", 1);
+    W.AddBytes("h", "over a second name of a file");
+    W.AddBytes("H/z", "below it");
+}
+
 void Metadata(TSFDSFileWriter& W) {
     W.SetTitle("title");
     W.SetAuthor("author");
@@ -107,6 +117,7 @@ void ReaderSeeds(const std::string& Out) {
     Save(Out, "metadata", Container(Metadata));
     Save(Out, "duplicates", Container(Duplicates));
     Save(Out, "names", Container(HostileNames));
+    Save(Out, "links", Container(ThroughLinks));
     Save(Out, "empty", Container([](TSFDSFileWriter&) {}));
     Save(Out, "host_end", Container(Entries, std::string(100, 'h')) + fuzz::Locator(100));
     Save(Out, "host_46", [] {
