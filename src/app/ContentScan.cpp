@@ -1,6 +1,7 @@
 #include "app/ContentScan.h"
 
 #include "app/AppConsts.h"
+#include "runtime/AsciiCase.h"
 #include "shellutil/DirectoryListing.h"
 
 namespace {
@@ -10,9 +11,7 @@ const char* const VideoExtensions[] = {".mkv", ".mp4", ".avi", ".wmv"};
 bool IsVideoName(const std::string& Name) {
     const std::size_t Dot = Name.rfind('.');
     if (Dot == std::string::npos) return false;
-    std::string Ext = Name.substr(Dot);
-    for (char& C : Ext)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + ('a' - 'A'));
+    const std::string Ext = LowerAscii(Name.substr(Dot));
     for (const char* V : VideoExtensions)
         if (Ext == V) return true;
     return false;

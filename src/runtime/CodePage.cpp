@@ -1,5 +1,7 @@
 #include "runtime/CodePage.h"
 
+#include "runtime/AsciiCase.h"
+
 namespace {
 
 bool IsAsciiDigits(std::string_view S) {
@@ -9,17 +11,15 @@ bool IsAsciiDigits(std::string_view S) {
     return true;
 }
 
-char Upper(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C; }
-
 }  // namespace
 
 unsigned CodePageNumber(std::string_view Name) {
     std::string Folded;
     for (char C : Name)
-        if (C != '-' && C != '_') Folded += Upper(C);
+        if (C != '-' && C != '_') Folded += UpperAsciiChar(C);
     if (Folded == "UTF8") return 65001;
     std::string_view Digits = Name;
-    if (Digits.size() > 2 && Upper(Digits[0]) == 'C' && Upper(Digits[1]) == 'P') Digits.remove_prefix(2);
+    if (Digits.size() > 2 && UpperAsciiChar(Digits[0]) == 'C' && UpperAsciiChar(Digits[1]) == 'P') Digits.remove_prefix(2);
     if (!IsAsciiDigits(Digits)) return 0;
     unsigned Number = 0;
     for (char C : Digits) Number = Number * 10 + static_cast<unsigned>(C - '0');

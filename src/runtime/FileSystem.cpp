@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "runtime/AsciiCase.h"
+
 bool IsPathDelimiter(char C) { return C == '\\' || C == '/'; }
 
 namespace {
@@ -50,17 +52,6 @@ bool ForceDirectories(const std::string& Name) {
 
 // ---- TDestinationFolder ----------------------------------------------------
 
-namespace {
-
-std::string FoldedAscii(const std::string& Name) {
-    std::string Folded = Name;
-    for (char& C : Folded)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + ('a' - 'A'));
-    return Folded;
-}
-
-}  // namespace
-
 // What the walk knows of one folder's names. Known: every name is in the
 // maps (the folder was read once, or made by this walk and so began empty),
 // and no system call is needed to resolve a name inside it.
@@ -71,7 +62,7 @@ struct TDestinationFolder::TFolderState {
 
     void Add(const std::string& Native) {
         if (!Exact.emplace(Native, true).second) return;
-        Folded.emplace(FoldedAscii(Native), Native);
+        Folded.emplace(LowerAscii(Native), Native);
     }
 };
 
@@ -110,7 +101,7 @@ void TDestinationFolder::Resolve(TFolderState& Folder, const TFolderHandle& Hand
         for (const std::string& N : Names) Folder.Add(N);
     }
     if (Folder.Exact.count(Part) != 0) return;
-    const auto It = Folder.Folded.find(FoldedAscii(Part));
+    const auto It = Folder.Folded.find(LowerAscii(Part));
     if (It != Folder.Folded.end()) Native = It->second;
 }
 

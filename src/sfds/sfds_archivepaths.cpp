@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/Checked.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
@@ -37,8 +38,7 @@ bool HeaderAt(TStream& Stream, std::int64_t P, TGUID& FormatGUID) {
         // would otherwise read the header somewhere else.
         if (P < 0 || Stream.Seek(P, soBeginning) != P) return false;
         std::uint8_t Bytes[26];
-        if (!ReadFully(Stream, Bytes, 5) || !SFDS_SameTextAscii(reinterpret_cast<const char*>(Bytes),
-                                                                 SFDS_HeaderSignature, 5))
+        if (!ReadFully(Stream, Bytes, 5) || !SameTextAscii(std::string_view(reinterpret_cast<const char*>(Bytes), 5), SFDS_HeaderSignature))
             return false;
         if (!ReadFully(Stream, Bytes + 5, 4) || LittleEndian(Bytes + 5, 4) != SFDS_Magic) return false;
         if (!ReadFully(Stream, Bytes + 9, 16)) return false;

@@ -140,8 +140,3 @@ inline constexpr const char* SFDS_UnnamedSource = "<STREAM PARSER - UNNAMED SOUR
 
 // "003" for 3, "0FF" for 255.
 std::string SFDS_FormatIDText(std::uint8_t ID);
-
-// True when the first N bytes of A and B are equal with ASCII letter case ignored.
-bool SFDS_SameTextAscii(const char* A, const char* B, std::size_t N);
-// Whole strings compared with ASCII letter case ignored.
-bool SFDS_SameTextAscii(const std::string& A, const std::string& B);

@@ -3,19 +3,13 @@
 #include <cstring>
 #include <new>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/sfds_streamingutils.h"
 
 namespace {
-
-std::string FoldAscii(const std::string& S) {
-    std::string R = S;
-    for (char& C : R)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + ('a' - 'A'));
-    return R;
-}
 
 std::unique_ptr<std::uint8_t[]> CopyBytes(const void* Source, std::int32_t Size) {
     if (Size <= 0 || Source == nullptr) return nullptr;
@@ -74,7 +68,7 @@ std::int32_t TSFDSFileExtraInfoList::AddOrUpdateField(const TSFDSFileExtraInfoFi
         auto Field = std::make_unique<TSFDSFileExtraInfoListItem>();
         Field->Name = Item.Name;
         CopyValue(*Field, Item);
-        std::string Key = FoldAscii(Item.Name);
+        std::string Key = LowerAscii(Item.Name);
         const std::int32_t Index = Add(std::move(Field));
         FIndex.emplace(std::move(Key), Index);
         return Index;
@@ -87,7 +81,7 @@ std::int32_t TSFDSFileExtraInfoList::AddOrUpdateField(const TSFDSFileExtraInfoFi
 }
 
 std::int32_t TSFDSFileExtraInfoList::IndexOfField(const std::string& Name) const {
-    const auto It = FIndex.find(FoldAscii(Name));
+    const auto It = FIndex.find(LowerAscii(Name));
     return It == FIndex.end() ? -1 : It->second;
 }
 
@@ -110,7 +104,7 @@ void TSFDSFileExtraInfoList::Assign(const TSFDSFileExtraInfoList* Source) {
 
 void TSFDSFileExtraInfoList::RebuildIndex() {
     FIndex.clear();
-    for (std::int32_t I = 0; I < Count(); ++I) FIndex.emplace(FoldAscii(Items(I)->Name), I);
+    for (std::int32_t I = 0; I < Count(); ++I) FIndex.emplace(LowerAscii(Items(I)->Name), I);
 }
 
 void TSFDSFileExtraInfoList::SaveToStream(TStream& Stream) const {

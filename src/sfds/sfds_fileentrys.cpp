@@ -9,6 +9,7 @@
 #include <new>
 #include <utility>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
@@ -26,13 +27,9 @@ bool AsciiConvertsToItself() {
     return true;
 }
 
-constexpr char16_t FoldUnit(char16_t C) {
-    return C >= u'a' && C <= u'z' ? static_cast<char16_t>(C - (u'a' - u'A')) : C;
-}
-
 std::u16string FoldedUnicode(const std::string& Name) {
     std::u16string U = AnsiToUnicode(Name);
-    for (char16_t& C : U) C = FoldUnit(C);
+    for (char16_t& C : U) C = UpperAsciiChar(C);
     return U;
 }
 
@@ -196,7 +193,7 @@ bool TSFDS_FileEntrys::Matches(const TKey& Key, const std::string& Stored) const
     if (!Key.FastAscii) return S == Key.Folded;
     if (S.size() != Name.size()) return false;
     for (std::size_t I = 0; I < S.size(); ++I)
-        if (S[I] != FoldUnit(static_cast<unsigned char>(Name[I]))) return false;
+        if (S[I] != UpperAsciiChar(static_cast<unsigned char>(Name[I]))) return false;
     return true;
 }
 

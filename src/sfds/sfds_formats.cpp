@@ -1,5 +1,7 @@
 #include "sfds/sfds_formats.h"
 
+#include "runtime/AsciiCase.h"
+
 namespace {
 
 std::unique_ptr<TSFDSCompressionFormatsList>& Registry() {
@@ -21,7 +23,7 @@ PSFDS_CompressionFormatItem TSFDSCompressionFormatsList::FindFormat(std::uint8_t
 
 std::int32_t TSFDSCompressionFormatsList::FormatIndex(const std::string& FormatName) const {
     for (std::int32_t I = 0; I < Count(); ++I)
-        if (SFDS_SameTextAscii(Items(I)->FormatName, FormatName)) return I;
+        if (SameTextAscii(Items(I)->FormatName, FormatName)) return I;
     return -1;
 }
 

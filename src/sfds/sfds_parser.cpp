@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/MD5.h"
@@ -169,7 +170,7 @@ void TSFDSCustomStreamParser::ReadHeader() {
     TStream& S = *FSourceStream;
     char Signature[5];
     S.ReadBuffer(Signature, 5);
-    if (!SFDS_SameTextAscii(Signature, SFDS_HeaderSignature, 5)) Fail(SFDS_ERR_NotSFDSFile);
+    if (!SameTextAscii(std::string_view(Signature, 5), SFDS_HeaderSignature)) Fail(SFDS_ERR_NotSFDSFile);
     if (ReadLE<std::uint32_t>(S) != SFDS_Magic) Fail(SFDS_ERR_NotSFDSFile);
 
     FGuid = ReadGUID(S);
@@ -272,7 +273,7 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
         SFDS_FileEntryRecord Rec;
         char Signature[4];
         Table.ReadBuffer(Signature, 4);
-        if (!SFDS_SameTextAscii(Signature, SFDS_EntrySignature, 4)) Fail(SFDS_ERR_FileListInvalid);
+        if (!SameTextAscii(std::string_view(Signature, 4), SFDS_EntrySignature)) Fail(SFDS_ERR_FileListInvalid);
 
         Rec.OriginalFileName = SFDS_ReadString(Table);
         std::string Name = Rec.OriginalFileName;

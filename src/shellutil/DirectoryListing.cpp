@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "shellutil/ShellPlatform.h"
@@ -10,12 +11,6 @@ namespace {
 
 using TExtensionSet = std::vector<std::string>;
 
-char UpperAscii(char C) { return C >= 'a' && C <= 'z' ? static_cast<char>(C - 32) : C; }
-
-std::string UpperAsciiText(std::string S) {
-    for (char& C : S) C = UpperAscii(C);
-    return S;
-}
 
 bool IsBlankOrControl(char C) { return C != '\0' && static_cast<unsigned char>(C) <= ' '; }
 
@@ -69,14 +64,14 @@ TExtensionSet BuildExtensionSet(const std::string& Extensions) {
     for (std::string& Item : Items) {
         for (std::size_t At = Item.find("*."); At != std::string::npos; At = Item.find("*.", At + 1))
             Item.erase(At, 1);
-        Item = UpperAsciiText(std::move(Item));
+        Item = UpperAscii(Item);
     }
     return Items;
 }
 
 std::string NameExtension(const std::string& Name) {
     const std::size_t Dot = Name.rfind('.');
-    return Dot == std::string::npos ? std::string() : UpperAsciiText(Name.substr(Dot));
+    return Dot == std::string::npos ? std::string() : UpperAscii(Name.substr(Dot));
 }
 
 bool InSet(const TExtensionSet& Set, const std::string& Name) {

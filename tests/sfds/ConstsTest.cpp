@@ -63,12 +63,3 @@ TEST(SFDS_Consts, ExceptionTree) {
         EXPECT_STREQ(E.what(), "Error: SourceStream is NIL.");
     }
 }
-
-TEST(SFDS_Consts, SameTextFoldsOnlyAsciiLetters) {
-    EXPECT_TRUE(SFDS_SameTextAscii(".sFdS", SFDS_HeaderSignature, 5));
-    EXPECT_TRUE(SFDS_SameTextAscii(std::string("sfds"), std::string(SFDS_EntrySignature)));
-    EXPECT_FALSE(SFDS_SameTextAscii(std::string("sfd"), std::string("sfds")));
-    EXPECT_FALSE(SFDS_SameTextAscii(std::string("\xC4"), std::string("\xE4")));
-    EXPECT_FALSE(SFDS_SameTextAscii(std::string("@"), std::string("`")));  // neighbours of the letter ranges
-    EXPECT_FALSE(SFDS_SameTextAscii(std::string("["), std::string("{")));
-}

@@ -19,12 +19,7 @@
 
 namespace {
 
-bool IsUTF8Name(const std::string& Name) {
-    std::string N;
-    for (char C : Name)
-        if (C != '-' && C != '_') N += static_cast<char>(C >= 'a' && C <= 'z' ? C - 32 : C);
-    return N == "UTF8" || N == "CP65001";
-}
+bool IsUTF8Name(const std::string& Name) { return CodePageNumber(Name) == 65001; }
 
 bool IconvKnows(const std::string& Name) {
     const iconv_t Cd = ::iconv_open("UTF-8", Name.c_str());

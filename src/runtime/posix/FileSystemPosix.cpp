@@ -16,24 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 
 namespace {
 
 thread_local int LastError = 0;
-
-bool SameNameIgnoringAsciiCase(const char* A, const std::string& B) {
-    std::size_t I = 0;
-    for (; A[I] != '\0' && I < B.size(); ++I) {
-        unsigned char X = static_cast<unsigned char>(A[I]);
-        unsigned char Y = static_cast<unsigned char>(B[I]);
-        if (X >= 'A' && X <= 'Z') X = static_cast<unsigned char>(X + 32);
-        if (Y >= 'A' && Y <= 'Z') Y = static_cast<unsigned char>(Y + 32);
-        if (X != Y) return false;
-    }
-    return A[I] == '\0' && I == B.size();
-}
 
 bool Exists(const std::string& Path) {
     struct stat St;
@@ -47,7 +36,7 @@ std::string ResolvePart(const std::string& Dir, const std::string& Part) {
     std::unique_ptr<DIR, int (*)(DIR*)> D(::opendir(Dir.empty() ? "." : Dir.c_str()), ::closedir);
     if (!D) return Part;
     while (const dirent* E = ::readdir(D.get())) {
-        if (SameNameIgnoringAsciiCase(E->d_name, Part)) return E->d_name;
+        if (SameTextAscii(E->d_name, Part)) return E->d_name;
     }
     return Part;
 }

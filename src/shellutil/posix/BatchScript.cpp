@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "runtime/AsciiCase.h"
 #include "shellutil/ShellConsts.h"
 
 extern char** environ;
@@ -11,15 +12,6 @@ extern char** environ;
 namespace {
 
 bool IsBlank(char C) { return C == ' ' || C == '\t'; }
-
-char LowerAscii(char C) { return C >= 'A' && C <= 'Z' ? static_cast<char>(C + 32) : C; }
-
-bool SameTextAscii(std::string_view A, std::string_view B) {
-    if (A.size() != B.size()) return false;
-    for (std::size_t I = 0; I < A.size(); ++I)
-        if (LowerAscii(A[I]) != LowerAscii(B[I])) return false;
-    return true;
-}
 
 // Environment names are case-insensitive for the command interpreter.
 std::optional<std::string> EnvironmentValue(const std::string& Name) {

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "shellutil/ShellConsts.h"
@@ -66,12 +67,6 @@ bool HasFolderPart(const std::string& Name) { return !ExtractFilePath(Name).empt
 std::string JoinName(const std::string& Folder, const std::string& Name) {
     if (Folder.empty() || IsAbsoluteName(Name)) return Name;
     return IncludeTrailingPathDelimiter(Folder) + Name;
-}
-
-std::string LowerAsciiText(std::string S) {
-    for (char& C : S)
-        if (C >= 'A' && C <= 'Z') C = static_cast<char>(C + 32);
-    return S;
 }
 
 std::string FindOnPath(const std::string& Name) {
@@ -204,7 +199,7 @@ std::uint32_t StandInOpen(const std::string& FileName, const std::string& Parame
     const std::string FolderNative = Folder.empty() ? std::string() : NativeOf(Folder);
     if (!FolderNative.empty() && !IsDirectoryPath(FolderNative)) return ecPathNotFound;
 
-    const std::string Ext = LowerAsciiText(ExtractFileExt(File));
+    const std::string Ext = LowerAscii(ExtractFileExt(File));
     if (Ext == ".bat" || Ext == ".cmd") return RunBatchFile(Native, File, Params, Folder);
     if (Ext == ".exe" || Ext == ".com") return StartProgram(Native, SplitCommandLine(Params), FolderNative);
     return ecNoAssociation;
