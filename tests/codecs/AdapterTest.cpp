@@ -41,16 +41,6 @@ public:
 };
 TYPED_TEST_SUITE(AdapterTest, Codecs, CodecNames);
 
-template <typename E, typename F>
-void ExpectRaises(F&& Call, const std::string& Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected: " << Message;
-    } catch (const E& Ex) {
-        EXPECT_EQ(Ex.Message(), Message);
-    }
-}
-
 }  // namespace
 
 TYPED_TEST(AdapterTest, RoundTripsInOddPieceSizesAndShortSourceReads) {
@@ -62,7 +52,7 @@ TYPED_TEST(AdapterTest, RoundTripsInOddPieceSizesAndShortSourceReads) {
         TProbeMemoryStream Source(this->Packed());
         Source.MaxPiece = C.SourcePiece;
         auto D = TypeParam::MakeDecompressor(Source);
-        EXPECT_TRUE(SameBytes(ReadAll(*D, C.Piece), this->Plain())) << "piece " << C.Piece << ", source piece " << C.SourcePiece;
+        EXPECT_TRUE(SameBytes(ReadToEnd(*D, C.Piece), this->Plain())) << "piece " << C.Piece << ", source piece " << C.SourcePiece;
         EXPECT_EQ(Source.Position(), Source.Size());
         EXPECT_LE(Source.LargestRead, 65536);
     }
@@ -90,12 +80,12 @@ TYPED_TEST(AdapterTest, GivesBackTheBytesAfterTheCompressedData) {
     for (const std::int32_t Piece : {1000, 65536}) {
         TMemoryStream Source(this->Packed() + Trailer);
         auto D = TypeParam::MakeDecompressor(Source);
-        EXPECT_TRUE(SameBytes(ReadAll(*D, Piece), this->Plain()));
+        EXPECT_TRUE(SameBytes(ReadToEnd(*D, Piece), this->Plain()));
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
         char B[16];
         EXPECT_EQ(D->Read(B, sizeof B), 0);  // later reads find the end again
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
-        EXPECT_EQ(ReadAll(Source), Trailer);
+        EXPECT_EQ(ReadToEnd(Source), Trailer);
     }
 }
 
@@ -105,7 +95,7 @@ TYPED_TEST(AdapterTest, PutsTheSourceBackWhenSomeoneElseMovedIt) {
     std::string Got(1000, '\0');
     D->ReadBuffer(Got.data(), 1000);
     Source.SetPosition(3);
-    Got += ReadAll(*D);
+    Got += ReadToEnd(*D);
     EXPECT_TRUE(SameBytes(Got, this->Plain()));
 }
 
@@ -116,9 +106,9 @@ TYPED_TEST(AdapterTest, RestartReadsFromPositionZeroOfTheSource) {
     char B[8];
     EXPECT_EQ(D->Read(B, sizeof B), 0);
     EXPECT_EQ(D->Seek(0, soBeginning), 0);
-    EXPECT_TRUE(SameBytes(ReadAll(*D), this->Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D), this->Plain()));
     EXPECT_EQ(D->Seek(0, soBeginning), 0);
-    EXPECT_TRUE(SameBytes(ReadAll(*D, 777), this->Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D, 777), this->Plain()));
 }
 
 TYPED_TEST(AdapterTest, SeekRulesAfterReadingFiveBytes) {
@@ -161,7 +151,7 @@ TYPED_TEST(AdapterTest, SizeIsFoundByInflatingAndOnlyWorksFromPositionZero) {
     auto D = TypeParam::MakeDecompressor(Source);
     EXPECT_EQ(D->Size(), static_cast<std::int64_t>(this->Plain().size()));
     EXPECT_EQ(D->Position(), 0);
-    EXPECT_TRUE(SameBytes(ReadAll(*D), this->Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D), this->Plain()));
     D->Seek(0, soBeginning);
     char B[10];
     D->ReadBuffer(B, 10);
@@ -188,7 +178,7 @@ TYPED_TEST(AdapterTest, ProgressFollowsEachSourceRefill) {
         ++Calls;
         Sender = S;
     });
-    EXPECT_TRUE(SameBytes(ReadAll(*D, 1000), Noise));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D, 1000), Noise));
     EXPECT_EQ(Calls, (Source.Size() + 65535) / 65536);
     EXPECT_EQ(Sender, D.get());
     // A skip and a seek to the end report their refills too.
@@ -232,7 +222,7 @@ TYPED_TEST(AdapterTest, CompressedBytesLeaveInWholeBlocksUntilFinished) {
     EXPECT_EQ(Dest.Size(), Packed);
     Dest.SetPosition(0);
     auto D = TypeParam::MakeDecompressor(Dest);
-    EXPECT_TRUE(SameBytes(ReadAll(*D), Noise));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D), Noise));
 }
 
 TYPED_TEST(AdapterTest, CompressionRateOfTextAndOfNothing) {
@@ -259,7 +249,7 @@ TYPED_TEST(AdapterTest, CompressorPutsTheDestinationBackWhereItLeftIt) {
     EXPECT_EQ(Dest.AsString().substr(0, 4), "HEAD");
     Dest.SetPosition(4);
     auto D = TypeParam::MakeDecompressor(Dest);
-    EXPECT_TRUE(SameBytes(ReadAll(*D), this->Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D), this->Plain()));
 }
 
 TYPED_TEST(AdapterTest, DestinationWriteFailuresPropagate) {
@@ -288,7 +278,7 @@ TYPED_TEST(AdapterTest, TruncatedDataEndsReadsEarlyWithoutError) {
         auto D = TypeParam::MakeDecompressor(Source);
         std::string Got;
         try {
-            Got = ReadAll(*D, 4096);
+            Got = ReadToEnd(*D, 4096);
         } catch (const typename TypeParam::EDecompressionError&) {
             continue;  // a cut inside a header may already be malformed
         }
@@ -312,7 +302,7 @@ TYPED_TEST(AdapterTest, CorruptDataRaisesOrEndsNeverHangs) {
         try {
             // A flip can also make the data look unfinished, which reads as
             // truncated data: the reads just end.
-            const std::string Got = ReadAll(*D, 3000);
+            const std::string Got = ReadToEnd(*D, 3000);
             EXPECT_LE(Got.size(), 2 * Plain.size() + 100000) << "bit " << Bit;
         } catch (const typename TypeParam::EDecompressionError&) {
             ++Raised;
@@ -325,6 +315,6 @@ TYPED_TEST(AdapterTest, RandomBytesRaiseDecompressionErrors) {
     for (std::uint32_t Seed = 1; Seed <= 20; ++Seed) {
         TMemoryStream Source(RandomBytes(5000 + Seed * 97, Seed));
         auto D = TypeParam::MakeDecompressor(Source);
-        EXPECT_THROW(ReadAll(*D), typename TypeParam::EDecompressionError) << "seed " << Seed;
+        EXPECT_THROW(ReadToEnd(*D), typename TypeParam::EDecompressionError) << "seed " << Seed;
     }
 }

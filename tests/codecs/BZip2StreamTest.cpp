@@ -21,7 +21,7 @@ std::string Compress(const std::string& Data, TBlockSize100k BlockSize) {
 std::string Decompress(const std::string& Packed) {
     TMemoryStream Source(Packed);
     TBZDecompressionStream Z(Source);
-    return ReadAll(Z);
+    return ReadToEnd(Z);
 }
 
 }  // namespace
@@ -77,9 +77,9 @@ TEST(TBZDecompressionStream, ASecondStreamAfterTheFirstIsLeftAlone) {
     const std::string Second = Compress("second", bs1);
     TMemoryStream Source(First + Second);
     TBZDecompressionStream Z(Source);
-    EXPECT_EQ(ReadAll(Z), "first");
+    EXPECT_EQ(ReadToEnd(Z), "first");
     EXPECT_EQ(Z.Seek(0, soEnd), 5);
     EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(First.size()));
     TBZDecompressionStream Next(Source);
-    EXPECT_EQ(ReadAll(Next), "second");
+    EXPECT_EQ(ReadToEnd(Next), "second");
 }

@@ -11,6 +11,8 @@
 
 #include "codecs/sfds_zengine.h"
 #include "runtime/MemoryStream.h"
+#include "support/Raises.h"
+#include "support/TestBytes.h"
 
 // The deflate engine that streams created in this scope take; the one before
 // comes back at its end.
@@ -59,18 +61,6 @@ inline std::string RandomBytes(std::size_t Size, std::uint32_t Seed = 7) {
     std::string S(Size, '\0');
     for (auto& C : S) C = static_cast<char>(Rng() & 0xFF);
     return S;
-}
-
-// Reads everything a stream still yields, in pieces of PieceSize bytes.
-inline std::string ReadAll(TStream& S, std::int32_t PieceSize = 32768) {
-    std::string Out;
-    std::string Piece(static_cast<std::size_t>(PieceSize), '\0');
-    for (;;) {
-        const std::int32_t N = S.Read(Piece.data(), PieceSize);
-        if (N <= 0) break;
-        Out.append(Piece.data(), static_cast<std::size_t>(N));
-    }
-    return Out;
 }
 
 // A memory stream that records how it is used and can be told to deliver

@@ -216,7 +216,7 @@ void CheckFarSource() {
     std::string Got(30000, '\0');
     D->ReadBuffer(Got.data(), 30000);
     Source.SetPosition(0);  // put back by the next read
-    Got += ReadAll(*D);
+    Got += ReadToEnd(*D);
     EXPECT_TRUE(SameBytes(Got, Plain));
     EXPECT_EQ(Source.Position(), Gap + static_cast<std::int64_t>(Packed.size()));
 }

@@ -47,16 +47,6 @@ std::string CompressThrough(std::uint8_t ID, const std::string& Data, TSFDSCompr
     return Dest.AsString();
 }
 
-template <typename E, typename F>
-void ExpectRaises(F&& Call, const std::string& Message) {
-    try {
-        Call();
-        ADD_FAILURE() << "no exception, expected: " << Message;
-    } catch (const E& Ex) {
-        EXPECT_EQ(Ex.Message(), Message);
-    }
-}
-
 class PluginTest : public testing::TestWithParam<TFormatCase> {
 protected:
     PluginTest() : FEngine(GetParam().Engine) {}
@@ -200,7 +190,7 @@ TEST(SFDS_Plugins, FastEngineWritesZLibStreamsAtTheSameLevel) {
             ZLib = CompressThrough(1, Data, L.Level);
             TMemoryStream Source(Fast);
             TZDecompressionStream Z(Source);
-            EXPECT_TRUE(SameBytes(ReadAll(Z), Data));  // zlib reads what the fast engine wrote
+            EXPECT_TRUE(SameBytes(ReadToEnd(Z), Data));  // zlib reads what the fast engine wrote
         }
         EXPECT_EQ(static_cast<unsigned char>(Fast[0]), 0x78);
         EXPECT_EQ(static_cast<unsigned char>(Fast[1]) >> 6, L.LevelClass);
@@ -257,9 +247,9 @@ TEST(SFDS_Plugins, CompressorPassesThrough) {
 
 TEST_P(PluginTest, ReadsToTheEndTwiceAcrossARestart) {
     auto D = Open();
-    EXPECT_TRUE(SameBytes(ReadAll(*D, 10007), Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D, 10007), Plain()));
     EXPECT_EQ(D->Seek(0, soBeginning), 0);
-    EXPECT_TRUE(SameBytes(ReadAll(*D, 4096), Plain()));
+    EXPECT_TRUE(SameBytes(ReadToEnd(*D, 4096), Plain()));
     EXPECT_LE(Probe->LargestRead, 65536);
 }
 
@@ -330,7 +320,7 @@ TEST_P(PluginTest, ForwardSeekPastTheEndRaisesAndStopsAtTheEnd) {
 TEST_P(PluginTest, TruncatedItemEndsEarly) {
     auto Source = std::make_unique<TMemoryStream>(Packed().substr(0, Packed().size() / 2));
     auto D = FormatItem(GetParam().ID)->Decompressor(std::move(Source), static_cast<std::int64_t>(Plain().size()));
-    const std::string Got = ReadAll(*D);
+    const std::string Got = ReadToEnd(*D);
     EXPECT_LT(Got.size(), Plain().size());
     EXPECT_TRUE(SameBytes(Got, Plain().substr(0, Got.size())));
     EXPECT_EQ(D->Position(), static_cast<std::int64_t>(Got.size()));
@@ -340,7 +330,7 @@ TEST_P(PluginTest, HostileSourcesRaiseTheFormatsError) {
     for (std::uint32_t Seed = 1; Seed <= 10; ++Seed) {
         auto D = FormatItem(GetParam().ID)->Decompressor(std::make_unique<TMemoryStream>(RandomBytes(3000, Seed)), 1 << 30);
         try {
-            ReadAll(*D);
+            ReadToEnd(*D);
             ADD_FAILURE() << "seed " << Seed;
         } catch (const EZDecompressionError&) {
             EXPECT_EQ(GetParam().ID, 1);

@@ -41,7 +41,7 @@ std::string Inflate(const std::string& Packed, TZEngine Engine = TZEngine::ZLib,
     TZEngineScope Scope(Engine);
     TMemoryStream Source(Packed);
     TZDecompressionStream Z(Source);
-    return ReadAll(Z, Piece);
+    return ReadToEnd(Z, Piece);
 }
 
 // What reading a stream to its end comes to: the bytes, or the error's class
@@ -60,7 +60,7 @@ TOutcome InflateOutcome(const std::string& Packed, TZEngine Engine, std::int32_t
     TMemoryStream Source(Packed);
     TZDecompressionStream Z(Source);
     try {
-        R.Bytes = ReadAll(Z, Piece);
+        R.Bytes = ReadToEnd(Z, Piece);
     } catch (const EZDecompressionError& E) {
         R.Bytes.clear();  // how far each engine got before the error differs
         R.ErrorCode = E.ErrorCode();
@@ -292,6 +292,6 @@ TEST(TZDecompressionStream, RawDeflateWithNegativeWindowBits) {
         TZEngineScope Scope(Engine);
         Dest.SetPosition(0);
         TZDecompressionStream Z(Dest, -15);
-        EXPECT_TRUE(SameBytes(ReadAll(Z), Data));
+        EXPECT_TRUE(SameBytes(ReadToEnd(Z), Data));
     }
 }

@@ -12,13 +12,9 @@
 
 namespace {
 
-std::string LE64(std::int64_t V) {
-    std::string S;
-    for (int I = 0; I < 8; ++I) S += static_cast<char>((static_cast<std::uint64_t>(V) >> (8 * I)) & 0xFF);
-    return S;
+std::string Locator(std::int64_t Offset) {
+    return std::string("\x03\x09\xB1\x06", 4) + LE(static_cast<std::uint64_t>(Offset), 8);
 }
-
-std::string Locator(std::int64_t Offset) { return std::string("\x03\x09\xB1\x06", 4) + LE64(Offset); }
 
 // Runs the test inside its temporary folder, so relative names resolve there.
 class TWorkingDir {

@@ -8,14 +8,9 @@
 #include "runtime/MemoryStream.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/sfds_streamingutils.h"
+#include "support/TestBytes.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> L) {
-    std::string S;
-    for (int B : L) S += static_cast<char>(B);
-    return S;
-}
 
 TSFDSFileExtraInfoField Str(const std::string& Name, const std::string& Value) {
     TSFDSFileExtraInfoField F;

@@ -8,23 +8,14 @@
 
 #include "ProbeStream.h"
 #include "runtime/MemoryStream.h"
+#include "support/TestBytes.h"
 
 namespace {
-
-std::string Hex(const TMD5Digest& D) {
-    static const char Digits[] = "0123456789abcdef";
-    std::string S;
-    for (std::uint8_t B : D.v) {
-        S += Digits[B >> 4];
-        S += Digits[B & 15];
-    }
-    return S;
-}
 
 std::string DigestOf(std::string_view S) {
     TMD5Digest D;
     MD5OfBuffer(S.data(), S.size(), D);
-    return Hex(D);
+    return HexOf(D.v, 16);
 }
 
 const char EmptyDigest[] = "d41d8cd98f00b204e9800998ecf8427e";
@@ -61,7 +52,7 @@ TEST(MD5, RfcVectorsInOneCallAndInPieces) {
                 MD5Update(C, In.data() + I, static_cast<std::uint32_t>(std::min(Piece, In.size() - I)));
             TMD5Digest D;
             MD5Final(C, D);
-            EXPECT_EQ(Hex(D), V.Digest) << In << " in pieces of " << Piece;
+            EXPECT_EQ(HexOf(D.v, 16), V.Digest) << In << " in pieces of " << Piece;
         }
     }
 }
@@ -78,7 +69,7 @@ TEST(MD5, PaddingBoundariesAgreeBetweenWholeAndSplitInput) {
         MD5Update(C, S.data() + 5, static_cast<std::uint32_t>(Len - 5));
         TMD5Digest D;
         MD5Final(C, D);
-        EXPECT_EQ(Hex(D), DigestOf(S)) << Len;
+        EXPECT_EQ(HexOf(D.v, 16), DigestOf(S)) << Len;
     }
 }
 
@@ -113,12 +104,12 @@ TEST(MD5OfStream, DigestsFromThePositionToTheEnd) {
     AtEnd.SetPosition(3);
     TMD5Digest D;
     MD5OfStream(AtEnd, D);
-    EXPECT_EQ(Hex(D), EmptyDigest);
+    EXPECT_EQ(HexOf(D.v, 16), EmptyDigest);
 
     TMemoryStream Abc("xxabc");
     Abc.SetPosition(2);
     MD5OfStream(Abc, D);
-    EXPECT_EQ(Hex(D), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(HexOf(D.v, 16), "900150983cd24fb0d6963f7d28e17f72");
     EXPECT_EQ(Abc.Position(), 5);
 }
 
@@ -132,7 +123,7 @@ TEST(MD5OfStream, ReadsInRequestsOf32768AndStopsAfterTheFirstShortOne) {
         TProbeStream S(Data);
         TMD5Digest D;
         MD5OfStream(S, D);
-        EXPECT_EQ(Hex(D), DigestOf(Data)) << C.Size;
+        EXPECT_EQ(HexOf(D.v, 16), DigestOf(Data)) << C.Size;
         EXPECT_EQ(S.ReadCalls, C.Reads) << C.Size;
         EXPECT_EQ(S.LargestRequest, MD5StreamBufferSize);
         EXPECT_EQ(S.Seeks, 0) << "never seeks";
@@ -146,7 +137,7 @@ TEST(MD5OfStream, AShortReadBeforeTheEndEndsTheDigest) {
     S.ShortReadSize = 1000;
     TMD5Digest D;
     MD5OfStream(S, D);
-    EXPECT_EQ(Hex(D), DigestOf(std::string_view(Data).substr(0, 32768 + 1000)));
+    EXPECT_EQ(HexOf(D.v, 16), DigestOf(std::string_view(Data).substr(0, 32768 + 1000)));
     EXPECT_EQ(S.ReadCalls, 2);
     EXPECT_EQ(S.Position(), 32768 + 1000) << "left where reading stopped";
 }

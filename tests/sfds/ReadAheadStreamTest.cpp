@@ -21,18 +21,6 @@ namespace {
 
 constexpr std::int32_t Chunk = 4096;
 
-// Reads Stream to its end with reads cycling through Sizes.
-std::string ReadAll(TStream& Stream, const std::vector<std::int32_t>& Sizes) {
-    std::string Out;
-    std::vector<char> Buf(1 << 20);
-    for (std::size_t I = 0;; ++I) {
-        const std::int32_t Got = Stream.Read(Buf.data(), Sizes[I % Sizes.size()]);
-        if (Got <= 0) break;
-        Out.append(Buf.data(), static_cast<std::size_t>(Got));
-    }
-    return Out;
-}
-
 // What a reader gets before Stream raises, and the message it raises with
 // ("" when it does not).
 struct TReadOutcome {
@@ -105,7 +93,7 @@ TEST(ReadAheadStreamTest, DeliversTheBytesOfPlainReads) {
         TProbeStream* Probe = nullptr;
         auto S = OverProbe(Data, Probe, C.Expected);
         Probe->MaxReadSize = C.InnerMaxRead;
-        EXPECT_EQ(ReadAll(*S, C.Sizes), Data);
+        EXPECT_EQ(ReadToEnd(*S, C.Sizes), Data);
         EXPECT_EQ(S->Position(), static_cast<std::int64_t>(Data.size()));
         char B;
         EXPECT_EQ(S->Read(&B, 1), 0);  // the end stays the end
@@ -119,7 +107,7 @@ TEST(ReadAheadStreamTest, DeliversTheBytesOfAZLibEntry) {
     const std::string Data = PatternBytes(500'000, 3);
     TSFDSReadAheadStream S(ZLibStream(Z, ZLibCompress(Z, Data), 500'000), 500'000);
     S.SetPosition(0);  // what the picture decoder does first
-    EXPECT_EQ(ReadAll(S, {65'536}), Data);
+    EXPECT_EQ(ReadToEnd(S, {65'536}), Data);
 }
 
 TEST(ReadAheadStreamTest, InnerErrorArrivesAfterTheBytesBeforeIt) {
@@ -185,7 +173,7 @@ TEST(ReadAheadStreamTest, SeeksThatKeepTheReadAhead) {
     EXPECT_EQ(S->Seek(5000, soBeginning), 5000);
     EXPECT_TRUE(S->ReadingAhead());
     EXPECT_EQ(Probe->Seeks, SeeksBefore);
-    Got += ReadAll(*S, {999});
+    Got += ReadToEnd(*S, {999});
     EXPECT_EQ(Got, Data);
 }
 
@@ -211,7 +199,7 @@ TEST(ReadAheadStreamTest, OtherSeeksFallBackToTheInnerStream) {
         S->ReadBuffer(Head.data(), 50'000);
         EXPECT_EQ(S->Seek(C.Offset, C.Origin), C.Result);
         EXPECT_FALSE(S->ReadingAhead());
-        EXPECT_EQ(ReadAll(*S, {3333}), Data.substr(static_cast<std::size_t>(C.Result)));
+        EXPECT_EQ(ReadToEnd(*S, {3333}), Data.substr(static_cast<std::size_t>(C.Result)));
     }
 }
 
@@ -225,7 +213,7 @@ TEST(ReadAheadStreamTest, DecompressorStartsOverForABackwardSeek) {
     EXPECT_EQ(S.Size(), 300'000);  // the default size query seeks to the end and back
     EXPECT_EQ(S.Position(), 100'000);
     EXPECT_EQ(S.Seek(70'000, soBeginning), 70'000);
-    EXPECT_EQ(ReadAll(S, {4321}), Data.substr(70'000));
+    EXPECT_EQ(ReadToEnd(S, {4321}), Data.substr(70'000));
 }
 
 TEST(ReadAheadStreamTest, WriteIsRefused) {

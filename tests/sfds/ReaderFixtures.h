@@ -18,23 +18,11 @@
 #include "sfds/sfds_library.h"
 #include "sfds/sfds_reader.h"
 #include "sfds/sfds_writer.h"
+#include "support/Raises.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 using TWriterSetup = std::function<void(TSFDSFileWriter&)>;
-
-// Bytes that do not repeat within a block, so a misplaced window shows.
-inline std::string PatternBytes(std::size_t N, unsigned Seed = 1) {
-    std::string S(N, '\0');
-    std::uint32_t X = 2463534242u ^ Seed;
-    for (std::size_t I = 0; I < N; ++I) {
-        X ^= X << 13;
-        X ^= X >> 17;
-        X ^= X << 5;
-        // Every fourth byte from a small alphabet keeps the data compressible.
-        S[I] = static_cast<char>((I & 3) == 0 ? 'a' + (X % 4) : (X & 0xFF));
-    }
-    return S;
-}
 
 inline TMD5Digest DigestOf(std::string_view Bytes) {
     TMD5Digest D;
@@ -72,19 +60,6 @@ inline void AddSamples(TSFDSFileWriter& W) {
     W.AddBytes("bz2.jpg", SampleC(), 2);
 }
 
-// Everything the stream yields from its current position to its end, in
-// reads of Chunk bytes.
-inline std::string ReadToEnd(TStream& S, std::int32_t Chunk = 4096) {
-    std::string Out;
-    std::string Buf(static_cast<std::size_t>(Chunk), '\0');
-    for (;;) {
-        const std::int32_t N = S.Read(Buf.data(), Chunk);
-        if (N <= 0) break;
-        Out.append(Buf.data(), static_cast<std::size_t>(N));
-    }
-    return Out;
-}
-
 // Open file descriptors of this process.
 inline int OpenDescriptorCount() {
     int N = 0;
@@ -93,18 +68,6 @@ inline int OpenDescriptorCount() {
         ::closedir(D);
     }
     return N;
-}
-
-// The message an expression raises, with its class checked; "" when it
-// raises nothing.
-template <typename E, typename F>
-std::string MessageOf(F&& Fn) {
-    try {
-        Fn();
-    } catch (const E& Ex) {
-        return Ex.Message();
-    }
-    return std::string();
 }
 
 // Leaves the library's readers as it found them: readers a test opened on

@@ -9,25 +9,9 @@
 #include "sfds/sfds_consts.h"
 #include "sfds/sfds_selectivestream.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 namespace {
-
-std::string Pattern(std::size_t N) {
-    std::string S(N, '\0');
-    for (std::size_t I = 0; I < N; ++I) S[I] = static_cast<char>((I * 7 + I / 256) & 0xFF);
-    return S;
-}
-
-std::string ReadAll(TStream& S, std::int32_t Chunk = 7) {
-    std::string Out;
-    std::string Buf(static_cast<std::size_t>(Chunk), '\0');
-    for (;;) {
-        const std::int32_t N = S.Read(Buf.data(), Chunk);
-        if (N <= 0) break;
-        Out.append(Buf.data(), static_cast<std::size_t>(N));
-    }
-    return Out;
-}
 
 // Tells whether it was destroyed, so ownership can be observed.
 class TTrackedStream : public TMemoryStream {
@@ -76,7 +60,7 @@ private:
 
 class SelectiveStream : public ::testing::Test {
 protected:
-    const std::string Data = Pattern(1000);
+    const std::string Data = PatternBytes(1000);
     TMemoryStream Source{Data};
 };
 
@@ -87,7 +71,7 @@ TEST_F(SelectiveStream, WindowShowsExactlyItsRange) {
     EXPECT_EQ(W.Size(), 100);
     EXPECT_EQ(W.Position(), 0);
     EXPECT_EQ(Source.Position(), 100);
-    EXPECT_EQ(ReadAll(W), Data.substr(100, 100));
+    EXPECT_EQ(ReadToEnd(W, 7), Data.substr(100, 100));
     char C;
     EXPECT_EQ(W.Read(&C, 1), 0);
     EXPECT_EQ(Source.Position(), 200);
@@ -181,7 +165,7 @@ TEST(SelectiveStreamNil, NullSourceIsRefused) {
 TEST(SelectiveStreamOwnership, OwningWindowFreesItsSource) {
     bool Destroyed = false;
     {
-        TSelectiveStream W(std::make_unique<TTrackedStream>(Pattern(100), Destroyed), 10, 20);
+        TSelectiveStream W(std::make_unique<TTrackedStream>(PatternBytes(100), Destroyed), 10, 20);
         EXPECT_TRUE(W.FreeSourceOnDestroy());
         EXPECT_FALSE(Destroyed);
     }
@@ -190,7 +174,7 @@ TEST(SelectiveStreamOwnership, OwningWindowFreesItsSource) {
 
 TEST(SelectiveStreamOwnership, BorrowingWindowLeavesSourceWhereItStopped) {
     bool Destroyed = false;
-    TTrackedStream Source(Pattern(100), Destroyed);
+    TTrackedStream Source(PatternBytes(100), Destroyed);
     {
         TSelectiveStream W(&Source, 10, 20);
         EXPECT_FALSE(W.FreeSourceOnDestroy());
@@ -203,7 +187,7 @@ TEST(SelectiveStreamOwnership, BorrowingWindowLeavesSourceWhereItStopped) {
 
 TEST(SelectiveStreamOwnership, OwnershipCanBeHandedOverBothWays) {
     bool Destroyed = false;
-    auto Owned = std::make_unique<TTrackedStream>(Pattern(100), Destroyed);
+    auto Owned = std::make_unique<TTrackedStream>(PatternBytes(100), Destroyed);
     TStream* Raw = Owned.get();
     {
         TSelectiveStream W(Owned.release(), 0, 10);
@@ -215,7 +199,7 @@ TEST(SelectiveStreamOwnership, OwnershipCanBeHandedOverBothWays) {
 
     std::unique_ptr<TStream> Back;
     {
-        TSelectiveStream W(std::make_unique<TTrackedStream>(Pattern(100), Destroyed), 0, 10);
+        TSelectiveStream W(std::make_unique<TTrackedStream>(PatternBytes(100), Destroyed), 0, 10);
         W.SetFreeSourceOnDestroy(false);
         W.SetFreeSourceOnDestroy(false);  // twice changes nothing
         Back.reset(W.SourceStream());  // the holder takes it back
@@ -240,16 +224,16 @@ TEST(SelectiveStreamOwnership, FailedConstructionStillFreesAnOwnedSource) {
 }
 
 TEST(SelectiveStreamSource, ReadsDoNotSeekTheSource) {
-    TProbeStream Source(Pattern(100000));
+    TProbeStream Source(PatternBytes(100000));
     TSelectiveStream W(&Source, 1000, 91000);
     const int SeeksAfterOpen = Source.Seeks;
-    EXPECT_EQ(ReadAll(W, 4096), Pattern(100000).substr(1000, 90000));
+    EXPECT_EQ(ReadToEnd(W, 4096), PatternBytes(100000).substr(1000, 90000));
     EXPECT_EQ(Source.Seeks, SeeksAfterOpen);
     EXPECT_LE(Source.LargestRequest, 4096);
 }
 
 TEST(SelectiveStreamSource, ASeekPutsAMovedSourceBackInStep) {
-    const std::string Data = Pattern(1000);
+    const std::string Data = PatternBytes(1000);
     TMemoryStream Source(Data);
     TSelectiveStream W(&Source, 100, 200);
     W.SetPosition(10);
@@ -261,7 +245,7 @@ TEST(SelectiveStreamSource, ASeekPutsAMovedSourceBackInStep) {
 }
 
 TEST(SelectiveStreamSource, WritesStayInsideTheWindow) {
-    const std::string Data = Pattern(300);
+    const std::string Data = PatternBytes(300);
     TMemoryStream Source(Data);
     TSelectiveStream W(&Source, 100, 200);
     W.SetPosition(90);
@@ -278,7 +262,7 @@ TEST(SelectiveStreamSource, WritesStayInsideTheWindow) {
 TEST(SelectiveStreamSource, SourceThatCannotReachTheWindowYieldsNothing) {
     // The clamping source stops at its end: window bytes beyond it are never
     // taken from wherever the source stopped instead.
-    TClampingStream Source(Pattern(1000));
+    TClampingStream Source(PatternBytes(1000));
     TSelectiveStream W(&Source, 990, 1100);
     EXPECT_EQ(W.Size(), 110);
     W.SetPosition(50);
@@ -289,7 +273,7 @@ TEST(SelectiveStreamSource, SourceThatCannotReachTheWindowYieldsNothing) {
 
     // A file cannot be sought before its first byte: nothing is read.
     TTempDir Dir;
-    WriteWholeFile(Dir.File("f.bin"), Pattern(500));
+    WriteWholeFile(Dir.File("f.bin"), PatternBytes(500));
     TFileStream F(Dir.File("f.bin"), fmOpenRead | fmShareDenyWrite);
     TSelectiveStream Before(&F, -100, 50);
     EXPECT_EQ(Before.Size(), 150);
@@ -313,11 +297,11 @@ TEST(SelectiveStreamSource, PositionsBeyondFourGiB) {
 
 TEST(SelectiveStreamSource, OverAFileStream) {
     TTempDir Dir;
-    const std::string Data = Pattern(70000);
+    const std::string Data = PatternBytes(70000);
     WriteWholeFile(Dir.File("f.bin"), Data);
     auto F = std::make_unique<TFileStream>(Dir.File("f.bin"), fmOpenRead | fmShareDenyWrite);
     TSelectiveStream W(std::move(F), 1234, 66000);
-    EXPECT_EQ(ReadAll(W, 32768), Data.substr(1234, 66000 - 1234));
+    EXPECT_EQ(ReadToEnd(W, 32768), Data.substr(1234, 66000 - 1234));
     W.SetPosition(0);
-    EXPECT_EQ(ReadAll(W, 1000), Data.substr(1234, 66000 - 1234));
+    EXPECT_EQ(ReadToEnd(W, 1000), Data.substr(1234, 66000 - 1234));
 }

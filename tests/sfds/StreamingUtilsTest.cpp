@@ -12,14 +12,9 @@
 #include "runtime/Exceptions.h"
 #include "runtime/MemoryStream.h"
 #include "runtime/RtlConsts.h"
+#include "support/TestBytes.h"
 
 namespace {
-
-std::string Bytes(std::initializer_list<int> L) {
-    std::string S;
-    for (int B : L) S += static_cast<char>(B);
-    return S;
-}
 
 std::string Written(const std::function<void(TStream&)>& Write) {
     TMemoryStream S;

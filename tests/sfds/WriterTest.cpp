@@ -13,30 +13,9 @@
 #include "sfds/sfds_selectivestream.h"
 #include "sfds/sfds_writer.h"
 #include "support/TempDir.h"
+#include "support/TestBytes.h"
 
 namespace {
-
-std::string Hex(std::string_view S) {
-    static const char* Digits = "0123456789abcdef";
-    std::string Out;
-    for (unsigned char C : S) {
-        Out += Digits[C >> 4];
-        Out += Digits[C & 15];
-    }
-    return Out;
-}
-
-std::string Bytes(std::initializer_list<int> L) {
-    std::string S;
-    for (int B : L) S += static_cast<char>(B);
-    return S;
-}
-
-std::string LE(std::uint64_t V, int N) {
-    std::string S;
-    for (int I = 0; I < N; ++I) S += static_cast<char>((V >> (8 * I)) & 0xFF);
-    return S;
-}
 
 std::string DigestBytes(std::string_view Data) {
     TMD5Digest D;
@@ -48,12 +27,6 @@ std::int64_t I64At(const std::string& S, std::size_t At) {
     std::uint64_t V = 0;
     for (int I = 7; I >= 0; --I) V = (V << 8) | static_cast<unsigned char>(S[At + static_cast<std::size_t>(I)]);
     return static_cast<std::int64_t>(V);
-}
-
-std::string Pattern(std::size_t N) {
-    std::string S(N, '\0');
-    for (std::size_t I = 0; I < N; ++I) S[I] = static_cast<char>((I * 13 + I / 1000) & 0xFF);
-    return S;
 }
 
 constexpr TDateTime Time = 45000.5;  // 2023-03-15 12:00
@@ -123,15 +96,15 @@ public:
 TEST(TSFDSFileWriter, WritesTheFormatByteForByte) {
     const std::string C = TinyContainer();
     const std::string Expected = TinyHeader() + "abc" + TinyInfo + TinyRecord;
-    ASSERT_EQ(Hex(C.substr(0, 83)), Hex(TinyHeader()));
-    EXPECT_EQ(Hex(C), Hex(Expected));
+    ASSERT_EQ(HexOf(C.substr(0, 83)), HexOf(TinyHeader()));
+    EXPECT_EQ(HexOf(C), HexOf(Expected));
 }
 
 TEST(TSFDSFileWriter, ContainerBytesDoNotDependOnWhereItStarts) {
-    const std::string Host = Pattern(300);
+    const std::string Host = PatternBytes(300);
     const std::string C = TinyContainer(300, Host);
     EXPECT_EQ(C.substr(0, 300), Host);
-    EXPECT_EQ(Hex(C.substr(300)), Hex(TinyContainer()));
+    EXPECT_EQ(HexOf(C.substr(300)), HexOf(TinyContainer()));
 }
 
 TEST(TSFDSFileWriter, CompletionFlagIsWrittenLastAndOnlyByFinish) {
@@ -171,7 +144,7 @@ TEST(TSFDSFileWriter, EmptyContainerHasAnEmptyTableWithTheEmptyDigest) {
     EXPECT_EQ(S.substr(26, 4), LE(0, 4));
     EXPECT_EQ(I64At(S, 34), I64At(S, 42));
     EXPECT_EQ(I64At(S, 34), static_cast<std::int64_t>(S.size()));
-    EXPECT_EQ(Hex(S.substr(51, 16)), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(HexOf(S.substr(51, 16)), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(S.substr(9, 16), std::string(16, '\0'));  // the readers' default GUID
     EXPECT_EQ(I64At(S, 75), 83);
 }
@@ -199,7 +172,7 @@ TEST(TSFDSFileWriter, InfoBlockCarriesTextsAndExtraFields) {
                                  Bytes({0x06, 1}) + "k" + Bytes({0x0C}) + LE(300, 4) + std::string(300, 'c') +
                                  Bytes({0x02, 1, 0x06, 4}) + "Read" + Bytes({0x02, 3, 0x02, 1});
     ASSERT_EQ(I64At(S, 75), 83);
-    EXPECT_EQ(Hex(S.substr(83, Expected.size())), Hex(Expected));
+    EXPECT_EQ(HexOf(S.substr(83, Expected.size())), HexOf(Expected));
     EXPECT_EQ(I64At(S, 34), 83 + static_cast<std::int64_t>(Expected.size()));
 }
 
@@ -207,7 +180,7 @@ TEST(TSFDSFileWriter, EntriesRecordPositionsSizesAndDigests) {
     TMemoryStream M(std::string(10, 'h'));
     M.SetPosition(10);
     TSFDSFileWriter W(M);
-    const std::string Big = Pattern(300000);
+    const std::string Big = PatternBytes(300000);
     TProbeStream Source(Big);
     EXPECT_EQ(W.AddBytes("empty", ""), 0);
     EXPECT_EQ(W.AddStream(Source, "dir\\big.bin", 0, clMax, 7, "x", 9), 1);
@@ -217,7 +190,7 @@ TEST(TSFDSFileWriter, EntriesRecordPositionsSizesAndDigests) {
     EXPECT_EQ(E0.StartPosition, 83);
     EXPECT_EQ(E0.EndPosition, 83);
     EXPECT_EQ(E0.FileSize, 0);
-    EXPECT_EQ(Hex(std::string_view(reinterpret_cast<const char*>(E0.MD5Digest.v), 16)),
+    EXPECT_EQ(HexOf(E0.MD5Digest.v, 16),
               "d41d8cd98f00b204e9800998ecf8427e");
     const SFDS_FileEntryRecord& E1 = W.Entry(1);
     EXPECT_EQ(E1.FileName, "dir\\big.bin");
@@ -238,7 +211,7 @@ TEST(TSFDSFileWriter, EntriesRecordPositionsSizesAndDigests) {
 }
 
 TEST(TSFDSFileWriter, LocatorAtTheHostsEndOrAtByte46) {
-    const std::string Host = Pattern(200);
+    const std::string Host = PatternBytes(200);
     for (TSFDSLocatorPlacement P : {lpHostEnd, lpHostOffset}) {
         TMemoryStream M(Host);
         M.SetPosition(200);
@@ -273,7 +246,7 @@ TEST(TSFDSFileWriter, LocatorNeedsHostBytes) {
     } Cases[] = {{0, lpHostEnd, false}, {1, lpHostEnd, true},     {0, lpHostOffset, false},
                  {57, lpHostOffset, false}, {58, lpHostOffset, true}, {0, lpNone, true}};
     for (const auto& C : Cases) {
-        TMemoryStream M(Pattern(static_cast<std::size_t>(C.Start)));
+        TMemoryStream M(PatternBytes(static_cast<std::size_t>(C.Start)));
         M.SetPosition(C.Start);
         TSFDSFileWriter W(M);
         if (C.Ok) {
@@ -292,7 +265,7 @@ TEST(TSFDSFileWriter, LocatorNeedsHostBytes) {
 
 TEST(TSFDSFileWriter, FileWriterCreatesOrAppendsToAHost) {
     TTempDir Dir;
-    const std::string Data = Pattern(100000);
+    const std::string Data = PatternBytes(100000);
     WriteWholeFile(Dir.File("data.bin"), Data);
     {
         TSFDSFileWriter W(Dir.File("c.sfds"));
@@ -304,7 +277,7 @@ TEST(TSFDSFileWriter, FileWriterCreatesOrAppendsToAHost) {
     EXPECT_EQ(Alone.substr(83, Data.size()), Data);
     EXPECT_EQ(Alone[25], '\x01');
 
-    const std::string Host = Pattern(1000);
+    const std::string Host = PatternBytes(1000);
     WriteWholeFile(Dir.File("host.exe"), Host);
     {
         TSFDSFileWriter W(Dir.File("host.exe"), true);
@@ -394,7 +367,7 @@ TEST(TSFDSFileWriter, OverridesChangeExactlyTheirBytes) {
             Record.replace(0, 4, "sfds");
             Expected.replace(51, 16, DigestBytes(Record));
         }
-        EXPECT_EQ(Hex(TinyContainer(0, "", C.Adjust)), Hex(Expected)) << C.Name;
+        EXPECT_EQ(HexOf(TinyContainer(0, "", C.Adjust)), HexOf(Expected)) << C.Name;
     }
 }
 
@@ -419,7 +392,7 @@ TEST(TSFDSFileWriter, TrailerAndHandMadeRecordsGoIntoTheTable) {
     const std::string Expected = "SFDS" + Bytes({0x06, 3}) + "odd" + Bytes({0x02, 99, 0x02, 0, 0x02, 85, 0x02, 83,
                                                                            0x02, 0, 0x02, 0}) +
                                  std::string(16, '\0') + Bytes({0x06, 0, 0x03, 0x2C, 0x01}) + "TRAIL";
-    EXPECT_EQ(Hex(Table), Hex(Expected));
+    EXPECT_EQ(HexOf(Table), HexOf(Expected));
     EXPECT_EQ(S.substr(51, 16), DigestBytes(Expected));
 }
 
@@ -438,7 +411,7 @@ TEST(TSFDSFileWriter, PositionsBeyond32BitsAreStoredAs64Bit) {
     const std::string Expected = "SFDS" + Bytes({0x06, 3}) + "far" + Bytes({0x13}) + LE(std::uint64_t{3} << 31, 8) +
                                  Bytes({0x02, 0, 0x13}) + LE(std::uint64_t{5} << 30, 8) + Bytes({0x13}) +
                                  LE((std::uint64_t{5} << 30) + 10, 8);
-    EXPECT_EQ(Hex(Table.substr(0, Expected.size())), Hex(Expected));
+    EXPECT_EQ(HexOf(Table.substr(0, Expected.size())), HexOf(Expected));
 }
 
 namespace {
@@ -485,7 +458,7 @@ std::string Flip(std::string S) {
 TEST(TSFDSFileWriter, CompressedEntriesAndTableGoThroughTheRegisteredCompressor) {
     if (SFDS_FindCompressionFormat(FlipFormat) == nullptr)
         SFDS_RegisterCompressionFormat("Flip", FlipFormat, MakeFlip, nullptr);
-    const std::string Data = Pattern(200000);
+    const std::string Data = PatternBytes(200000);
     TMemoryStream M;
     TSFDSFileWriter W(M);
     W.SetTimeCreate(Time);
@@ -518,7 +491,7 @@ TEST(TSFDSFileWriter, CompressedEntriesAndTableGoThroughTheRegisteredCompressor)
     const std::string Decoded = TinyRecord + Record1;
     const std::int64_t Start = I64At(S, 34), End = I64At(S, 42);
     EXPECT_EQ(Start, 86 + 200004 + static_cast<std::int64_t>(TinyInfo.size()));
-    EXPECT_EQ(Hex(S.substr(static_cast<std::size_t>(Start))), Hex(Flip(Decoded) + "END!"));
+    EXPECT_EQ(HexOf(S.substr(static_cast<std::size_t>(Start))), HexOf(Flip(Decoded) + "END!"));
     EXPECT_EQ(End, static_cast<std::int64_t>(S.size()));
     EXPECT_EQ(static_cast<std::uint8_t>(S[50]), FlipFormat);
     EXPECT_EQ(S.substr(51, 16), DigestBytes(Decoded));  // the digest covers the decoded table
@@ -541,8 +514,8 @@ std::string Decode(std::uint8_t FormatID, std::unique_ptr<TStream> Window) {
 TEST(TSFDSFileWriter, BuiltInCodecsRoundTrip) {
     if (SFDS_FindCompressionFormat(1) == nullptr || SFDS_FindCompressionFormat(2) == nullptr)
         GTEST_SKIP() << "built-in codecs not registered in this test program";
-    const std::string Data = Pattern(500000);
-    TMemoryStream M(Pattern(100));
+    const std::string Data = PatternBytes(500000);
+    TMemoryStream M(PatternBytes(100));
     M.Seek(0, soEnd);
     TSFDSFileWriter W(M);
     W.AddBytes("z.bin", Data, 1, clMax);
@@ -559,7 +532,7 @@ TEST(TSFDSFileWriter, BuiltInCodecsRoundTrip) {
                         static_cast<std::size_t>(E.EndPosition - E.StartPosition));
     };
     // Level mapping shows in the stream headers: zlib level 9, bzip2 block size 1.
-    EXPECT_EQ(Hex(Stored(W.Entry(0)).substr(0, 2)), "78da");
+    EXPECT_EQ(HexOf(Stored(W.Entry(0)).substr(0, 2)), "78da");
     EXPECT_EQ(Stored(W.Entry(1)).substr(0, 4), "BZh1");
     for (int I = 0; I < 3; ++I) {
         const SFDS_FileEntryRecord& E = W.Entry(I);
@@ -592,7 +565,7 @@ void WriteMixedContainer(TStream& Dest, std::uint8_t EntryFormat, std::uint8_t T
     F.ValueBoolean = true;
     W.ExtraInfoFields().AddOrUpdateField(F);
     W.AddBytes("small", "abc", EntryFormat);
-    W.AddBytes("big", Pattern(150000), EntryFormat);
+    W.AddBytes("big", PatternBytes(150000), EntryFormat);
     W.AddBytes("empty", "", EntryFormat);
     W.AddBytes("stored", "plain", 0);
     W.SetFileListFormat(TableFormat);
