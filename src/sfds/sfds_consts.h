@@ -104,6 +104,8 @@ RTL_DECLARE_EXCEPTION(ESFDSDecompressionError, ESFDSException);
 RTL_DECLARE_EXCEPTION(ESFDSNilSourceStream, ESFDSException);
 RTL_DECLARE_EXCEPTION(ESFDSInvalidStreamOperation, ESFDSException);
 RTL_DECLARE_EXCEPTION(ESFDSUserAbortedOperation, ESFDSException);
+// The writer was asked for a compression format no compressor is registered for.
+RTL_DECLARE_EXCEPTION(ESFDSUnknownWriteFormat, ESFDSException);
 
 // ---- Messages --------------------------------------------------------------
 // %s in the parser's messages is the source name.
@@ -137,6 +139,17 @@ inline constexpr const char* SFDS_ERR_ReadReader =
 inline constexpr const char* SFDS_ERR_FixedSize = "Stream.SetSize Error: This stream is fixed in size.";
 inline constexpr const char* SFDS_ERR_NilSource = "Error: SourceStream is NIL.";
 inline constexpr const char* SFDS_UnnamedSource = "<STREAM PARSER - UNNAMED SOURCE>";
+// The name an entry is found under when its stored name is empty or starts
+// with a space.
+inline constexpr const char* SFDS_UnnamedFileName = "Unnamed File";
+
+// The writer's messages. %s: the format ID as in SFDS_ERR_UnknownCompression.
+inline constexpr const char* SFDS_ERR_WriteUnknownCompression = "Write error: Unknown compression format (ID : %s)";
+inline constexpr const char* SFDS_ERR_WriterFinished = "This SFDS container has already been finished.";
+inline constexpr const char* SFDS_ERR_WriterBroken = "A write to this SFDS container failed; it cannot be finished.";
+// %s: the container start in decimal.
+inline constexpr const char* SFDS_ERR_LocatorNoHost =
+    "A locator record needs host bytes in front of the SFDS container (container start: %s).";
 
 // "003" for 3, "0FF" for 255.
 std::string SFDS_FormatIDText(std::uint8_t ID);

@@ -26,9 +26,6 @@ using TSFDSOnReadFileEntry = std::function<void(TSFDSCustomReader* Sender, const
 // required one may be read; Supported arrives true.
 using TSFDSSupportedEvent = void (*)(TSFDSCustomReader* Sender, const TGUID& GUID, bool& Supported);
 
-// The name an entry stored without a usable name is found under.
-inline constexpr const char* SFDS_UnnamedFileName = "Unnamed File";
-
 class TSFDSCustomStreamParser {
 public:
     // The source must stand at RelativeOffset (the container start) when

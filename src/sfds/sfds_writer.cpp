@@ -75,20 +75,29 @@ private:
     std::size_t FPos = 0;
 };
 
-std::unique_ptr<TSFDSCompressor> MakeCompressor(std::uint8_t FormatID, TStream& Dest, TSFDSCompressionLevel Level,
-                                                TSFDSCompressionStrategy Strategy) {
+// The compressor class of a registered format; raises for any other.
+TSFDSCompressorClass CompressorOf(std::uint8_t FormatID) {
     const PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FormatID);
     if (Item == nullptr || Item->Compressor == nullptr)
-        throw ESFDSDecompressionError(Format(SFDS_ERR_WriteUnknownCompression, SFDS_FormatIDText(FormatID).c_str()));
-    return Item->Compressor(&Dest, Level, Strategy);
+        throw ESFDSUnknownWriteFormat(Format(SFDS_ERR_WriteUnknownCompression, SFDS_FormatIDText(FormatID).c_str()));
+    return Item->Compressor;
 }
 
 void CheckFormatKnown(std::uint8_t FormatID) {
-    if (FormatID == 0) return;
-    const PSFDS_CompressionFormatItem Item = SFDS_FindCompressionFormat(FormatID);
-    if (Item == nullptr || Item->Compressor == nullptr)
-        throw ESFDSDecompressionError(Format(SFDS_ERR_WriteUnknownCompression, SFDS_FormatIDText(FormatID).c_str()));
+    if (FormatID != 0) CompressorOf(FormatID);
 }
+
+// A compressor of FormatID into Dest, or none for format 0 (the bytes as they are).
+std::unique_ptr<TSFDSCompressor> MakeCompressor(std::uint8_t FormatID, TStream& Dest, TSFDSCompressionLevel Level,
+                                                TSFDSCompressionStrategy Strategy) {
+    if (FormatID == 0) return nullptr;
+    return CompressorOf(FormatID)(&Dest, Level, Strategy);
+}
+
+// Copies Source to its end into Dest, through a compressor of FormatID unless
+// it is 0, digesting the original bytes; returns their count.
+std::int64_t StoreDigesting(TStream& Source, TStream& Dest, std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                            TSFDSCompressionStrategy Strategy, TMD5Digest& Digest);
 
 void PutLE(std::string& Out, std::size_t At, std::uint64_t Value, int Bytes) {
     for (int I = 0; I < Bytes; ++I) Out[At + static_cast<std::size_t>(I)] = static_cast<char>((Value >> (8 * I)) & 0xFF);
@@ -188,6 +197,16 @@ std::int64_t CopyDigesting(TStream& Source, TStream& Target, TMD5Digest& Digest)
     return Total;
 }
 
+std::int64_t StoreDigesting(TStream& Source, TStream& Dest, std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                            TSFDSCompressionStrategy Strategy, TMD5Digest& Digest) {
+    std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FormatID, Dest, Level, Strategy);
+    const std::int64_t Size = CopyDigesting(Source, Compressor ? *Compressor : Dest, Digest);
+    // Completes the compressed data in the destination; freeing the
+    // compressor would do it too, but could not report a failed write.
+    if (Compressor) Compressor->Finish();
+    return Size;
+}
+
 // A destination that keeps what is written to it in a string it hands over.
 class TStringSink : public TStream {
 public:
@@ -208,71 +227,51 @@ private:
 
 TSFDSPreparedEntry SFDS_PrepareEntry(TStream& Source, std::uint8_t FormatID, TSFDSCompressionLevel Level,
                                      TSFDSCompressionStrategy Strategy) {
-    CheckFormatKnown(FormatID);
     TSFDSPreparedEntry P;
     TStringSink Sink;
-    if (FormatID == 0) {
-        P.FileSize = CopyDigesting(Source, Sink, P.MD5Digest);
-    } else {
-        std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FormatID, Sink, Level, Strategy);
-        P.FileSize = CopyDigesting(Source, *Compressor, P.MD5Digest);
-        Compressor->Finish();
-    }
+    P.FileSize = StoreDigesting(Source, Sink, FormatID, Level, Strategy, P.MD5Digest);
     P.StoredBytes = Sink.Take();
     return P;
+}
+
+template <class F>
+std::int32_t TSFDSFileWriter::AddEntry(const std::string& StoredName, std::uint8_t FormatID,
+                                       TSFDSCompressionLevel Level, std::int32_t FileAttributes, F&& WriteData) {
+    CheckOpen();
+    CheckFormatKnown(FormatID);
+    SFDS_FileEntryRecord E;
+    E.FileName = StoredName;
+    E.OriginalFileName = StoredName;
+    E.FileAttributes = FileAttributes;
+    E.CompressionFormat = FormatID;
+    E.CompressionLevel = Level;
+    Guarded([&] {
+        E.StartPosition = FDest->Position() - FStart;
+        WriteData(E);
+        E.EndPosition = FDest->Position() - FStart;
+    });
+    FEntries.push_back(std::move(E));
+    return EntryCount() - 1;
 }
 
 std::int32_t TSFDSFileWriter::AddPrepared(const TSFDSPreparedEntry& Prepared, const std::string& StoredName,
                                           std::uint8_t FormatID, TSFDSCompressionLevel Level,
                                           std::int32_t FileAttributes) {
-    CheckOpen();
-    CheckFormatKnown(FormatID);
-    SFDS_FileEntryRecord E;
-    E.FileName = StoredName;
-    E.OriginalFileName = StoredName;
-    E.FileAttributes = FileAttributes;
-    E.CompressionFormat = FormatID;
-    E.CompressionLevel = Level;
-    Guarded([&] {
-        E.StartPosition = FDest->Position() - FStart;
+    return AddEntry(StoredName, FormatID, Level, FileAttributes, [&](SFDS_FileEntryRecord& E) {
         WriteBytes(*FDest, Prepared.StoredBytes);
-        E.EndPosition = FDest->Position() - FStart;
+        E.FileSize = Prepared.FileSize;
+        E.MD5Digest = Prepared.MD5Digest;
     });
-    E.FileSize = Prepared.FileSize;
-    E.MD5Digest = Prepared.MD5Digest;
-    FEntries.push_back(std::move(E));
-    return EntryCount() - 1;
 }
 
 std::int32_t TSFDSFileWriter::AddStream(TStream& Source, const std::string& StoredName, std::uint8_t FormatID,
                                         TSFDSCompressionLevel Level, std::int32_t FileAttributes,
                                         const std::string& ExtraDataStr, std::int32_t ExtraDataInt) {
-    CheckOpen();
-    CheckFormatKnown(FormatID);
-    SFDS_FileEntryRecord E;
-    E.FileName = StoredName;
-    E.OriginalFileName = StoredName;
-    E.FileAttributes = FileAttributes;
-    E.CompressionFormat = FormatID;
-    E.CompressionLevel = Level;
-    E.ExtraDataStr = ExtraDataStr;
-    E.ExtraDataInt = ExtraDataInt;
-    Guarded([&] {
-        E.StartPosition = FDest->Position() - FStart;
-        std::unique_ptr<TSFDSCompressor> Compressor;
-        TStream* Target = FDest;
-        if (FormatID != 0) {
-            Compressor = MakeCompressor(FormatID, *FDest, Level, FStrategy);
-            Target = Compressor.get();
-        }
-        E.FileSize = CopyDigesting(Source, *Target, E.MD5Digest);
-        // Completes the compressed data in the destination; freeing the
-        // compressor would do it too, but could not report a failed write.
-        if (Compressor) Compressor->Finish();
-        E.EndPosition = FDest->Position() - FStart;
+    return AddEntry(StoredName, FormatID, Level, FileAttributes, [&](SFDS_FileEntryRecord& E) {
+        E.ExtraDataStr = ExtraDataStr;
+        E.ExtraDataInt = ExtraDataInt;
+        E.FileSize = StoreDigesting(Source, *FDest, FormatID, Level, FStrategy, E.MD5Digest);
     });
-    FEntries.push_back(std::move(E));
-    return EntryCount() - 1;
 }
 
 std::int32_t TSFDSFileWriter::AddFile(const std::string& DiskFileName, const std::string& StoredName,
@@ -334,13 +333,8 @@ std::string TSFDSFileWriter::HeaderBytes(std::uint8_t CompletionFlag) const {
 }
 
 void TSFDSFileWriter::WriteFileList() {
-    std::unique_ptr<TSFDSCompressor> Compressor;
-    TStream* Target = FDest;
-    if (FFileListFormat != 0) {
-        Compressor = MakeCompressor(FFileListFormat, *FDest, FFileListLevel, FStrategy);
-        Target = Compressor.get();
-    }
-    TDigestingWriter W(*Target);
+    std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FFileListFormat, *FDest, FFileListLevel, FStrategy);
+    TDigestingWriter W(Compressor ? *Compressor : *FDest);
     const std::string Signature = FOverrides.EntrySignature.value_or(SFDS_EntrySignature);
     char Sig[4];
     for (std::size_t I = 0; I < 4; ++I) Sig[I] = I < Signature.size() ? Signature[I] : '\0';

@@ -27,12 +27,6 @@
 #include "sfds/sfds_consts.h"
 #include "sfds/sfds_extrainfo.h"
 
-inline constexpr const char* SFDS_ERR_WriteUnknownCompression = "Write error: Unknown compression format (ID : %s)";
-inline constexpr const char* SFDS_ERR_WriterFinished = "This SFDS container has already been finished.";
-inline constexpr const char* SFDS_ERR_WriterBroken = "A write to this SFDS container failed; it cannot be finished.";
-inline constexpr const char* SFDS_ERR_LocatorNoHost =
-    "A locator record needs host bytes in front of the SFDS container (container start: %s).";
-
 // Where Finish puts the 12-byte locator record (magic, absolute offset of C).
 enum TSFDSLocatorPlacement : std::uint8_t {
     lpNone = 0,
@@ -71,7 +65,7 @@ struct TSFDSPreparedEntry {
 // Reads Source to its end and compresses it in memory with the registered
 // compressor of Format (0: the bytes as they are). The same bytes as AddStream
 // would write for the same source, format, level and strategy. An unregistered
-// format raises ESFDSDecompressionError. Thread-safe: touches no writer.
+// format raises ESFDSUnknownWriteFormat. Thread-safe: touches no writer.
 TSFDSPreparedEntry SFDS_PrepareEntry(TStream& Source, std::uint8_t Format, TSFDSCompressionLevel Level = clDefault,
                                      TSFDSCompressionStrategy Strategy = csDefault);
 
@@ -116,7 +110,7 @@ public:
     // Each stores the bytes (Format 0) or their compressed form (a registered
     // format ID), with the MD5 of the original bytes, and returns the entry's
     // index. Data moves in bounded pieces; sources of any size are fine.
-    // An unregistered format raises ESFDSDecompressionError before anything
+    // An unregistered format raises ESFDSUnknownWriteFormat before anything
     // is written.
     std::int32_t AddStream(TStream& Source, const std::string& StoredName, std::uint8_t Format = 0,
                            TSFDSCompressionLevel Level = clDefault, std::int32_t FileAttributes = 0,
@@ -160,6 +154,11 @@ private:
     // Runs Body; an exception leaving it breaks the writer.
     template <class F>
     auto Guarded(F&& Body) -> decltype(Body());
+    // Records an entry whose data WriteData(record) writes at the destination's
+    // position and whose size and digest it fills in.
+    template <class F>
+    std::int32_t AddEntry(const std::string& StoredName, std::uint8_t FormatID, TSFDSCompressionLevel Level,
+                          std::int32_t FileAttributes, F&& WriteData);
     std::string HeaderBytes(std::uint8_t CompletionFlag) const;
     void WriteFileList();
 

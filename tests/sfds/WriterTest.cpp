@@ -12,6 +12,7 @@
 #include "sfds/sfds_formats.h"
 #include "sfds/sfds_selectivestream.h"
 #include "sfds/sfds_writer.h"
+#include "support/Raises.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
 
@@ -316,16 +317,19 @@ TEST(TSFDSFileWriter, FinishedWriterRefusesMore) {
 TEST(TSFDSFileWriter, UnregisteredFormatsAreRefusedBeforeAnythingIsWritten) {
     TMemoryStream M;
     TSFDSFileWriter W(M);
-    try {
-        W.AddBytes("a", "abc", 0xF7);
-        FAIL() << "no exception";
-    } catch (const ESFDSDecompressionError& E) {
-        EXPECT_EQ(E.Message(), "Write error: Unknown compression format (ID : 0F7)");
-    }
+    // A writer's error of its own: no decompression is involved, and callers
+    // that tell damaged containers from bad requests must be able to.
+    ExpectRaises<ESFDSUnknownWriteFormat>([&] { W.AddBytes("a", "abc", 0xF7); },
+                                          "Write error: Unknown compression format (ID : 0F7)");
     EXPECT_EQ(M.Size(), 83);
     EXPECT_EQ(W.EntryCount(), 0);
+    TMemoryStream Source("abc");
+    ExpectRaises<ESFDSUnknownWriteFormat>([&] { SFDS_PrepareEntry(Source, 0x10); },
+                                          "Write error: Unknown compression format (ID : 010)");
+    EXPECT_EQ(Source.Position(), 0);
+    EXPECT_THROW(W.AddBytes("a", "abc", 3), ESFDSUnknownWriteFormat);
     W.SetFileListFormat(0xF8);
-    EXPECT_THROW(W.Finish(), ESFDSDecompressionError);
+    ExpectRaises<ESFDSUnknownWriteFormat>([&] { W.Finish(); }, "Write error: Unknown compression format (ID : 0F8)");
     EXPECT_EQ(M.Size(), 83);
     EXPECT_FALSE(W.Finished());
     W.SetFileListFormat(0);
