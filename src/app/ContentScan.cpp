@@ -1,6 +1,7 @@
 #include "app/ContentScan.h"
 
 #include "app/AppConsts.h"
+#include "app/MessageBoxService.h"
 #include "runtime/AsciiCase.h"
 #include "shellutil/DirectoryListing.h"
 
@@ -50,4 +51,22 @@ TContentOutcome ScanContent() {
 
 int LauncherClientHeightFor(TContentOutcome Outcome) {
     return Outcome == coBoth ? LauncherChoiceHeight : LauncherSingleHeight;
+}
+
+void ApplyContentOutcome(TContentOutcome Outcome, TLauncherActions& Launcher) {
+    switch (Outcome) {
+        case coVideoOnly:
+            Launcher.RunVideoPlayer();
+            Launcher.Close();
+            break;
+        case coImageOnly:
+            Launcher.ShowImageViewer();
+            Launcher.Close();
+            break;
+        case coBoth:
+        case coNothing:
+            Launcher.SetClientHeight(LauncherClientHeightFor(Outcome));
+            if (Outcome == coNothing) MessageBoxes().ShowMessage(AppText(SNoContent));
+            break;
+    }
 }

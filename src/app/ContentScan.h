@@ -31,3 +31,23 @@ TContentOutcome ScanContent();
 
 // The launcher's client height once the scan has decided to keep it open.
 int LauncherClientHeightFor(TContentOutcome Outcome);
+
+// What the launcher window can do; each front end implements it with its own
+// windows.
+class TLauncherActions {
+public:
+    virtual ~TLauncherActions() = default;
+    // The video action (see VideoPlayer.h).
+    virtual void RunVideoPlayer() = 0;
+    // Creates the viewer, shows it modally, destroys it when it closes.
+    virtual void ShowImageViewer() = 0;
+    virtual void SetClientHeight(int Height) = 0;
+    // Closes the launcher, which ends the program.
+    virtual void Close() = 0;
+};
+
+// Carries out an outcome: video only runs the video action and image only
+// shows the viewer, each then closing the launcher; both grows the launcher
+// to offer the two buttons; nothing sizes it the same way and says so in a
+// message box, and the launcher stays open.
+void ApplyContentOutcome(TContentOutcome Outcome, TLauncherActions& Launcher);

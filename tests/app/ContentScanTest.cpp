@@ -62,3 +62,39 @@ TEST(ContentScanTest, FourOutcomesFromTheFolderAndTheHeightsThatGoWithThem) {
     EXPECT_EQ(LauncherClientHeightFor(coBoth), 200);
     EXPECT_EQ(LauncherClientHeightFor(coNothing), 120);
 }
+
+TEST(ContentScanTest, EachOutcomeDrivesTheLauncherInOrder) {
+    // Records what the launcher is told to do, and the message boxes shown
+    // meanwhile, in one sequence.
+    class TRecordingLauncher : public TLauncherActions {
+    public:
+        explicit TRecordingLauncher(std::vector<std::string>& Log) : FLog(Log) {}
+        void RunVideoPlayer() override { FLog.push_back("video"); }
+        void ShowImageViewer() override { FLog.push_back("viewer"); }
+        void SetClientHeight(int Height) override { FLog.push_back("height " + std::to_string(Height)); }
+        void Close() override { FLog.push_back("close"); }
+
+    private:
+        std::vector<std::string>& FLog;
+    };
+    struct {
+        TContentOutcome Outcome;
+        std::vector<std::string> Log;
+    } const Cases[] = {
+        {coVideoOnly, {"video", "close"}},
+        {coImageOnly, {"viewer", "close"}},
+        {coBoth, {"height 200"}},
+        {coNothing, {"height 120", "box 실행할 컨텐츠가 없습니다"}},
+    };
+    for (const auto& C : Cases) {
+        std::vector<std::string> Log;
+        TRecordingMessageBoxes Boxes;
+        Boxes.OnShow = [&](const TShownBox& B) {
+            EXPECT_EQ(B.Kind, bkMessage);
+            Log.push_back("box " + U8(B.Text));
+        };
+        TRecordingLauncher Launcher(Log);
+        ApplyContentOutcome(C.Outcome, Launcher);
+        EXPECT_EQ(Log, C.Log) << C.Outcome;
+    }
+}

@@ -134,23 +134,10 @@ void TForm1::Timer1Timer() {
     // in which an armed timer would fire again.
     Timer1->stop();
 
-    const TContentOutcome Outcome = ScanContent();
-    switch (Outcome) {
-        case coVideoOnly:
-            RunVideoPlayer();
-            close();
-            break;
-        case coImageOnly:
-            ShowImageViewer();
-            close();
-            break;
-        case coBoth:
-        case coNothing:
-            SetClientHeight(LauncherClientHeightFor(Outcome));
-            if (Outcome == coNothing) MessageBoxes().ShowMessage(AppText(SNoContent));
-            break;
-    }
+    ApplyContentOutcome(ScanContent(), *this);
 }
+
+void TForm1::Close() { close(); }
 
 void TForm1::XiButton1Click() { RunVideoPlayer(); }
 

@@ -5,13 +5,15 @@
 
 #include <QWidget>
 
+#include "app/ContentScan.h"
+
 class QGroupBox;
 class QTimer;
 class TCaptionPanel;
 class TGradientButton;
 class THTLabel;
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private TLauncherActions {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* Parent = nullptr);
@@ -20,7 +22,7 @@ public:
     // The video action: writes the batch file that starts the first installed
     // player on the content folder, hands it to the shell, deletes it a second
     // later.
-    void RunVideoPlayer();
+    void RunVideoPlayer() override;
 
     THTLabel* JvHTLabel1 = nullptr;
     QGroupBox* GroupBox1 = nullptr;
@@ -43,8 +45,9 @@ protected:
     void showEvent(QShowEvent* Event) override;
 
 private:
-    void SetClientHeight(int Height);
+    void SetClientHeight(int Height) override;
     // Places the whole window, frame included, in the middle of the screen.
     void CentreOnScreen();
-    void ShowImageViewer();
+    void ShowImageViewer() override;
+    void Close() override;
 };

@@ -104,22 +104,7 @@ void TForm1::Timer1Timer() {
     // in which an armed timer would fire again.
     KillTimer(FHandle, Timer1);
 
-    const TContentOutcome Outcome = ScanContent();
-    switch (Outcome) {
-        case coVideoOnly:
-            RunVideoPlayer();
-            Close();
-            break;
-        case coImageOnly:
-            ShowImageViewer();
-            Close();
-            break;
-        case coBoth:
-        case coNothing:
-            SetClientHeight(LauncherClientHeightFor(Outcome));
-            if (Outcome == coNothing) MessageBoxes().ShowMessage(AppText(SNoContent));
-            break;
-    }
+    ApplyContentOutcome(ScanContent(), *this);
 }
 
 void TForm1::XiButton1Click() { RunVideoPlayer(); }

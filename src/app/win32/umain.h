@@ -5,9 +5,10 @@
 
 #include <memory>
 
+#include "app/ContentScan.h"
 #include "app/win32/Win32Controls.h"
 
-class TForm1 : public TWin32Window {
+class TForm1 : public TWin32Window, private TLauncherActions {
 public:
     // QuitOnClose: closing the window ends the message loop (the program's
     // main window); tests keep their loop.
@@ -17,12 +18,12 @@ public:
     // Shows the window; the scan follows half a second later.
     void Show();
     // Closes the window: it is destroyed and, as main window, ends the program.
-    void Close();
+    void Close() override;
 
     // The video action: writes the batch file that starts the first installed
     // player on the content folder, hands it to the shell, deletes it a second
     // later.
-    void RunVideoPlayer();
+    void RunVideoPlayer() override;
     void Timer1Timer();
     void XiButton1Click();
     void XiButton2Click();
@@ -43,8 +44,8 @@ protected:
 
 private:
     void FormShow();
-    void SetClientHeight(int Height);
-    void ShowImageViewer();
+    void SetClientHeight(int Height) override;
+    void ShowImageViewer() override;
     TRect Scaled(const TRect& R) const;
 
     bool FQuitOnClose;
