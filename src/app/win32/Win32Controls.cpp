@@ -29,6 +29,25 @@ void PaintBuffered(HWND Wnd, TPaint&& Paint) {
     EndPaint(Wnd, &Ps);
 }
 
+// One line of Text inside R, in Font and Color, over what is already painted.
+void DrawLine(HDC Dc, RECT R, HFONT Font, COLORREF Color, const std::wstring& Text, UINT Format) {
+    HGDIOBJ Old = SelectObject(Dc, Font);
+    SetBkMode(Dc, TRANSPARENT);
+    SetTextColor(Dc, Color);
+    DrawTextW(Dc, Text.c_str(), -1, &R, Format | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(Dc, Old);
+}
+
+// The face of a control that shows one line of text: the dialog colour,
+// optionally a raised edge, the text.
+void PaintTextFace(HDC Dc, TSize Size, bool RaisedEdge, HFONT Font, COLORREF Color, const std::wstring& Text,
+                   UINT Format) {
+    RECT R{0, 0, Size.Width, Size.Height};
+    FillRect(Dc, &R, FaceBrush());
+    if (RaisedEdge) DrawEdge(Dc, &R, BDR_RAISEDINNER, BF_RECT);
+    DrawLine(Dc, R, Font, Color, Text, Format);
+}
+
 void FillSolid(HDC Dc, const RECT& R, TColorRGB Color) {
     SetDCBrushColor(Dc, ToColorRef(Color));
     FillRect(Dc, &R, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
@@ -58,13 +77,7 @@ LRESULT THTLabel::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
             return 1;
         case WM_PAINT:
             PaintBuffered(FHandle, [this](HDC Dc, TSize Size) {
-                RECT R{0, 0, Size.Width, Size.Height};
-                FillRect(Dc, &R, FaceBrush());
-                HGDIOBJ Old = SelectObject(Dc, FFont);
-                SetBkMode(Dc, TRANSPARENT);
-                SetTextColor(Dc, ToColorRef(FColor));
-                DrawTextW(Dc, FText.c_str(), -1, &R, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-                SelectObject(Dc, Old);
+                PaintTextFace(Dc, Size, false, FFont, ToColorRef(FColor), FText, DT_LEFT | DT_VCENTER);
             });
             return 0;
         default:
@@ -84,14 +97,7 @@ LRESULT TCaptionPanel::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
             return 1;
         case WM_PAINT:
             PaintBuffered(FHandle, [this](HDC Dc, TSize Size) {
-                RECT R{0, 0, Size.Width, Size.Height};
-                FillRect(Dc, &R, FaceBrush());
-                DrawEdge(Dc, &R, BDR_RAISEDINNER, BF_RECT);
-                HGDIOBJ Old = SelectObject(Dc, FFont);
-                SetBkMode(Dc, TRANSPARENT);
-                SetTextColor(Dc, GetSysColor(COLOR_BTNTEXT));
-                DrawTextW(Dc, FCaption.c_str(), -1, &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-                SelectObject(Dc, Old);
+                PaintTextFace(Dc, Size, true, FFont, GetSysColor(COLOR_BTNTEXT), FCaption, DT_CENTER | DT_VCENTER);
             });
             return 0;
         case WM_NCHITTEST:
@@ -122,12 +128,7 @@ void PaintGradientButton(HDC Dc, TSize Size, const TGradientButtonColors& Colors
     FillSolid(Dc, RECT{0, 0, 1, H}, Colors.Border);
     FillSolid(Dc, RECT{W - 1, 0, W, H}, Colors.Border);
 
-    RECT Text{4, 4, W - 4, H - 4};
-    HGDIOBJ OldFont = SelectObject(Dc, Font);
-    SetBkMode(Dc, TRANSPARENT);
-    SetTextColor(Dc, ToColorRef(Colors.Text));
-    DrawTextW(Dc, Caption.c_str(), -1, &Text, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(Dc, OldFont);
+    DrawLine(Dc, RECT{4, 4, W - 4, H - 4}, Font, ToColorRef(Colors.Text), Caption, DT_CENTER | DT_TOP);
 
     if (Focused) {
         HPEN Pen = CreatePen(PS_DOT, 1, ToColorRef(FocusColor));
