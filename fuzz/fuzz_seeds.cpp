@@ -18,15 +18,16 @@
 #include "codecs/sfds_library_scope.h"
 #include "runtime/MemoryStream.h"
 #include "sfds/sfds_writer.h"
+#include "support/SFDSTestWriter.h"
 
 namespace {
 
-using TSetup = std::function<void(TSFDSFileWriter&)>;
+using TSetup = std::function<void(TSFDSTestWriter&)>;
 
 std::string Container(const TSetup& Setup, const std::string& Host = std::string()) {
     TMemoryStream M(Host);
     M.Seek(0, soEnd);
-    TSFDSFileWriter W(M);
+    TSFDSTestWriter W(M);
     W.SetTimeCreate(45000.5);
     Setup(W);
     W.Finish();
@@ -99,7 +100,7 @@ void Duplicates(TSFDSFileWriter& W) {
 }
 
 TSetup WithTable(const TSetup& Setup, std::uint8_t Format) {
-    return [Setup, Format](TSFDSFileWriter& W) {
+    return [Setup, Format](TSFDSTestWriter& W) {
         Setup(W);
         W.SetFileListFormat(Format);
     };
@@ -125,7 +126,7 @@ void ReaderSeeds(const std::string& Out) {
         Host.replace(SFDS_LocatorOffset, SFDS_LocatorSize, fuzz::Locator(100));
         return Container(Entries, Host);
     }());
-    Save(Out, "lowercase", Container([](TSFDSFileWriter& W) {
+    Save(Out, "lowercase", Container([](TSFDSTestWriter& W) {
              Entries(W);
              W.Overrides().HeaderSignature = ".sfds";
              W.Overrides().EntrySignature = "sfds";

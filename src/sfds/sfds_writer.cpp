@@ -103,11 +103,6 @@ void PutLE(std::string& Out, std::size_t At, std::uint64_t Value, int Bytes) {
     for (int I = 0; I < Bytes; ++I) Out[At + static_cast<std::size_t>(I)] = static_cast<char>((Value >> (8 * I)) & 0xFF);
 }
 
-// Copies Value's bytes into Out at At, cut or padded with zeros to Size.
-void PutFixed(std::string& Out, std::size_t At, const std::string& Value, std::size_t Size) {
-    for (std::size_t I = 0; I < Size; ++I) Out[At + I] = I < Value.size() ? Value[I] : '\0';
-}
-
 void WriteBytes(TStream& Dest, std::string_view Bytes) {
     while (!Bytes.empty()) {
         const auto N = static_cast<std::int32_t>(std::min<std::size_t>(Bytes.size(), CopyBufferSize));
@@ -304,40 +299,34 @@ std::int32_t TSFDSFileWriter::AddEntryRecord(const SFDS_FileEntryRecord& Entry) 
 }
 
 std::string TSFDSFileWriter::HeaderBytes(std::uint8_t CompletionFlag) const {
-    const TSFDSWriterOverrides& O = FOverrides;
     std::string H(SFDS_HeaderSize, '\0');
-    PutFixed(H, SFDS_HeaderField::Signature, O.HeaderSignature.value_or(SFDS_HeaderSignature), 5);
-    PutLE(H, SFDS_HeaderField::Magic, O.Magic.value_or(SFDS_Magic), 4);
+    std::memcpy(H.data() + SFDS_HeaderField::Signature, SFDS_HeaderSignature, 5);
+    PutLE(H, SFDS_HeaderField::Magic, SFDS_Magic, 4);
     PutLE(H, SFDS_HeaderField::FormatGUID, FFormatGUID.D1, 4);
     PutLE(H, SFDS_HeaderField::FormatGUID + 4, FFormatGUID.D2, 2);
     PutLE(H, SFDS_HeaderField::FormatGUID + 6, FFormatGUID.D3, 2);
     std::memcpy(H.data() + SFDS_HeaderField::FormatGUID + 8, FFormatGUID.D4, 8);
     H[SFDS_HeaderField::Complete] = static_cast<char>(CompletionFlag);
-    PutLE(H, SFDS_HeaderField::FileNumber, static_cast<std::uint32_t>(O.FileNumber.value_or(EntryCount())), 4);
+    PutLE(H, SFDS_HeaderField::FileNumber, static_cast<std::uint32_t>(EntryCount()), 4);
     // The reserved field stays 0.
-    PutLE(H, SFDS_HeaderField::FileListPositionStart,
-          static_cast<std::uint64_t>(O.FileListPositionStart.value_or(FFileListPositionStart)), 8);
-    PutLE(H, SFDS_HeaderField::FileListPositionEnd,
-          static_cast<std::uint64_t>(O.FileListPositionEnd.value_or(FFileListPositionEnd)), 8);
-    H[SFDS_HeaderField::InternalCompressionFormat] =
-        static_cast<char>(O.InternalCompressionFormat.value_or(FFileListFormat));
-    const TMD5Digest Digest = O.InternalFileListDataMD5.value_or(FFileListMD5);
-    std::memcpy(H.data() + SFDS_HeaderField::InternalFileListDataMD5, Digest.v, 16);
+    PutLE(H, SFDS_HeaderField::FileListPositionStart, static_cast<std::uint64_t>(FFileListPositionStart), 8);
+    PutLE(H, SFDS_HeaderField::FileListPositionEnd, static_cast<std::uint64_t>(FFileListPositionEnd), 8);
+    H[SFDS_HeaderField::InternalCompressionFormat] = static_cast<char>(FFileListFormat);
+    std::memcpy(H.data() + SFDS_HeaderField::InternalFileListDataMD5, FFileListMD5.v, 16);
     std::uint64_t TimeBits = 0;
     static_assert(sizeof TimeBits == sizeof FTimeCreate);
     std::memcpy(&TimeBits, &FTimeCreate, sizeof TimeBits);
     PutLE(H, SFDS_HeaderField::TimeCreate, TimeBits, 8);
-    PutLE(H, SFDS_HeaderField::FileInfoExPosition,
-          static_cast<std::uint64_t>(O.FileInfoExPosition.value_or(FFileInfoExPosition)), 8);
+    PutLE(H, SFDS_HeaderField::FileInfoExPosition, static_cast<std::uint64_t>(FFileInfoExPosition), 8);
     return H;
 }
 
 void TSFDSFileWriter::WriteFileList() {
     std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FFileListFormat, *FDest, FFileListLevel, FStrategy);
     TDigestingWriter W(Compressor ? *Compressor : *FDest);
-    const std::string Signature = FOverrides.EntrySignature.value_or(SFDS_EntrySignature);
     char Sig[4];
-    for (std::size_t I = 0; I < 4; ++I) Sig[I] = I < Signature.size() ? Signature[I] : '\0';
+    std::memcpy(Sig, SFDS_EntrySignature, 4);
+    AdjustEntrySignature(Sig);
     for (const SFDS_FileEntryRecord& E : FEntries) {
         W.WriteBuffer(Sig, 4);
         SFDS_WriteString(W, E.OriginalFileName);
@@ -351,7 +340,9 @@ void TSFDSFileWriter::WriteFileList() {
         SFDS_WriteString(W, E.ExtraDataStr);
         SFDS_WriteInteger(W, E.ExtraDataInt);
     }
-    WriteBytes(W, FOverrides.FileListTrailer);
+    std::string Trailer;
+    AdjustFileListEnd(Trailer);
+    WriteBytes(W, Trailer);
     W.Flush();
     FFileListMD5 = W.Digest();
     if (Compressor) Compressor->Finish();  // before the table's end is taken
@@ -383,7 +374,8 @@ void TSFDSFileWriter::Finish() {
         std::int64_t End = FDest->Position();
 
         FDest->Seek(FStart, soBeginning);
-        const std::string H = HeaderBytes(0);
+        std::string H = HeaderBytes(0);
+        AdjustHeader(H);
         FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
 
         if (FLocator == lpHostOffset) {
@@ -396,7 +388,8 @@ void TSFDSFileWriter::Finish() {
         }
 
         // Last of all: until this byte is written, readers refuse the container.
-        const char Flag = static_cast<char>(FOverrides.CompletionFlag.value_or(1));
+        std::uint8_t Flag = 1;
+        AdjustCompletionFlag(Flag);
         FDest->Seek(FStart + SFDS_HeaderField::Complete, soBeginning);
         FDest->WriteBuffer(&Flag, 1);
         FDest->Seek(End, soBeginning);

@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,25 +31,6 @@ enum TSFDSLocatorPlacement : std::uint8_t {
     lpNone = 0,
     lpHostOffset = 1,  // over host bytes 46..57: the container must start at byte 58 or later
     lpHostEnd = 2,  // appended after the container: the host file's last 12 bytes
-};
-
-// Raw values Finish writes instead of the true ones, so that tests and tools
-// can build damaged containers with the writer. Unset fields are written true.
-struct TSFDSWriterOverrides {
-    std::optional<std::string> HeaderSignature;  // the first 5 bytes; padded with zeros or cut to 5
-    std::optional<std::uint32_t> Magic;
-    std::optional<std::uint8_t> CompletionFlag;
-    std::optional<std::int32_t> FileNumber;
-    // The header byte only: the table is still encoded with FileListFormat.
-    std::optional<std::uint8_t> InternalCompressionFormat;
-    std::optional<TMD5Digest> InternalFileListDataMD5;
-    std::optional<std::string> EntrySignature;  // the first 4 bytes of every record; padded or cut to 4
-    std::optional<std::int64_t> FileListPositionStart;
-    std::optional<std::int64_t> FileListPositionEnd;
-    std::optional<std::int64_t> FileInfoExPosition;
-    // Bytes after the last record inside the decoded table (readers ignore
-    // them; the table digest covers them).
-    std::string FileListTrailer;
 };
 
 // An entry's stored bytes made ahead of writing (on any thread): what the
@@ -104,7 +84,6 @@ public:
     void SetCompressionStrategy(TSFDSCompressionStrategy Value) { FStrategy = Value; }
     // Checked at once: lpHostOffset needs C >= 58, lpHostEnd needs C > 0.
     void SetLocator(TSFDSLocatorPlacement Placement);
-    TSFDSWriterOverrides& Overrides() { return FOverrides; }
 
     // ---- Entries ----
     // Each stores the bytes (Format 0) or their compressed form (a registered
@@ -147,6 +126,18 @@ public:
     bool Finished() const { return FFinished; }
     TStream& Dest() { return *FDest; }
 
+protected:
+    // Where a derived writer may write other bytes than the true ones, to
+    // build damaged containers on purpose. Finish calls each with what it is
+    // about to write: the header's 83 bytes (the completion flag among them
+    // is 0 here; it is written last, on its own), the four signature bytes of
+    // each record, the bytes after the last record inside the table (covered
+    // by the table's digest; readers ignore them), and the completion flag.
+    virtual void AdjustHeader(std::string& Header) const { (void)Header; }
+    virtual void AdjustEntrySignature(char (&Signature)[4]) const { (void)Signature; }
+    virtual void AdjustFileListEnd(std::string& Trailer) const { (void)Trailer; }
+    virtual void AdjustCompletionFlag(std::uint8_t& Flag) const { (void)Flag; }
+
 private:
     void Init();
     // Raises unless entries may still be added and Finish may run.
@@ -178,7 +169,6 @@ private:
     TSFDSCompressionLevel FFileListLevel = clDefault;
     TSFDSCompressionStrategy FStrategy = csDefault;
     TSFDSLocatorPlacement FLocator = lpNone;
-    TSFDSWriterOverrides FOverrides;
 
     std::vector<SFDS_FileEntryRecord> FEntries;
     // Filled by Finish.

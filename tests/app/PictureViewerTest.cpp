@@ -9,6 +9,7 @@
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_readaheadstream.h"
 #include "sfds/sfds_writer.h"
+#include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -166,7 +167,7 @@ TEST_F(PictureViewerTest, FileThatIsNoContainerWarnsAndTheViewerStaysEmpty) {
 TEST_F(PictureViewerTest, BrokenArchiveWarnsAndClosesTheViewer) {
     ForceDirectories(Dir.File("QMZBox"));
     {
-        TSFDSFileWriter W(Dir.File("QMZBox/QMZImage.QMZ"));
+        TSFDSTestWriter W(Dir.File("QMZBox/QMZImage.QMZ"));
         W.AddBytes("a.jpg", EncodeJpeg(SolidPicture(8, 8, 0xFF0000)));
         TMD5Digest Wrong;
         Wrong.v[0] = 1;

@@ -78,8 +78,8 @@ TEST_F(ArchivePaths, DetectsContainersAtTheStartOrThroughALocator) {
     BadTarget += Locator(4000);  // points into the host bytes
     std::string ZeroLocator = PatternBytes(300, 4) + Locator(0);
     std::string NegativeLocator = PatternBytes(300, 4) + Locator(-5);
-    std::string Incomplete = BuildContainer([](TSFDSFileWriter& W) { W.Overrides().CompletionFlag = 0; });
-    std::string LowerCase = BuildContainer([](TSFDSFileWriter& W) { W.Overrides().HeaderSignature = ".sFdS"; });
+    std::string Incomplete = BuildContainer([](TSFDSTestWriter& W) { W.Overrides().CompletionFlag = 0; });
+    std::string LowerCase = BuildContainer([](TSFDSTestWriter& W) { W.Overrides().HeaderSignature = ".sFdS"; });
     const std::vector<TCase> Cases = {
         {"plain container", BuildContainer(WithGuid), true, 0},
         {"appended, locator at the end", Hosted(5000, false, true, WithGuid), true, 5000},

@@ -54,7 +54,7 @@ struct TFailureCase {
 };
 
 std::string WithOverrides(const std::function<void(TSFDSWriterOverrides&)>& Adjust) {
-    return BuildContainer([&](TSFDSFileWriter& W) {
+    return BuildContainer([&](TSFDSTestWriter& W) {
         AddSamples(W);
         Adjust(W.Overrides());
     });
@@ -104,7 +104,7 @@ TEST(StreamParser, EveryFailureOfTheHeaderAndTableRaisesItsMessage) {
 }
 
 TEST(StreamParser, LowerCaseSignaturesAreAccepted) {
-    const std::string Bytes = BuildContainer([](TSFDSFileWriter& W) {
+    const std::string Bytes = BuildContainer([](TSFDSTestWriter& W) {
         AddSamples(W);
         W.Overrides().HeaderSignature = ".sfds";
         W.Overrides().EntrySignature = "sfds";
@@ -115,7 +115,7 @@ TEST(StreamParser, LowerCaseSignaturesAreAccepted) {
 
 TEST(StreamParser, ReadsHeaderInfoBlockExtraFieldsAndEntries) {
     const TGUID Guid{0x11223344, 0x5566, 0x7788, {1, 2, 3, 4, 5, 6, 7, 8}};
-    const std::string Bytes = BuildContainer([&](TSFDSFileWriter& W) {
+    const std::string Bytes = BuildContainer([&](TSFDSTestWriter& W) {
         AddSamples(W);
         W.SetFormatGUID(Guid);
         W.SetTimeCreate(45000.25);
@@ -184,7 +184,7 @@ TEST(StreamParser, EmptyContainerHasTheDigestOfNoBytes) {
 }
 
 TEST(StreamParser, IncompleteContainerFailsBeforeTheInfoBlockIsRead) {
-    const std::string Bytes = BuildContainer([](TSFDSFileWriter& W) {
+    const std::string Bytes = BuildContainer([](TSFDSTestWriter& W) {
         W.SetTitle("never read");
         W.Overrides().CompletionFlag = 0;
     });
@@ -312,7 +312,7 @@ TEST(StreamParser, CompressedTablesOfBothCodecsParse) {
 TEST(StreamParser, FailedParseKeepsWhatWasReadBefore) {
     // The third record's signature is damaged through a raw record of a
     // different stored signature: records one and two stay in the table.
-    const std::string Bytes = BuildContainer([](TSFDSFileWriter& W) {
+    const std::string Bytes = BuildContainer([](TSFDSTestWriter& W) {
         W.AddBytes("one", "1");
         W.AddBytes("two", "2");
         W.Overrides().FileNumber = 3;

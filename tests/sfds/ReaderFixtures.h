@@ -19,10 +19,11 @@
 #include "sfds/sfds_reader.h"
 #include "sfds/sfds_writer.h"
 #include "support/Raises.h"
+#include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
 
-using TWriterSetup = std::function<void(TSFDSFileWriter&)>;
+using TWriterSetup = std::function<void(TSFDSTestWriter&)>;
 
 inline TMD5Digest DigestOf(std::string_view Bytes) {
     TMD5Digest D;
@@ -35,7 +36,7 @@ inline TMD5Digest DigestOf(std::string_view Bytes) {
 inline std::string BuildContainer(const TWriterSetup& Setup, const std::string& Host = std::string()) {
     TMemoryStream M(Host);
     M.Seek(0, soEnd);
-    TSFDSFileWriter W(M);
+    TSFDSTestWriter W(M);
     if (Setup) Setup(W);
     W.Finish();
     return M.AsString();

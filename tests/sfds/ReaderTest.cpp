@@ -56,7 +56,7 @@ private:
 TEST_F(ReaderTest, FailedConstructionRaisesTheParsersErrorAndLeavesNothingBehind) {
     struct TCase {
         const char* Label;
-        std::function<void(TSFDSFileWriter&)> Adjust;
+        TWriterSetup Adjust;
         std::function<void(const std::string&)> Construct;
         const std::type_info& Class;
         const char* Message;  // formatted with the file name
@@ -84,7 +84,7 @@ TEST_F(ReaderTest, FailedConstructionRaisesTheParsersErrorAndLeavesNothingBehind
     const std::int32_t Readers = SFDS_ActiveReaderCount();
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Label);
-        const std::string Path = Write("bad.sfds", [&](TSFDSFileWriter& W) {
+        const std::string Path = Write("bad.sfds", [&](TSFDSTestWriter& W) {
             AddSamples(W);
             W.SetFileListFormat(1);
             C.Adjust(W);

@@ -13,6 +13,7 @@
 #include "sfds/sfds_selectivestream.h"
 #include "sfds/sfds_writer.h"
 #include "support/Raises.h"
+#include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
 
@@ -35,10 +36,10 @@ constexpr TGUID Guid = {0x04030201, 0x0605, 0x0807, {9, 10, 11, 12, 13, 14, 15, 
 
 // A one-entry container written into memory at Start, with fixed metadata.
 std::string TinyContainer(std::int64_t Start = 0, const std::string& Host = "",
-                          void (*Adjust)(TSFDSFileWriter&) = nullptr) {
+                          void (*Adjust)(TSFDSTestWriter&) = nullptr) {
     TMemoryStream M(Host);
     M.SetPosition(Start);
-    TSFDSFileWriter W(M);
+    TSFDSTestWriter W(M);
     W.SetTimeCreate(Time);
     W.SetFormatGUID(Guid);
     W.SetTitle("T");
@@ -341,25 +342,25 @@ TEST(TSFDSFileWriter, OverridesChangeExactlyTheirBytes) {
     const std::string Good = TinyContainer();
     struct {
         const char* Name;
-        void (*Adjust)(TSFDSFileWriter&);
+        void (*Adjust)(TSFDSTestWriter&);
         std::size_t At;
         std::string Bytes;
     } Cases[] = {
-        {"signature", [](TSFDSFileWriter& W) { W.Overrides().HeaderSignature = ".sfdX"; }, 0, ".sfdX"},
-        {"short signature", [](TSFDSFileWriter& W) { W.Overrides().HeaderSignature = "AB"; }, 0,
+        {"signature", [](TSFDSTestWriter& W) { W.Overrides().HeaderSignature = ".sfdX"; }, 0, ".sfdX"},
+        {"short signature", [](TSFDSTestWriter& W) { W.Overrides().HeaderSignature = "AB"; }, 0,
          std::string("AB\0\0\0", 5)},
-        {"magic", [](TSFDSFileWriter& W) { W.Overrides().Magic = 0x01020304; }, 5, LE(0x01020304, 4)},
-        {"flag", [](TSFDSFileWriter& W) { W.Overrides().CompletionFlag = 0; }, 25, std::string(1, '\0')},
-        {"file number", [](TSFDSFileWriter& W) { W.Overrides().FileNumber = 2000000000; }, 26, LE(2000000000, 4)},
-        {"table format", [](TSFDSFileWriter& W) { W.Overrides().InternalCompressionFormat = 3; }, 50,
+        {"magic", [](TSFDSTestWriter& W) { W.Overrides().Magic = 0x01020304; }, 5, LE(0x01020304, 4)},
+        {"flag", [](TSFDSTestWriter& W) { W.Overrides().CompletionFlag = 0; }, 25, std::string(1, '\0')},
+        {"file number", [](TSFDSTestWriter& W) { W.Overrides().FileNumber = 2000000000; }, 26, LE(2000000000, 4)},
+        {"table format", [](TSFDSTestWriter& W) { W.Overrides().InternalCompressionFormat = 3; }, 50,
          std::string(1, '\3')},
-        {"table digest", [](TSFDSFileWriter& W) { W.Overrides().InternalFileListDataMD5 = TMD5Digest(); }, 51,
+        {"table digest", [](TSFDSTestWriter& W) { W.Overrides().InternalFileListDataMD5 = TMD5Digest(); }, 51,
          std::string(16, '\0')},
-        {"table start", [](TSFDSFileWriter& W) { W.Overrides().FileListPositionStart = -5; }, 34,
+        {"table start", [](TSFDSTestWriter& W) { W.Overrides().FileListPositionStart = -5; }, 34,
          LE(static_cast<std::uint64_t>(-5), 8)},
-        {"table end", [](TSFDSFileWriter& W) { W.Overrides().FileListPositionEnd = 1 << 30; }, 42, LE(1 << 30, 8)},
-        {"info position", [](TSFDSFileWriter& W) { W.Overrides().FileInfoExPosition = 5; }, 75, LE(5, 8)},
-        {"entry signature", [](TSFDSFileWriter& W) { W.Overrides().EntrySignature = "sfds"; },
+        {"table end", [](TSFDSTestWriter& W) { W.Overrides().FileListPositionEnd = 1 << 30; }, 42, LE(1 << 30, 8)},
+        {"info position", [](TSFDSTestWriter& W) { W.Overrides().FileInfoExPosition = 5; }, 75, LE(5, 8)},
+        {"entry signature", [](TSFDSTestWriter& W) { W.Overrides().EntrySignature = "sfds"; },
          86 + TinyInfo.size(), "sfds"},
     };
     for (const auto& C : Cases) {
@@ -377,7 +378,7 @@ TEST(TSFDSFileWriter, OverridesChangeExactlyTheirBytes) {
 
 TEST(TSFDSFileWriter, TrailerAndHandMadeRecordsGoIntoTheTable) {
     TMemoryStream M;
-    TSFDSFileWriter W(M);
+    TSFDSTestWriter W(M);
     W.SetTimeCreate(Time);
     const std::int64_t At = W.WriteRawData("xyz");
     SFDS_FileEntryRecord R;

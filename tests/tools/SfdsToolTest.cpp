@@ -52,7 +52,7 @@ protected:
     TRun Run(const std::vector<std::string>& Args) { return RunTool(Dir, Args); }
 
     // Writes a container with the library's writer (for damaged fixtures).
-    std::string Container(const std::string& Name, const std::function<void(TSFDSFileWriter&)>& Setup) {
+    std::string Container(const std::string& Name, const std::function<void(TSFDSTestWriter&)>& Setup) {
         return WriteContainer(Dir.File(Name), Setup);
     }
 
@@ -164,7 +164,7 @@ TEST_F(SfdsToolTest, ExitCodesAndMessages) {
     const std::string Good = Container("good.sfds", [](TSFDSFileWriter& W) { W.AddBytes("a.txt", "alpha", 1); });
     WriteWholeFile(Dir.File("plain.txt"), std::string(200, 'x'));
     const std::string Incomplete =
-        Container("incomplete.sfds", [](TSFDSFileWriter& W) { W.Overrides().CompletionFlag = 0; });
+        Container("incomplete.sfds", [](TSFDSTestWriter& W) { W.Overrides().CompletionFlag = 0; });
     const std::string Corrupt = Container("corrupt.sfds", [](TSFDSFileWriter& W) {
         W.AddBytes("ok.txt", "fine", 0);
         W.AddBytes("bad.txt", "payload", 0);

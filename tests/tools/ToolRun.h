@@ -12,6 +12,7 @@
 
 #include "runtime/MemoryStream.h"
 #include "sfds/sfds_writer.h"
+#include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -75,10 +76,10 @@ inline TRun RunToolAfter(const TTempDir& Scratch, const std::string& Setup, cons
 
 // Writes a container made by the library's writer (for damaged fixtures) to
 // FileName and returns FileName.
-inline std::string WriteContainer(const std::string& FileName, const std::function<void(TSFDSFileWriter&)>& Setup) {
+inline std::string WriteContainer(const std::string& FileName, const std::function<void(TSFDSTestWriter&)>& Setup) {
     TMemoryStream M;
     {
-        TSFDSFileWriter W(M);
+        TSFDSTestWriter W(M);
         Setup(W);
         W.Finish();
     }

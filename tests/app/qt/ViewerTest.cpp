@@ -12,6 +12,7 @@
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_writer.h"
+#include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -168,7 +169,7 @@ TEST_F(ViewerTest, EmptyArchiveShowsABlackWindowWithItsButtons) {
 TEST_F(ViewerTest, BrokenArchiveWarnsAndTheViewerCloses) {
     ForceDirectories(Dir.File("QMZBox"));
     {
-        TSFDSFileWriter W(Dir.File("QMZBox/QMZImage.QMZ"));
+        TSFDSTestWriter W(Dir.File("QMZBox/QMZImage.QMZ"));
         W.AddBytes("a.jpg", EncodeJpeg(Solid(8, 8, Qt::red)));
         TMD5Digest Wrong;
         Wrong.v[0] = 1;
