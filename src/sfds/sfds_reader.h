@@ -204,6 +204,8 @@ protected:
                       bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode);
 
 private:
+    // Opens entries on its workers, with the reader's shared source.
+    friend class TSFDSParallelExtraction;
     void Initialize(std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
                     TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
                     TStreamAutorenameMode StreamAutorenameMode);

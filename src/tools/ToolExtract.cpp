@@ -1,11 +1,13 @@
 #include "tools/ToolExtract.h"
 
 #include <cstdio>
+#include <thread>
 #include <memory>
 #include <vector>
 
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "sfds/sfds_extractparallel.h"
 #include "sfds/sfds_searchutils.h"
 #include "tools/ToolArchive.h"
 #include "tools/ToolConsts.h"
@@ -26,7 +28,7 @@ std::vector<std::int32_t> Selected(TSFDSCustomReader& R, const std::string& Mask
 // Verifies (Test) or extracts below DestDir every selected entry, going on
 // past failures so that one run shows every bad entry; a cancel stops at once.
 // Returns the first failure's result code, 0 when there was none.
-int Walk(const std::string& Archive, const std::string& DestDir, const std::string& Mask, bool Test) {
+int Walk(const std::string& Archive, const std::string& DestDir, const std::string& Mask, bool Test, unsigned Threads) {
     ToolCatchInterrupt();
     const std::string ArchiveName = ToolToAnsi(Archive);
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ArchiveName);
@@ -55,6 +57,12 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
     };
 
     TSFDSExtractDestination Destination(ToolToAnsi(DestDir));
+    if (Threads == 0) Threads = std::thread::hardware_concurrency();
+    // One entry alone is read ahead within the one-entry call already.
+    std::unique_ptr<TSFDSParallelExtraction> Parallel;
+    if (Threads > 1 && Indexes.size() > 1)
+        Parallel = std::make_unique<TSFDSParallelExtraction>(*R, Indexes, Test ? nullptr : &Destination, ArchiveName,
+                                                             Threads);
     for (std::int32_t I : Indexes) {
         const std::string& FileName = R->FileEntrys().Items(I)->FileName;
         const std::string ShownName = ToolToUtf8(FileName);
@@ -66,8 +74,9 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
         std::exception_ptr Failure;
         // A test writes nothing, so it refuses no name; the archive's name is
         // what a digest error then names as the file.
-        const std::int32_t Code = Test ? R->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
-                                       : R->ExtractFileTo(Destination, I, false, OnProgress, Failure);
+        const std::int32_t Code = Parallel ? Parallel->Next(OnProgress, Failure)
+                                  : Test   ? R->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
+                                           : R->ExtractFileTo(Destination, I, false, OnProgress, Failure);
         // Extraction is quiet on success; a test reports every entry.
         if (Test || Code != SFDS_OK) Report(ShownName, Code, ToolMessageOf(Failure));
         if (Code == SFDS_ERR_ABORTED) break;
@@ -77,8 +86,10 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
 
 }  // namespace
 
-int ToolTest(const std::string& Archive, const std::string& Mask) { return Walk(Archive, std::string(), Mask, true); }
+int ToolTest(const std::string& Archive, const std::string& Mask, unsigned Threads) {
+    return Walk(Archive, std::string(), Mask, true, Threads);
+}
 
-int ToolExtract(const std::string& Archive, const std::string& DestDir, const std::string& Mask) {
-    return Walk(Archive, DestDir, Mask, false);
+int ToolExtract(const std::string& Archive, const std::string& DestDir, const std::string& Mask, unsigned Threads) {
+    return Walk(Archive, DestDir, Mask, false, Threads);
 }

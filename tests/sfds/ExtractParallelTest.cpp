@@ -1,0 +1,247 @@
+// Entries read ahead on worker threads come out exactly as the one-entry
+// calls give them one after the other: result codes, failures, progress
+// calls, cancels and the files on disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <thread>
+#include <typeinfo>
+#include <vector>
+
+#include "ReaderFixtures.h"
+#include "sfds/sfds_extractparallel.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What one walk over the entries showed: per entry its code and failure, and
+// every progress call, with the destination folder's name taken out.
+struct TOutcome {
+    std::vector<std::string> Lines;
+    std::string Raised;  // what passed through from the handler, if anything
+
+    bool operator==(const TOutcome&) const = default;
+};
+
+std::string Describe(const std::exception_ptr& Failure) {
+    if (!Failure) return "-";
+    try {
+        std::rethrow_exception(Failure);
+    } catch (const Exception& E) {
+        return std::string(typeid(E).name()) + " " + E.Message();
+    } catch (const std::exception& E) {
+        return std::string(typeid(E).name()) + " " + E.what();
+    }
+}
+
+std::string Replaced(std::string S, const std::string& What, const std::string& By) {
+    if (What.empty()) return S;
+    for (std::size_t At = S.find(What); At != std::string::npos; At = S.find(What, At + By.size()))
+        S.replace(At, What.size(), By);
+    return S;
+}
+
+// Every file and folder below Root with its size and digest, links as links
+// (their targets named from Root's parent).
+std::map<std::string, std::string> Tree(const std::string& Root) {
+    std::map<std::string, std::string> Found;
+    const std::string Parent = fs::path(Root).parent_path().string();
+    for (const auto& E : fs::recursive_directory_iterator(Root)) {
+        const std::string Name = E.path().lexically_relative(Root).string();
+        if (E.is_symlink()) {
+            Found[Name] = "-> " + Replaced(fs::read_symlink(E.path()).string(), Parent, "<parent>");
+        } else if (E.is_directory()) {
+            Found[Name] = "<folder>";
+        } else {
+            const std::string Bytes = ReadWholeFile(E.path().string());
+            const TMD5Digest D = DigestOf(Bytes);
+            std::string Text = std::to_string(Bytes.size()) + " bytes, MD5 ";
+            for (const std::uint8_t B : D.v) Text += "0123456789abcdef"[B >> 4], Text += "0123456789abcdef"[B & 15];
+            Found[Name] = Text;
+        }
+    }
+    return Found;
+}
+
+// How a walk ends early: a cancel or an exception from the handler at the
+// given progress call (1-based, counted over the whole walk).
+struct TStop {
+    int CancelAt = 0;
+    int ThrowAt = 0;
+};
+
+class ExtractParallelTest : public testing::Test {
+protected:
+    static constexpr const char* ArchiveName = "archive name.sfds";
+
+    void SetUp() override {
+        WriteWholeFile(Dir.File("a.sfds"), BuildContainer([&](TSFDSFileWriter& W) {
+            W.AddBytes("a\\empty", "", 0);
+            W.AddBytes("a\\one", "1", 1);
+            W.AddBytes("b\\exact", PatternBytes(32768, 1), 1);
+            W.AddBytes("b\\several.bin", PatternBytes(6 * 32768 + 123, 2), 1);
+            W.AddBytes("..\\escape", "outside", 0);
+            SFDS_FileEntryRecord Unknown;
+            Unknown.FileName = Unknown.OriginalFileName = "unknown format";
+            Unknown.StartPosition = SFDS_HeaderSize;
+            Unknown.EndPosition = SFDS_HeaderSize + 10;
+            Unknown.FileSize = 10;
+            Unknown.CompressionFormat = 9;
+            W.AddEntryRecord(Unknown);
+            W.AddBytes("c\\digest.bin", PatternBytes(70000, 3), 0);
+            W.AddBytes("c\\trailer.bin", PatternBytes(5 * 32768, 4), 1);
+            W.AddBytes("blocker\\x", "below a file", 0);
+            W.AddBytes("link\\x", "through a link", 0);
+            W.AddBytes("d\\bzip2.bin", PatternBytes(100000, 5), 2);
+            W.AddBytes("d\\large.bin", PatternBytes(std::size_t{9} << 19, 6), 1);  // read ahead in its worker
+            for (int I = 0; I < 12; ++I)
+                W.AddBytes("e\\" + std::to_string(I), PatternBytes(static_cast<std::size_t>(I) * 5000, 7 + I), 1);
+        }));
+        // A stored byte of one entry and the last byte (the check value) of another.
+        std::int64_t Digest = 0, Trailer = 0;
+        {
+            TSFDSFileReader R(Dir.File("a.sfds"));
+            Digest = R.FileEntrys().Items(6)->StartPosition + 40000;
+            Trailer = R.FileEntrys().Items(7)->EndPosition - 1;
+        }
+        std::string Bytes = ReadWholeFile(Dir.File("a.sfds"));
+        Bytes[static_cast<std::size_t>(Digest)] ^= 0x5A;
+        Bytes[static_cast<std::size_t>(Trailer)] ^= 0x5A;
+        WriteWholeFile(Dir.File("a.sfds"), Bytes);
+        Reader = std::make_unique<TSFDSFileReader>(Dir.File("a.sfds"));
+        for (std::int32_t I = 0; I < Reader->FileCount(); ++I) All.push_back(I);
+    }
+
+    // A fresh destination with a file where a folder is needed and a link
+    // to a folder outside it.
+    std::string Destination(const std::string& Name) {
+        const std::string Dest = Dir.File(Name + "/dest");
+        fs::create_directories(Dest);
+        fs::create_directories(Dir.File(Name + "/outside"));
+        WriteWholeFile(Dest + "/blocker", "a file where a folder should be");
+        fs::create_directory_symlink(Dir.File(Name + "/outside"), Dest + "/link");
+        return Dest;
+    }
+
+    // Walks Indexes as the tool does: on past failures, stopping at a
+    // cancel. Threads 0 takes the one-entry calls.
+    TOutcome Walk(const std::vector<std::int32_t>& Indexes, const std::string& Dest, bool Test, unsigned Threads,
+                  TStop Stop = {}, std::int64_t Budget = SFDS_ExtractAheadBudget) {
+        TOutcome Out;
+        int Calls = 0;
+        const std::thread::id Caller = std::this_thread::get_id();
+        const TSFDSProgressEvent OnProgress = [&](TSFDSCustomSource* Sender, std::int64_t Progress, std::int64_t Max,
+                                                  std::int64_t ThisTime, bool& Cancel, const std::string& ArcName,
+                                                  const std::string& StreamName) {
+            EXPECT_EQ(Sender, Reader.get());
+            EXPECT_EQ(std::this_thread::get_id(), Caller);
+            Out.Lines.push_back("  " + std::to_string(Progress) + "/" + std::to_string(Max) + " +" +
+                                std::to_string(ThisTime) + " " + Replaced(ArcName, Dest, "<dest>") + " | " +
+                                StreamName);
+            ++Calls;
+            if (Calls == Stop.CancelAt) Cancel = true;
+            if (Calls == Stop.ThrowAt) throw std::runtime_error("from the handler");
+        };
+        TSFDSExtractDestination Destination(Dest);
+        std::unique_ptr<TSFDSParallelExtraction> Parallel;
+        if (Threads > 0)
+            Parallel = std::make_unique<TSFDSParallelExtraction>(*Reader, Indexes, Test ? nullptr : &Destination,
+                                                                 ArchiveName, Threads, Budget);
+        try {
+            for (std::int32_t I : Indexes) {
+                std::exception_ptr Failure;
+                const std::int32_t Code =
+                    Parallel ? Parallel->Next(OnProgress, Failure)
+                    : Test   ? Reader->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
+                             : Reader->ExtractFileTo(Destination, I, false, OnProgress, Failure);
+                Out.Lines.push_back(std::to_string(I) + ": " + std::to_string(Code) + " " +
+                                    Replaced(Describe(Failure), Dest, "<dest>"));
+                if (Code == SFDS_ERR_ABORTED) break;
+            }
+        } catch (const std::exception& E) {
+            Out.Raised = E.what();
+        }
+        return Out;
+    }
+
+    TTempDir Dir;
+    TReaderListGuard Guard;
+    std::unique_ptr<TSFDSFileReader> Reader;
+    std::vector<std::int32_t> All;
+};
+
+}  // namespace
+
+TEST_F(ExtractParallelTest, SameOutcomeAndFilesAsOneEntryAfterTheOther) {
+    for (const bool Test : {true, false}) {
+        const std::string SerialDest = Destination(Test ? "test-serial" : "serial");
+        const TOutcome Serial = Walk(All, SerialDest, Test, 0);
+        // Every kind of outcome is in the walk.
+        const std::string Text = testing::PrintToString(Serial.Lines);
+        for (const std::int32_t Code : {SFDS_OK, SFDS_ERR_MD5, SFDS_ERR_NO_STREAM, SFDS_ERR_READ})
+            EXPECT_NE(Text.find(": " + std::to_string(Code) + " "), std::string::npos) << Code;
+        EXPECT_EQ(Text.find(": " + std::to_string(SFDS_ERR_FILE_OPEN) + " ") != std::string::npos, !Test);
+        for (const unsigned Threads : {1u, 2u, 3u}) {
+            for (const std::int64_t Budget : {SFDS_ExtractAheadBudget, std::int64_t{1}}) {
+                SCOPED_TRACE(testing::Message() << (Test ? "test" : "extract") << ", " << Threads << " threads, budget "
+                                                << Budget);
+                const std::string Dest =
+                    Destination((Test ? "test-" : "") + std::to_string(Threads) + "-" + std::to_string(Budget));
+                EXPECT_EQ(Walk(All, Dest, Test, Threads, {}, Budget), Serial);
+                EXPECT_EQ(Tree(Dest), Tree(SerialDest));
+                EXPECT_TRUE(fs::is_empty(Dest + "/../outside"));
+            }
+        }
+    }
+}
+
+TEST_F(ExtractParallelTest, CancelAndHandlerExceptionsStopWhereTheyWouldOneEntryAfterTheOther) {
+    // From the first call to one inside the large entry, by way of chunks in
+    // the middle and at the end of entries.
+    for (const bool Test : {true, false}) {
+        for (const int At : {1, 2, 9, 14, 40}) {
+            for (const bool Throw : {false, true}) {
+                SCOPED_TRACE(testing::Message() << (Test ? "test" : "extract") << ", "
+                                                << (Throw ? "throw" : "cancel") << " at call " << At);
+                const TStop Stop = Throw ? TStop{0, At} : TStop{At, 0};
+                const std::string Name = std::string(Test ? "t" : "x") + (Throw ? "throw" : "cancel") + std::to_string(At);
+                const std::string SerialDest = Destination(Name + "-serial");
+                const TOutcome Serial = Walk(All, SerialDest, Test, 0, Stop);
+                EXPECT_EQ(Serial.Raised.empty(), !Throw);
+                const std::string Dest = Destination(Name + "-parallel");
+                EXPECT_EQ(Walk(All, Dest, Test, 2, Stop, 4 * 32768), Serial);
+                EXPECT_EQ(Tree(Dest), Tree(SerialDest));
+            }
+        }
+    }
+}
+
+TEST_F(ExtractParallelTest, ASelectionInAnyOrderAndIndexesOutsideTheTable) {
+    const std::vector<std::int32_t> Picked = {11, 2, 2, -1, 0, 1000, 7, 3};
+    for (const bool Test : {true, false}) {
+        SCOPED_TRACE(Test ? "test" : "extract");
+        const std::string SerialDest = Destination(Test ? "tserial" : "serial");
+        const TOutcome Serial = Walk(Picked, SerialDest, Test, 0);
+        const std::string Dest = Destination(Test ? "tparallel" : "parallel");
+        EXPECT_EQ(Walk(Picked, Dest, Test, 2), Serial);
+        EXPECT_EQ(Tree(Dest), Tree(SerialDest));
+    }
+}
+
+TEST_F(ExtractParallelTest, AbandonedWalkStopsItsWorkersAndReleasesTheArchive) {
+    const int Descriptors = OpenDescriptorCount();
+    {
+        TSFDSParallelExtraction Parallel(*Reader, All, nullptr, ArchiveName, 2, 4 * 32768);
+        std::exception_ptr Failure;
+        EXPECT_EQ(Parallel.Next({}, Failure), SFDS_OK);
+    }
+    EXPECT_EQ(OpenDescriptorCount(), Descriptors);
+    TSFDSParallelExtraction Done(*Reader, {0}, nullptr, ArchiveName, 2);
+    std::exception_ptr Failure;
+    EXPECT_EQ(Done.Next({}, Failure), SFDS_OK);
+    EXPECT_THROW(Done.Next({}, Failure), std::logic_error);
+}
