@@ -8,8 +8,6 @@ extern "C" void bz_internal_error(int errcode) { throw EBZip2Error(Format(SBZInt
 
 namespace {
 
-constexpr std::int32_t SkipPieceSize = 8192;
-
 void* BZAlloc(void*, int Items, int Size) {
     if (Items <= 0 || Size <= 0) return nullptr;
     return std::malloc(static_cast<std::size_t>(Items) * static_cast<std::size_t>(Size));
@@ -118,7 +116,7 @@ float TBZCompressionStream::CompressionRate() const {
 
 // ---- TBZDecompressionStream --------------------------------------------------
 
-TBZDecompressionStream::TBZDecompressionStream(TStream& Source) : TCustomBZip2Stream(Source) {
+TBZDecompressionStream::TBZDecompressionStream(TStream& Source) : TDecompressionLoop(Source) {
     FBZRec.next_in = FBuffer;
     FBZRec.avail_in = 0;
     BZDecompressCheck(BZ2_bzDecompressInit(&FBZRec, 0, 0));
@@ -126,62 +124,16 @@ TBZDecompressionStream::TBZDecompressionStream(TStream& Source) : TCustomBZip2St
 
 TBZDecompressionStream::~TBZDecompressionStream() { BZ2_bzDecompressEnd(&FBZRec); }
 
-std::int32_t TBZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
-    Reposition();
-    if (Count <= 0 || FAtEnd) return 0;
-    FBZRec.next_out = static_cast<char*>(Buffer);
-    FBZRec.avail_out = static_cast<unsigned int>(Count);
-    int R = BZ_OK;
-    while (FBZRec.avail_out > 0 && R != BZ_STREAM_END) {
-        if (FBZRec.avail_in == 0) {
-            const std::int32_t Got = FStrm->Read(FBuffer, CodecBufferSize);
-            if (Got <= 0) break;  // the source ended first: hand out what there is
-            FBZRec.next_in = FBuffer;
-            FBZRec.avail_in = static_cast<unsigned int>(Got);
-            FStrmPos = FStrm->Position();
-            DoProgress();
-        }
-        R = BZDecompressCheck(BZ2_bzDecompress(&FBZRec));
-    }
-    if (R == BZ_STREAM_END) {
-        FAtEnd = true;
-        if (FBZRec.avail_in > 0) {
-            // Whatever follows the compressed data belongs to someone else.
-            FStrmPos = FStrm->Seek(-static_cast<std::int64_t>(FBZRec.avail_in), soCurrent);
-            FBZRec.avail_in = 0;
-        }
-    }
-    return Count - static_cast<std::int32_t>(FBZRec.avail_out);
+TDecompressionStep TBZDecompressionStream::Step(bool) {
+    return BZDecompressCheck(BZ2_bzDecompress(&FBZRec)) == BZ_STREAM_END ? TDecompressionStep::End
+                                                                           : TDecompressionStep::GoOn;
 }
 
-std::int32_t TBZDecompressionStream::Write(const void*, std::int32_t) {
-    throw EBZDecompressionError(SBZInvalidOperation);
-}
+void TBZDecompressionStream::InvalidOperation() const { throw EBZDecompressionError(SBZInvalidOperation); }
 
-void TBZDecompressionStream::Restart() {
+void TBZDecompressionStream::RestartCodec() {
     BZDecompressCheck(BZ2_bzDecompressEnd(&FBZRec));
     BZDecompressCheck(BZ2_bzDecompressInit(&FBZRec, 0, 0));
-    FBZRec.next_in = FBuffer;
-    FBZRec.avail_in = 0;
-    FAtEnd = false;
     FStrm->SetPosition(0);
     FStrmPos = 0;
-}
-
-std::int64_t TBZDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    if (Offset == 0 && Origin == soBeginning) {
-        Restart();
-    } else if ((Origin == soCurrent && Offset >= 0) || (Origin == soBeginning && Offset > TotalOut())) {
-        const std::int64_t N = Origin == soCurrent ? Offset : Offset - TotalOut();
-        char Scratch[SkipPieceSize];
-        for (std::int64_t I = N / SkipPieceSize; I > 0; --I) ReadBuffer(Scratch, SkipPieceSize);
-        ReadBuffer(Scratch, static_cast<std::int32_t>(N % SkipPieceSize));
-    } else if (Offset == 0 && Origin == soEnd) {
-        char Scratch[SkipPieceSize];
-        while (Read(Scratch, SkipPieceSize) > 0) {
-        }
-    } else {
-        throw EBZDecompressionError(SBZInvalidOperation);
-    }
-    return TotalOut();
 }

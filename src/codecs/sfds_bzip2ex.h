@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_decompressionloop.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
 
@@ -83,22 +84,26 @@ private:
     bool FFinished = false;
 };
 
-class TBZDecompressionStream : public TCustomBZip2Stream {
+// Read, Write and Seek are the shared decompression loop's: Write raises
+// "Invalid bzip2 stream operation"; Seek restarts at position 0 from the
+// beginning, reaches forward targets by decompressing and discarding,
+// decompresses to the end for Seek(0, soEnd) and raises "Invalid bzip2 stream
+// operation" for every other target. Once the end-of-stream marker is read,
+// later reads return 0 and leave alone whatever follows the compressed data.
+class TBZDecompressionStream : public TDecompressionLoop<TBZDecompressionStream, TCustomBZip2Stream> {
 public:
     explicit TBZDecompressionStream(TStream& Source);
     ~TBZDecompressionStream() override;
 
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    // Position 0 from the beginning restarts; forward targets are reached by
-    // decompressing and discarding; Seek(0, soEnd) decompresses to the end.
-    // Every other target raises "Invalid bzip2 stream operation".
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
 private:
-    void Restart();
+    friend class TDecompressionLoop<TBZDecompressionStream, TCustomBZip2Stream>;
 
-    // Set at the end-of-stream marker, cleared by a restart: later reads
-    // return 0 and leave alone whatever follows the compressed data.
-    bool FAtEnd = false;
+    bz_stream& CodecState() { return FBZRec; }
+    TStream& Source() { return *FStrm; }
+    void SetSourcePos(std::int64_t Position) { FStrmPos = Position; }
+    TDecompressionStep Step(bool SourceEnded);
+    bool HoldsOutput() const { return false; }
+    void RestartCodec();
+    std::int64_t Produced() const { return TotalOut(); }
+    [[noreturn]] void InvalidOperation() const;
 };

@@ -11,35 +11,6 @@ TStream& RequireSource(TStream* Source) {
 
 }  // namespace
 
-// ---- TBZSFDSDecompressionStream ----------------------------------------------
-
-TBZSFDSDecompressionStream::TBZSFDSDecompressionStream(std::unique_ptr<TStream> SourceStream, std::int64_t UnpSize)
-    : TBZDecompressionStream(RequireSource(SourceStream.get())),
-      FUnpackedFileSize(UnpSize),
-      FStream(std::move(SourceStream)) {}
-
-std::int32_t TBZSFDSDecompressionStream::Read(void* Buffer, std::int32_t Count) {
-    const std::int32_t N = TBZDecompressionStream::Read(Buffer, Count);
-    FPosition += N;
-    return N;
-}
-
-std::int64_t TBZSFDSDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    std::int64_t R;
-    if (Origin == soBeginning && Offset < FPosition) {
-        TBZDecompressionStream::Seek(0, soBeginning);
-        // Stay in step with the restart even when the target is refused.
-        FPosition = 0;
-        R = TBZDecompressionStream::Seek(Offset, soBeginning);
-    } else if ((Offset == 0 && Origin == soCurrent) || (Origin == soBeginning && Offset == FPosition)) {
-        R = FPosition;
-    } else {
-        R = TBZDecompressionStream::Seek(Offset, Origin);
-    }
-    FPosition = R;
-    return R;
-}
-
 // ---- Plug-ins ----------------------------------------------------------------
 
 TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level) {

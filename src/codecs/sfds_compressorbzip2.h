@@ -7,30 +7,18 @@
 #include <memory>
 
 #include "codecs/sfds_bzip2ex.h"
+#include "codecs/sfds_entrydecompression.h"
 #include "codecs/sfds_forwardingstream.h"
 #include "sfds/sfds_formats.h"
 
 inline constexpr const char* SFDS_BZip2FormatName = "BZip2";
 inline constexpr std::uint8_t SFDS_BZip2FormatID = 2;
 
-// An entry's decompressed bytes: owns its source, keeps a 64-bit position of
-// its own, answers position queries without touching the library and reaches
-// backward targets by restarting and skipping forward.
-class TBZSFDSDecompressionStream : public TBZDecompressionStream {
+// An entry's decompressed bytes through libbzip2 (sfds_entrydecompression.h).
+class TBZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TBZDecompressionStream> {
 public:
-    TBZSFDSDecompressionStream(std::unique_ptr<TStream> SourceStream, std::int64_t UnpSize);
-
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-    // The size given at construction; nothing here depends on it.
-    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
-
-private:
-    std::int64_t FUnpackedFileSize;
-    std::int64_t FPosition = 0;
-    // A member, so it is freed before the base part releases the library state.
-    std::unique_ptr<TStream> FStream;
+    TBZSFDSDecompressionStream(std::unique_ptr<TStream> SourceStream, std::int64_t UnpSize)
+        : TSFDSEntryDecompressionStream(std::move(SourceStream), UnpSize) {}
 };
 
 TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level);

@@ -13,39 +13,6 @@ TStream& RequireSource(TStream* Source) {
 
 }  // namespace
 
-// ---- TZSFDSDecompressionStream -----------------------------------------------
-
-TZSFDSDecompressionStream::TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize)
-    : TZSFDSDecompressionStream(std::move(Source), 15, UnpSize) {}
-
-TZSFDSDecompressionStream::TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits,
-                                                     std::int64_t UnpSize)
-    : TZDecompressionStream(RequireSource(Source.get()), WindowBits),
-      FUnpackedFileSize(UnpSize),
-      FStream(std::move(Source)) {}
-
-std::int32_t TZSFDSDecompressionStream::Read(void* Buffer, std::int32_t Count) {
-    const std::int32_t N = TZDecompressionStream::Read(Buffer, Count);
-    FPosition += N;
-    return N;
-}
-
-std::int64_t TZSFDSDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    std::int64_t R;
-    if (Origin == soBeginning && Offset < FPosition) {
-        TZDecompressionStream::Seek(0, soBeginning);
-        // Stay in step with the restart even when the target is refused.
-        FPosition = 0;
-        R = TZDecompressionStream::Seek(Offset, soBeginning);
-    } else if ((Offset == 0 && Origin == soCurrent) || (Origin == soBeginning && Offset == FPosition)) {
-        R = FPosition;
-    } else {
-        R = TZDecompressionStream::Seek(Offset, Origin);
-    }
-    FPosition = R;
-    return R;
-}
-
 // ---- TZEntryCompressionStream ------------------------------------------------
 
 TZEntryCompressionStream::TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "codecs/sfds_entrydecompression.h"
 #include "codecs/sfds_forwardingstream.h"
 #include "codecs/sfds_zlibex.h"
 #include "sfds/sfds_formats.h"
@@ -14,26 +15,13 @@
 inline constexpr const char* SFDS_ZLibFormatName = "ZLib (Deflate)";
 inline constexpr std::uint8_t SFDS_ZLibFormatID = 1;
 
-// An entry's decompressed bytes: owns its source, keeps a 64-bit position of
-// its own, answers position queries without touching zlib and reaches
-// backward targets by restarting and skipping forward.
-class TZSFDSDecompressionStream : public TZDecompressionStream {
+// An entry's decompressed bytes through zlib (sfds_entrydecompression.h).
+class TZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TZDecompressionStream> {
 public:
-    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize);
-    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize);
-
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-    // The size given at construction; nothing here depends on it.
-    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
-
-private:
-    std::int64_t FUnpackedFileSize;
-    std::int64_t FPosition = 0;
-    // A member, so it is freed before the base part releases zlib's state.
-    // Hides the base's plain pointer to the same object.
-    std::unique_ptr<TStream> FStream;
+    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize)
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, 15) {}
+    TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize)
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits) {}
 };
 
 // Largest entry the format-1 compressor holds in memory to deflate in one

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr std::int32_t SkipPieceSize = 16384;
-
 const char* ZLibMessage(int Code) {
     switch (Code) {
         case Z_ERRNO: return SZFileError;
@@ -145,7 +143,7 @@ float TZCompressionStream::CompressionRate() const {
 // ---- TZDecompressionStream ---------------------------------------------------
 
 TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits)
-    : TCustomZStream(Source), FOrigin(FStreamPos) {
+    : TDecompressionLoop(Source), FOrigin(FStreamPos) {
     FZStream.next_in = FBuffer;
     FZStream.avail_in = 0;
     ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
@@ -202,48 +200,21 @@ int TZDecompressionStream::InflateStep() {
     return inflate(&FZStream, Z_NO_FLUSH);
 }
 
-std::int32_t TZDecompressionStream::Read(void* Buffer, std::int32_t Count) {
-    Reposition();
-    if (Count <= 0) return 0;
-    FZStream.next_out = static_cast<Bytef*>(Buffer);
-    FZStream.avail_out = static_cast<uInt>(Count);
-    int R = Z_OK;
-    while (FZStream.avail_out > 0 && R != Z_STREAM_END) {
-        bool SourceEnded = false;
-        if (FZStream.avail_in == 0) {
-            const std::int32_t Got = FStream->Read(FBuffer, CodecBufferSize);
-            FZStream.next_in = FBuffer;
-            if (Got > 0) {
-                FZStream.avail_in = static_cast<uInt>(Got);
-                FStreamPos = FStream->Position();
-                DoProgress();
-            } else if (FRoute != rtFast) {
-                break;  // the source ended first: hand out what there is
-            } else {
-                SourceEnded = true;  // the fast inflater may still hold decoded bytes
-            }
-        }
-        const uInt Before = FZStream.avail_out;
-        R = ZDecompressCheck(InflateStep());
-        FTotalOut += Before - FZStream.avail_out;
-        // Without a dictionary zlib would answer the same forever.
-        if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
-        if (SourceEnded && FZStream.avail_out == Before && R != Z_STREAM_END) {
-            if (FRoute != rtFast) break;
-            SwitchToZLib();  // cut data: zlib hands out the rest, or fails
-        }
+TDecompressionStep TZDecompressionStream::Step(bool SourceEnded) {
+    const uInt Before = FZStream.avail_out;
+    const int R = ZDecompressCheck(InflateStep());
+    FTotalOut += Before - FZStream.avail_out;
+    // Without a dictionary zlib would answer the same forever.
+    if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
+    if (R == Z_STREAM_END) return TDecompressionStep::End;
+    if (SourceEnded && FZStream.avail_out == Before) {
+        if (FRoute != rtFast) return TDecompressionStep::Stop;
+        SwitchToZLib();  // cut data: zlib hands out the rest, or fails
     }
-    if (R == Z_STREAM_END && FZStream.avail_in > 0) {
-        // Whatever follows the compressed data belongs to someone else.
-        FStreamPos = FStream->Seek(-static_cast<std::int64_t>(FZStream.avail_in), soCurrent);
-        FZStream.avail_in = 0;
-    }
-    return Count - static_cast<std::int32_t>(FZStream.avail_out);
+    return TDecompressionStep::GoOn;
 }
 
-std::int32_t TZDecompressionStream::Write(const void*, std::int32_t) {
-    throw EZDecompressionError(SZInvalidOperation);
-}
+void TZDecompressionStream::InvalidOperation() const { throw EZDecompressionError(SZInvalidOperation); }
 
 // The fast inflater and zlib give the same bytes for every stream zlib reads
 // to its end, but may part ways on damaged data: the fast one waits for more
@@ -283,35 +254,15 @@ void TZDecompressionStream::SwitchToZLib() {
     FZStream.avail_out = AvailOut;
 }
 
-void TZDecompressionStream::Restart() {
+void TZDecompressionStream::RestartCodec() {
     ZDecompressCheck(inflateReset(&FZStream));
     if (FFast) {
         FFast->Reset();
         FRoute = rtHeader;
         FHeaderLength = 0;
     }
-    FZStream.next_in = FBuffer;
-    FZStream.avail_in = 0;
     FTotalOut = 0;
     FStream->SetPosition(0);
     FStreamPos = 0;
     FOrigin = 0;
-}
-
-std::int64_t TZDecompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    if (Offset == 0 && Origin == soBeginning) {
-        Restart();
-    } else if ((Origin == soCurrent && Offset >= 0) || (Origin == soBeginning && Offset > FTotalOut)) {
-        const std::int64_t N = Origin == soCurrent ? Offset : Offset - FTotalOut;
-        unsigned char Scratch[SkipPieceSize];
-        for (std::int64_t I = N / SkipPieceSize; I > 0; --I) ReadBuffer(Scratch, SkipPieceSize);
-        ReadBuffer(Scratch, static_cast<std::int32_t>(N % SkipPieceSize));
-    } else if (Offset == 0 && Origin == soEnd) {
-        unsigned char Scratch[SkipPieceSize];
-        while (Read(Scratch, SkipPieceSize) > 0) {
-        }
-    } else {
-        throw EZDecompressionError(SZInvalidOperation);
-    }
-    return FTotalOut;
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_decompressionloop.h"
 #include "codecs/sfds_zengine.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
@@ -120,24 +121,33 @@ private:
 // preset dictionary is decoded by the fast inflater; every other stream, and
 // every stream under the zlib engine, by zlib. Output, errors, give-back and
 // seeks are the same either way.
-class TZDecompressionStream : public TCustomZStream {
+//
+// Read, Write and Seek are the shared decompression loop's: Write raises
+// "Invalid ZStream operation!"; Seek restarts at position 0 from the
+// beginning, reaches forward targets by inflating and discarding, inflates to
+// the end for Seek(0, soEnd) and raises "Invalid ZStream operation!" for
+// every other target.
+class TZDecompressionStream : public TDecompressionLoop<TZDecompressionStream, TCustomZStream> {
 public:
     explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15);
     ~TZDecompressionStream() override;
 
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    // Position 0 from the beginning restarts; forward targets are reached by
-    // inflating and discarding; Seek(0, soEnd) inflates to the end. Every other
-    // target raises "Invalid ZStream operation!".
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
 private:
+    friend class TDecompressionLoop<TZDecompressionStream, TCustomZStream>;
     enum TRoute : std::uint8_t { rtHeader, rtZLib, rtFast };
+
+    z_stream& CodecState() { return FZStream; }
+    TStream& Source() { return *FStream; }
+    void SetSourcePos(std::int64_t Position) { FStreamPos = Position; }
+    TDecompressionStep Step(bool SourceEnded);
+    // The fast inflater may still hold decoded bytes when the source ends.
+    bool HoldsOutput() const { return FRoute == rtFast; }
+    void RestartCodec();
+    std::int64_t Produced() const { return FTotalOut; }
+    [[noreturn]] void InvalidOperation() const;
 
     // One step of whichever inflater decodes this stream; zlib's result codes.
     int InflateStep();
-    void Restart();
     void SwitchToZLib();
 
     std::int64_t FTotalOut = 0;  // bytes produced since the last restart

@@ -78,12 +78,15 @@ TYPED_TEST(AdapterTest, EmptyStreamAndZeroCounts) {
 TYPED_TEST(AdapterTest, GivesBackTheBytesAfterTheCompressedData) {
     const std::string Trailer = "TRAILER-BYTES";
     for (const std::int32_t Piece : {1000, 65536}) {
-        TMemoryStream Source(this->Packed() + Trailer);
+        TProbeMemoryStream Source(this->Packed() + Trailer);
         auto D = TypeParam::MakeDecompressor(Source);
         EXPECT_TRUE(SameBytes(ReadToEnd(*D, Piece), this->Plain()));
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
+        // Later reads know the end without reading what follows it again.
+        const int Reads = Source.ReadCalls;
         char B[16];
-        EXPECT_EQ(D->Read(B, sizeof B), 0);  // later reads find the end again
+        EXPECT_EQ(D->Read(B, sizeof B), 0);
+        EXPECT_EQ(Source.ReadCalls, Reads);
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
         EXPECT_EQ(ReadToEnd(Source), Trailer);
     }
