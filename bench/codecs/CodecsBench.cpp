@@ -313,6 +313,8 @@ int main(int argc, char** argv) {
     Args.push_back(nullptr);
     benchmark::Initialize(&Count, Args.data());
     if (benchmark::ReportUnrecognizedArguments(Count, Args.data())) return 1;
+    // Tells the ratio script whether the fast engine's rows apply to this build.
+    benchmark::AddCustomContext("deflate_engine", ZFastEngineAvailable() ? "fast" : "zlib");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
