@@ -195,12 +195,8 @@ TEST_F(ArchivePaths, OpenStreamByArchivePath) {
 }
 
 TEST_F(ArchivePaths, OpenStreamSwallowsReaderErrors) {
-    const std::string A = Write("nine.dat", BuildContainer([](TSFDSFileWriter& W) {
-        SFDS_FileEntryRecord E;
-        E.FileName = E.OriginalFileName = "nine.jpg";
-        E.CompressionFormat = 9;
-        W.AddEntryRecord(E);
-    }));
+    const std::string A =
+        Write("nine.dat", BuildContainer([](TSFDSFileWriter& W) { AddUnknownFormatEntry(W, "nine.jpg"); }));
     std::unique_ptr<TStream> S = std::make_unique<TMemoryStream>();
     std::int64_t Size = 99;
     const int Descriptors = OpenDescriptorCount();

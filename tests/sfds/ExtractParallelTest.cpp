@@ -85,13 +85,7 @@ protected:
             W.AddBytes("b\\exact", PatternBytes(32768, 1), 1);
             W.AddBytes("b\\several.bin", PatternBytes(6 * 32768 + 123, 2), 1);
             W.AddBytes("..\\escape", "outside", 0);
-            SFDS_FileEntryRecord Unknown;
-            Unknown.FileName = Unknown.OriginalFileName = "unknown format";
-            Unknown.StartPosition = SFDS_HeaderSize;
-            Unknown.EndPosition = SFDS_HeaderSize + 10;
-            Unknown.FileSize = 10;
-            Unknown.CompressionFormat = 9;
-            W.AddEntryRecord(Unknown);
+            AddUnknownFormatEntry(W, "unknown format");
             W.AddBytes("c\\digest.bin", PatternBytes(70000, 3), 0);
             W.AddBytes("c\\trailer.bin", PatternBytes(5 * 32768, 4), 1);
             W.AddBytes("blocker\\x", "below a file", 0);

@@ -198,13 +198,7 @@ TEST_F(ExtractTest, FailuresGiveTheirCodeAndWithThrowExceptionsTheirException) {
     const std::string Data = PatternBytes(40000, 8);
     auto R = Open([&](TSFDSFileWriter& W) {
         W.AddBytes("good", Data, 1);
-        SFDS_FileEntryRecord Unknown;
-        Unknown.FileName = Unknown.OriginalFileName = "unknown";
-        Unknown.StartPosition = SFDS_HeaderSize;
-        Unknown.EndPosition = SFDS_HeaderSize + 10;
-        Unknown.FileSize = 10;
-        Unknown.CompressionFormat = 9;
-        W.AddEntryRecord(Unknown);
+        AddUnknownFormatEntry(W, "unknown");
     });
     WriteWholeFile(Dir.File("blocker"), "a file where a folder should be");
     TRefusingStream Refusing;

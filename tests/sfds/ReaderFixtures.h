@@ -61,6 +61,18 @@ inline void AddSamples(TSFDSFileWriter& W) {
     W.AddBytes("bz2.jpg", SampleC(), 2);
 }
 
+// An entry of compression format 9, which no codec registers; its stored
+// bytes lie inside the header.
+inline void AddUnknownFormatEntry(TSFDSFileWriter& W, const std::string& Name) {
+    SFDS_FileEntryRecord E;
+    E.FileName = E.OriginalFileName = Name;
+    E.StartPosition = SFDS_HeaderSize;
+    E.EndPosition = SFDS_HeaderSize + 10;
+    E.FileSize = 10;
+    E.CompressionFormat = 9;
+    W.AddEntryRecord(E);
+}
+
 // Open file descriptors of this process.
 inline int OpenDescriptorCount() {
     int N = 0;

@@ -187,11 +187,7 @@ TEST_F(ReaderTest, OpensEveryEntryDecompressedAndRaw) {
 TEST_F(ReaderTest, MissingEntriesAndUnknownFormatsRaise) {
     const std::string Path = Write("a.sfds", [](TSFDSFileWriter& W) {
         AddSamples(W);
-        SFDS_FileEntryRecord E;
-        E.FileName = E.OriginalFileName = "nine";
-        E.CompressionFormat = 9;
-        E.FileSize = 10;
-        W.AddEntryRecord(E);
+        AddUnknownFormatEntry(W, "nine");
     });
     TSFDSFileReader R(Path);
     std::int64_t Size = 0;
