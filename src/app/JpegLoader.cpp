@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <bit>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -111,6 +112,35 @@ void SkipInputData(j_decompress_ptr Info, long NumBytes) {
 
 void TermSource(j_decompress_ptr) {}
 
+enum class TReadAhead { Holds, Ends, Failed };
+
+// Whether at least Need bytes follow what libjpeg has consumed. Reads ahead
+// in bounded chunks into a buffer that keeps the unconsumed bytes in front,
+// so decoding goes on from exactly where it was. Never jumps: an error of
+// the stream is parked as FillInputBuffer parks it, and the caller leaves.
+TReadAhead ReadAhead(TStreamSourceMgr& Src, std::uint64_t Need) {
+    std::size_t Have = Src.Pub.bytes_in_buffer;
+    if (Have >= Need) return TReadAhead::Holds;
+    // Need is at most MaxJpegPixels / 512 bytes: 1 MiB.
+    auto Buffer = std::unique_ptr<JOCTET[]>(new JOCTET[static_cast<std::size_t>(Need) + JpegReadChunk]);
+    if (Have > 0) std::memcpy(Buffer.get(), Src.Pub.next_input_byte, Have);
+    try {
+        while (Have < Need) {
+            if (Src.Abort != nullptr && Src.Abort->load(std::memory_order_relaxed)) return TReadAhead::Failed;
+            const std::int32_t Got = Src.Stream->Read(Buffer.get() + Have, JpegReadChunk);
+            if (Got <= 0) break;
+            Have += static_cast<std::size_t>(Got);
+        }
+    } catch (...) {
+        Src.StreamError = std::current_exception();
+        return TReadAhead::Failed;
+    }
+    Src.Buffer = std::move(Buffer);
+    Src.Pub.next_input_byte = Src.Buffer.get();
+    Src.Pub.bytes_in_buffer = Have;
+    return Have >= Need ? TReadAhead::Holds : TReadAhead::Ends;
+}
+
 // Adobe CMYK pictures store inverted ink values.
 void CmykToRgb32(const JSAMPLE* In, std::uint32_t* Out, JDIMENSION Width) {
     for (JDIMENSION X = 0; X < Width; ++X, In += 4) {
@@ -134,6 +164,13 @@ bool Decode(TDecodeState& S) {
         S.TooBig = true;
         S.Info.err->msg_code = JERR_IMAGE_TOO_BIG;
         S.Info.err->msg_parm.i[0] = static_cast<int>(JPEG_MAX_DIMENSION);
+        S.Info.err->error_exit(reinterpret_cast<j_common_ptr>(&S.Info));
+    }
+    // The header alone can announce any size: a file of a few bytes would
+    // otherwise cost the decoder's buffers and the pixels of the full frame.
+    const TReadAhead Data = ReadAhead(S.Source, JpegMinimumData(Pixels));
+    if (Data != TReadAhead::Holds) {
+        S.Info.err->msg_code = Data == TReadAhead::Ends ? JERR_INPUT_EOF : JERR_FILE_READ;
         S.Info.err->error_exit(reinterpret_cast<j_common_ptr>(&S.Info));
     }
 

@@ -19,6 +19,14 @@ inline constexpr const char* SJPEGError = "JPEG error #%d";
 // 32-bit pixels, far beyond what cameras produce.
 inline constexpr std::uint64_t MaxJpegPixels = std::uint64_t{1} << 29;
 
+// The fewest bytes of entropy-coded data a picture of Pixels pixels can
+// have: a Huffman-coded scan spends at least one bit on every 8 x 8 block of
+// its first component. A header announcing more than its data can hold is
+// refused before any pixel memory is taken, so what a picture costs follows
+// the size of its file. (Arithmetic coding of a single colour could go below
+// this; pictures so made do not occur in practice.)
+inline constexpr std::uint64_t JpegMinimumData(std::uint64_t Pixels) { return Pixels / 512; }
+
 // Bytes asked of the stream per read.
 inline constexpr std::int32_t JpegReadChunk = 64 * 1024;
 

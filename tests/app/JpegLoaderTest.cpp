@@ -97,6 +97,29 @@ TEST(JpegLoaderTest, ReadsFromTheStreamPositionInBoundedChunks) {
     EXPECT_EQ(S.LargestRead, JpegReadChunk);
 }
 
+TEST(JpegLoaderTest, AStreamDeliveringLittleAtATimeDecodesTheSame) {
+    // The check that the data can hold the frame reads ahead of the decoder;
+    // with short reads it has to gather many of them first.
+    class TTrickleStream : public TMemoryStream {
+    public:
+        using TMemoryStream::TMemoryStream;
+        std::int32_t Read(void* Buffer, std::int32_t Count) override {
+            return TMemoryStream::Read(Buffer, std::min<std::int32_t>(Count, 37));
+        }
+    };
+    const std::string Jpeg = EncodeJpeg(NoisePicture(600, 400), 90);
+    ASSERT_GT(Jpeg.size(), JpegMinimumData(600 * 400) + 1000);
+    TMemoryStream Whole(Jpeg);
+    TTrickleStream Trickle(Jpeg);
+    TBitmap32 Expected, Got;
+    int W = 0, H = 0;
+    LoadJpegImage(Expected, Whole, W, H);
+    LoadJpegImage(Got, Trickle, W, H);
+    ASSERT_EQ(Got.Size(), Expected.Size());
+    for (int Y = 0; Y < H; ++Y)
+        ASSERT_EQ(std::memcmp(Got.Line(Y), Expected.Line(Y), static_cast<std::size_t>(W) * 4), 0) << "line " << Y;
+}
+
 TEST(JpegLoaderTest, GrayscalePicturesComeOutAsGreyPixels) {
     TMemoryStream S(EncodeJpeg(SolidPicture(16, 16, 0x808080), 95, true));
     TBitmap32 Bitmap;
@@ -117,6 +140,9 @@ TEST(JpegLoaderTest, UndecodableDataRaisesJpegErrorWithLibjpegsCode) {
         {"marker only", std::string("\xFF\xD8", 2), JERR_NO_IMAGE},
         {"header announcing 2^29 + pixels", WithFrameSize(Jpeg, 23171, 23171), JERR_IMAGE_TOO_BIG},
         {"header announcing 65000 x 65000", WithFrameSize(Jpeg, 65000, 65000), JERR_IMAGE_TOO_BIG},
+        // Under the pixel cap, but a few hundred bytes cannot hold 400 million pixels:
+        // refused before the decoder or the bitmap takes any memory for them.
+        {"header announcing 20000 x 20000 over a few bytes", WithFrameSize(Jpeg, 20000, 20000), JERR_INPUT_EOF},
         {"zero width", WithFrameSize(Jpeg, 0, 32), JERR_EMPTY_IMAGE},
     };
     for (const auto& C : Cases) EXPECT_EQ(DecodeError(C.Bytes), JpegErrorText(C.Code)) << C.What;
