@@ -28,3 +28,10 @@ constexpr std::int64_t SaturatedAdd(std::int64_t A, std::int64_t B) {
     if (CheckedAdd(A, B, Sum)) return Sum;
     return B > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
+
+// A - B, held at the type's limit in the direction it overflowed.
+constexpr std::int64_t SaturatedSub(std::int64_t A, std::int64_t B) {
+    std::int64_t Difference = 0;
+    if (CheckedSub(A, B, Difference)) return Difference;
+    return B < 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+}

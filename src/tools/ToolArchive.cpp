@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 #include <nlohmann/json.hpp>
 
+#include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_archivepaths.h"
 #include "tools/ToolText.h"
@@ -53,43 +55,70 @@ const char* ExtraTypeName(TSFDSFileExtraInfo Type) {
     }
 }
 
-nlohmann::ordered_json ListJson(TSFDSFileReader& R) {
-    using json = nlohmann::ordered_json;
-    json Extra = json::array();
+using TJson = nlohmann::ordered_json;
+
+// Names that are no valid text in the code page must not stop the listing.
+std::string Dumped(const TJson& Value) { return Value.dump(2, ' ', false, TJson::error_handler_t::replace); }
+
+TJson EntryJson(const SFDS_FileEntryRecord& E) {
+    return TJson{{"name", ToolToUtf8(E.FileName)},
+                 {"original_name", ToolToUtf8(E.OriginalFileName)},
+                 {"size", E.FileSize},
+                 {"packed", SaturatedSub(E.EndPosition, E.StartPosition)},
+                 {"start", E.StartPosition},
+                 {"end", E.EndPosition},
+                 {"format", E.CompressionFormat},
+                 {"level", E.CompressionLevel},
+                 {"attributes", E.FileAttributes},
+                 {"md5", ToolMD5Hex(E.MD5Digest)},
+                 {"extra_str", ToolToUtf8(E.ExtraDataStr)},
+                 {"extra_int", E.ExtraDataInt}};
+}
+
+// Writes exactly what dumping the whole document with an indent of 2 would,
+// but one entry at a time: the memory it takes is that of one entry, however
+// many the table holds.
+void WriteListJson(TSFDSFileReader& R) {
+    TJson Extra = TJson::array();
     for (std::int32_t I = 0; I < R.ExtraInfoCount(); ++I) {
         const TSFDSFileExtraInfoField& F = *R.ExtraInfoFields().Items(I);
         Extra.push_back({{"name", ToolToUtf8(F.Name)}, {"type", static_cast<int>(F.FieldType)}, {"value", ExtraValue(F)}});
     }
-    json Entries = json::array();
-    for (std::int32_t I = 0; I < R.FileCount(); ++I) {
-        const SFDS_FileEntryRecord& E = *R.FileEntrys().Items(I);
-        Entries.push_back({{"name", ToolToUtf8(E.FileName)},
-                           {"original_name", ToolToUtf8(E.OriginalFileName)},
-                           {"size", E.FileSize},
-                           {"packed", E.EndPosition - E.StartPosition},
-                           {"start", E.StartPosition},
-                           {"end", E.EndPosition},
-                           {"format", E.CompressionFormat},
-                           {"level", E.CompressionLevel},
-                           {"attributes", E.FileAttributes},
-                           {"md5", ToolMD5Hex(E.MD5Digest)},
-                           {"extra_str", ToolToUtf8(E.ExtraDataStr)},
-                           {"extra_int", E.ExtraDataInt}});
+    const TJson Head{{"start_offset", R.RelativeOffset()},
+                     {"file_count", R.FileCount()},
+                     {"all_files_size", R.AllFilesSize()},
+                     {"title", ToolToUtf8(R.Title())},
+                     {"subject", ToolToUtf8(R.Subject())},
+                     {"author", ToolToUtf8(R.Author())},
+                     {"version", R.Version()},
+                     {"maker", ToolToUtf8(R.Maker())},
+                     {"maker_version", R.MakerVersion()},
+                     {"keywords", ToolToUtf8(R.KeyWords())},
+                     {"comments", ToolToUtf8(R.Comments())},
+                     {"time_create", R.TimeCreate()},
+                     {"extra", Extra},
+                     {"entries", TJson::array()}};
+    std::string Text = Dumped(Head);
+    if (R.FileCount() == 0) {
+        std::printf("%s\n", Text.c_str());
+        return;
     }
-    return json{{"start_offset", R.RelativeOffset()},
-                {"file_count", R.FileCount()},
-                {"all_files_size", R.AllFilesSize()},
-                {"title", ToolToUtf8(R.Title())},
-                {"subject", ToolToUtf8(R.Subject())},
-                {"author", ToolToUtf8(R.Author())},
-                {"version", R.Version()},
-                {"maker", ToolToUtf8(R.Maker())},
-                {"maker_version", R.MakerVersion()},
-                {"keywords", ToolToUtf8(R.KeyWords())},
-                {"comments", ToolToUtf8(R.Comments())},
-                {"time_create", R.TimeCreate()},
-                {"extra", Extra},
-                {"entries", Entries}};
+    // The document ends with the empty array: `"entries": []` and the brace.
+    static constexpr std::string_view EmptyEnd = "[]\n}";
+    Text.resize(Text.size() - EmptyEnd.size());
+    Text += '[';
+    std::fwrite(Text.data(), 1, Text.size(), stdout);
+    // Each entry sits two levels deep: its lines move right by 4.
+    std::string Out;
+    for (std::int32_t I = 0; I < R.FileCount(); ++I) {
+        Out = I == 0 ? "\n    " : ",\n    ";
+        for (const char C : Dumped(EntryJson(*R.FileEntrys().Items(I)))) {
+            Out += C;
+            if (C == '\n') Out += "    ";
+        }
+        std::fwrite(Out.data(), 1, Out.size(), stdout);
+    }
+    std::printf("\n  ]\n}\n");
 }
 
 }  // namespace
@@ -97,15 +126,13 @@ nlohmann::ordered_json ListJson(TSFDSFileReader& R) {
 int ToolList(const TToolListOptions& Options) {
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ToolToAnsi(Options.Archive), Options.Unique, Options.Rename);
     if (Options.Json) {
-        // Names that are no valid text in the code page must not stop the listing.
-        const std::string Text = ListJson(*R).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-        std::printf("%s\n", Text.c_str());
+        WriteListJson(*R);
         return 0;
     }
     for (std::int32_t I = 0; I < R->FileCount(); ++I) {
         const SFDS_FileEntryRecord& E = *R->FileEntrys().Items(I);
-        std::printf("%s\t%lld\t%lld\t%s\t%s\n", ToolToUtf8(E.FileName).c_str(), static_cast<long long>(E.FileSize),
-                    static_cast<long long>(E.EndPosition - E.StartPosition),
+        std::printf("%s\t%lld\t%lld\t%s\t%s\n", ToolShownName(E.FileName).c_str(), static_cast<long long>(E.FileSize),
+                    static_cast<long long>(SaturatedSub(E.EndPosition, E.StartPosition)),
                     ToolFormatName(E.CompressionFormat).c_str(), ToolMD5Hex(E.MD5Digest).c_str());
     }
     return 0;
@@ -114,7 +141,7 @@ int ToolList(const TToolListOptions& Options) {
 int ToolInfo(const std::string& Archive) {
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ToolToAnsi(Archive));
     auto Line = [](const char* Label, const std::string& Value) { std::printf("%-18s%s\n", Label, Value.c_str()); };
-    Line("Archive:", Archive);
+    Line("Archive:", ToolShown(Archive));
     Line("Container start:", std::to_string(R->RelativeOffset()));
     Line("Files:", Format("%d (header: %d)", R->FileCount(), R->FileNumber()));
     Line("Total size:", std::to_string(R->AllFilesSize()));
@@ -125,21 +152,21 @@ int ToolInfo(const std::string& Archive) {
                                 ToolFormatName(R->InternalCompressionFormat()).c_str(),
                                 ToolMD5Hex(R->InternalFileListDataMD5()).c_str()));
     Line("Info block:", std::to_string(R->FileInfoExPosition()));
-    Line("Title:", ToolToUtf8(R->Title()));
-    Line("Subject:", ToolToUtf8(R->Subject()));
-    Line("Author:", ToolToUtf8(R->Author()));
+    Line("Title:", ToolShownName(R->Title()));
+    Line("Subject:", ToolShownName(R->Subject()));
+    Line("Author:", ToolShownName(R->Author()));
     Line("Version:", std::to_string(R->Version()));
-    Line("Maker:", ToolToUtf8(R->Maker()));
+    Line("Maker:", ToolShownName(R->Maker()));
     Line("Maker version:", std::to_string(R->MakerVersion()));
-    Line("Keywords:", ToolToUtf8(R->KeyWords()));
-    Line("Comments:", ToolToUtf8(R->Comments()));
+    Line("Keywords:", ToolShownName(R->KeyWords()));
+    Line("Comments:", ToolShownName(R->Comments()));
     Line("Extra fields:", std::to_string(R->ExtraInfoCount()));
     for (std::int32_t I = 0; I < R->ExtraInfoCount(); ++I) {
         const TSFDSFileExtraInfoField& F = *R->ExtraInfoFields().Items(I);
         const nlohmann::ordered_json V = ExtraValue(F);
-        std::string Value = V.is_string() ? V.get<std::string>() : V.dump();
+        std::string Value = ToolShown(V.is_string() ? V.get<std::string>() : V.dump());
         if (F.FieldType == EIDate && !DateText(F.ValueDate).empty()) Value += " (" + DateText(F.ValueDate) + ")";
-        std::printf("  %s [%s]: %s\n", ToolToUtf8(F.Name).c_str(), ExtraTypeName(F.FieldType), Value.c_str());
+        std::printf("  %s [%s]: %s\n", ToolShownName(F.Name).c_str(), ExtraTypeName(F.FieldType), Value.c_str());
     }
     return 0;
 }

@@ -65,7 +65,7 @@ int ToolCat(const std::string& ArchivePath) {
                 const auto Rest = static_cast<std::size_t>(Entry.FileSize - Done);
                 if (std::fwrite(Buffer.data(), 1, Rest, stdout) != Rest) return WriteFailed();
             }
-            ToolError(Format(ToolCatTooLong, ToolToUtf8(Entry.FileName).c_str(),
+            ToolError(Format(ToolCatTooLong, ToolShownName(Entry.FileName).c_str(),
                              static_cast<long long>(Entry.FileSize)));
             return SFDS_ERR_READ;
         }
@@ -76,7 +76,7 @@ int ToolCat(const std::string& ArchivePath) {
     }
     if (std::fflush(stdout) != 0) return WriteFailed();
     if (Done != Entry.FileSize) {
-        ToolError(Format(ToolCatTooShort, ToolToUtf8(Entry.FileName).c_str(), static_cast<long long>(Done),
+        ToolError(Format(ToolCatTooShort, ToolShownName(Entry.FileName).c_str(), static_cast<long long>(Done),
                          static_cast<long long>(Entry.FileSize)));
         return SFDS_ERR_READ;
     }

@@ -8,7 +8,9 @@ inline constexpr const char* ToolDescription =
     "Exit status: 0 success, 1 the archive cannot be opened or parsed (or packing failed), 2 usage error;\n"
     "test and extract exit with the result code of the first failing entry, cat with that of its entry\n"
     "(13 MD5 mismatch, 15 no such stored file, 16 destination cannot be created, 18 read error,\n"
-    "19 write error, 21 cancelled).";
+    "19 write error, 21 cancelled).\n"
+    "Names and texts from a container are printed with control characters escaped: \\xHH, C1 controls\n"
+    "as \\u00HH (tabs and line breaks in a name cannot forge columns or lines); --json is plain JSON.";
 inline constexpr const char* ToolUnknownCodePage = "Unknown code page: %s";
 inline constexpr const char* ToolUnknownEnvironmentCodePage = "Unknown code page in SFDS_CODEPAGE: %s";
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";

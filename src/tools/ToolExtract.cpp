@@ -1,10 +1,12 @@
 #include "tools/ToolExtract.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 #include <memory>
 #include <vector>
 
+#include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
 #include "sfds/sfds_extractparallel.h"
@@ -34,7 +36,9 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ArchiveName);
     const std::vector<std::int32_t> Indexes = Selected(*R, ToolToAnsi(Mask));
     std::int64_t Total = 0;
-    for (std::int32_t I : Indexes) Total += R->FileEntrys().Items(I)->FileSize;
+    // Sizes come from the file: any value, any sum.
+    for (std::int32_t I : Indexes)
+        Total = SaturatedAdd(Total, std::max<std::int64_t>(0, R->FileEntrys().Items(I)->FileSize));
 
     TToolProgress Progress(Total);
     const TSFDSProgressEvent OnProgress = [&Progress](TSFDSCustomSource*, std::int64_t, std::int64_t,
@@ -65,7 +69,7 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
                                                              Threads);
     for (std::int32_t I : Indexes) {
         const std::string& FileName = R->FileEntrys().Items(I)->FileName;
-        const std::string ShownName = ToolToUtf8(FileName);
+        const std::string ShownName = ToolShownName(FileName);
         if (ToolInterrupted()) {
             Report(ShownName, SFDS_ERR_ABORTED, SFDS_ERR_UserAborted);
             break;

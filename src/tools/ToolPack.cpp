@@ -265,7 +265,7 @@ int ToolPack(const TToolPackOptions& Options) {
         const unsigned Threads = Options.Threads > 0 ? Options.Threads : std::max(1u, std::thread::hardware_concurrency());
         if (Threads == 1 || Files.size() < 2) {
             for (const TInputFile& F : Files) {
-                Progress.SetEntry(F.StoredName);
+                Progress.SetEntry(ToolShown(F.StoredName));
                 TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
                 TProgressReadStream Counted(Source, Progress);
                 Writer.AddStream(Counted, ToolToAnsi(F.StoredName), Options.Format, Options.Level);
@@ -274,7 +274,7 @@ int ToolPack(const TToolPackOptions& Options) {
             TParallelPacker Packer(Files, Options.Format, Options.Level, Writer.CompressionStrategy(), Threads);
             for (std::size_t I = 0; I < Files.size(); ++I) {
                 if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-                Progress.SetEntry(Files[I].StoredName);
+                Progress.SetEntry(ToolShown(Files[I].StoredName));
                 Packer.WriteNext(I, Writer, Progress);
             }
         }

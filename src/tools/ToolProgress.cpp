@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
@@ -56,7 +57,7 @@ void TToolProgress::SetEntry(const std::string& Name) {
 }
 
 void TToolProgress::Advance(std::int64_t Bytes) {
-    FDone += Bytes;
+    FDone = SaturatedAdd(FDone, Bytes);
     if (!FEnabled) return;
     const auto Now = std::chrono::steady_clock::now();
     if (Now - FLastDraw >= std::chrono::milliseconds(100)) Draw();
@@ -66,9 +67,8 @@ void TToolProgress::Draw() {
     const auto Now = std::chrono::steady_clock::now();
     FLastDraw = Now;
     const double Seconds = std::chrono::duration<double>(Now - FStart).count();
-    const int Percent = FTotal > 0 ? static_cast<int>(FDone * 100 / FTotal) : 100;
     const std::string Line =
-        Format(ToolProgressLine, Percent > 100 ? 100 : Percent, ToolByteText(static_cast<double>(FDone)).c_str(),
+        Format(ToolProgressLine, ToolPercent(FDone, FTotal), ToolByteText(static_cast<double>(FDone)).c_str(),
                ToolByteText(static_cast<double>(FTotal)).c_str(),
                ToolByteText(Seconds > 0 ? static_cast<double>(FDone) / Seconds : 0).c_str(), FEntry.c_str());
     // Erase the rest of the previous, possibly longer line.

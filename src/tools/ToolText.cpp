@@ -37,13 +37,40 @@ std::string ToolMessageOf(const std::exception_ptr& Error) {
     return "unknown error";
 }
 
+std::string ToolShown(const std::string& Utf8) {
+    std::string S;
+    S.reserve(Utf8.size());
+    for (std::size_t I = 0; I < Utf8.size(); ++I) {
+        const auto B = static_cast<unsigned char>(Utf8[I]);
+        if (B < 0x20 || B == 0x7F) {
+            S += Format("\\x%02x", B);
+        } else if (B == 0xC2 && I + 1 < Utf8.size() && static_cast<unsigned char>(Utf8[I + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(Utf8[I + 1]) <= 0x9F) {
+            S += Format("\\u%04x", static_cast<unsigned char>(Utf8[++I]));
+        } else {
+            S += Utf8[I];
+        }
+    }
+    return S;
+}
+
+std::string ToolShownName(const std::string& Ansi) { return ToolShown(ToolToUtf8(Ansi)); }
+
 std::string ToolOneLine(const std::string& Text) {
     std::string S;
     for (std::size_t I = 0; I < Text.size(); ++I) {
         if (Text[I] == '\r' && I + 1 < Text.size() && Text[I + 1] == '\n') continue;
         S += Text[I] == '\n' || Text[I] == '\r' ? ' ' : Text[I];
     }
-    return S;
+    return ToolShown(S);
+}
+
+int ToolPercent(std::int64_t Done, std::int64_t Total) {
+    if (Total <= 0 || Done >= Total) return 100;
+    if (Done <= 0) return 0;
+    // Exact at any size: the product needs more than 64 bits.
+    __extension__ using TWide = __int128;
+    return static_cast<int>(static_cast<TWide>(Done) * 100 / Total);
 }
 
 std::string ToolFormatName(std::uint8_t FormatID) {

@@ -15,10 +15,22 @@ std::string ToolToUtf8(const std::string& Ansi);
 std::string ToolHex(const void* Data, std::size_t Count);
 std::string ToolMD5Hex(const TMD5Digest& Digest);
 
+// Text from a container (names, metadata, messages quoting them) as the
+// terminal gets it: UTF-8 with every control character escaped, so that no
+// name can move the cursor or forge a line or a column. C0 controls and DEL
+// become \xHH, C1 controls (U+0080..U+009F) \u00HH; everything else stays.
+std::string ToolShown(const std::string& Utf8);
+// ToolShown of a text in the process code page.
+std::string ToolShownName(const std::string& Ansi);
+
 // The message an exception carries, in UTF-8.
 std::string ToolMessageOf(const std::exception_ptr& Error);
-// The same on one line: line breaks become blanks.
+// The same on one line: line breaks become blanks, other control characters
+// are escaped as ToolShown does.
 std::string ToolOneLine(const std::string& Text);
+
+// Done of Total in whole per cent, 0..100 (100 for a Total of 0 or less).
+int ToolPercent(std::int64_t Done, std::int64_t Total);
 
 // "store", "zlib", "bzip2", or the ID in decimal for other formats.
 std::string ToolFormatName(std::uint8_t FormatID);

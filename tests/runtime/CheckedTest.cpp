@@ -42,5 +42,6 @@ TEST(Checked, SubFitsExactlyUpToEitherLimit) {
         std::int64_t Difference = 42;
         EXPECT_EQ(CheckedSub(C.A, C.B, Difference), C.Fits) << C.A << " - " << C.B;
         EXPECT_EQ(Difference, C.Fits ? C.Result : 42) << C.A << " - " << C.B;
+        EXPECT_EQ(SaturatedSub(C.A, C.B), C.Fits ? C.Result : (C.B < 0 ? Max : Min)) << C.A << " - " << C.B;
     }
 }
