@@ -106,4 +106,6 @@ private:
     void RestartCodec();
     std::int64_t Produced() const { return TotalOut(); }
     [[noreturn]] void InvalidOperation() const;
+    // The library would refuse bytes after the end as a call out of sequence.
+    static constexpr bool KeepsEnd = true;
 };

@@ -13,6 +13,9 @@
 //   void RestartCodec();                 back to the state before the first byte, source at 0
 //   std::int64_t Produced() const;       bytes handed out since the last restart
 //   [[noreturn]] void InvalidOperation() const;
+//   static constexpr bool KeepsEnd;      once the data has ended, later reads return 0 at once;
+//                                        otherwise each reads what follows, finds the codec at
+//                                        its end and gives those bytes back
 #pragma once
 
 #include <cstdint>
@@ -31,7 +34,7 @@ class TDecompressionLoop : public Base {
 public:
     std::int32_t Read(void* Buffer, std::int32_t Count) override {
         this->Reposition();
-        if (Count <= 0 || FAtEnd) return 0;
+        if (Count <= 0 || (Derived::KeepsEnd && FAtEnd)) return 0;
         Derived& D = static_cast<Derived&>(*this);
         auto& Z = D.CodecState();
         Z.next_out = reinterpret_cast<decltype(Z.next_out)>(Buffer);
@@ -55,8 +58,7 @@ public:
             Step = D.Step(SourceEnded);
         }
         if (Step == TDecompressionStep::End) {
-            // Later reads return 0 and leave alone whatever follows the
-            // compressed data: it belongs to someone else.
+            // Whatever follows the compressed data belongs to someone else.
             FAtEnd = true;
             if (Z.avail_in > 0) {
                 D.SetSourcePos(D.Source().Seek(-static_cast<std::int64_t>(Z.avail_in), soCurrent));

@@ -145,6 +145,8 @@ private:
     void RestartCodec();
     std::int64_t Produced() const { return FTotalOut; }
     [[noreturn]] void InvalidOperation() const;
+    // After the end each read looks at what follows again and gives it back.
+    static constexpr bool KeepsEnd = false;
 
     // One step of whichever inflater decodes this stream; zlib's result codes.
     int InflateStep();

@@ -82,11 +82,12 @@ TYPED_TEST(AdapterTest, GivesBackTheBytesAfterTheCompressedData) {
         auto D = TypeParam::MakeDecompressor(Source);
         EXPECT_TRUE(SameBytes(ReadToEnd(*D, Piece), this->Plain()));
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
-        // Later reads know the end without reading what follows it again.
+        // Later reads find the end again: bzip2 knows it, zlib looks at what
+        // follows once more and gives it back.
         const int Reads = Source.ReadCalls;
         char B[16];
         EXPECT_EQ(D->Read(B, sizeof B), 0);
-        EXPECT_EQ(Source.ReadCalls, Reads);
+        EXPECT_EQ(Source.ReadCalls, Reads + (std::is_same_v<TypeParam, BZip2Traits> ? 0 : 1));
         EXPECT_EQ(Source.Position(), static_cast<std::int64_t>(this->Packed().size()));
         EXPECT_EQ(ReadToEnd(Source), Trailer);
     }
