@@ -92,6 +92,34 @@ struct SFDS_ContainerInfo {
     TMD5Digest InternalFileListDataMD5;
 };
 
+// The container's values by name, for the parser that reads them and the
+// reader that keeps them.
+class TSFDSContainerValues {
+public:
+    // Everything the header and the info block said, in one piece.
+    const SFDS_ContainerInfo& Info() const { return FInfo; }
+    const std::string& Title() const { return FInfo.Title; }
+    const std::string& Subject() const { return FInfo.Subject; }
+    const std::string& Author() const { return FInfo.Author; }
+    std::int32_t Version() const { return FInfo.Version; }
+    const std::string& Maker() const { return FInfo.Maker; }
+    std::int32_t MakerVersion() const { return FInfo.MakerVersion; }
+    const std::string& KeyWords() const { return FInfo.KeyWords; }
+    const std::string& Comments() const { return FInfo.Comments; }
+    TDateTime TimeCreate() const { return FInfo.TimeCreate; }
+    std::int64_t AllFilesSize() const { return FInfo.AllFilesSize; }
+    std::uint8_t InternalCompressionFormat() const { return FInfo.InternalCompressionFormat; }
+    const TMD5Digest& InternalFileListDataMD5() const { return FInfo.InternalFileListDataMD5; }
+    // The header's entry count and table positions (relative to the container start).
+    std::int32_t FileNumber() const { return FInfo.FileNumber; }
+    std::int64_t FileListPositionStart() const { return FInfo.FileListPositionStart; }
+    std::int64_t FileListPositionEnd() const { return FInfo.FileListPositionEnd; }
+    std::int64_t FileInfoExPosition() const { return FInfo.FileInfoExPosition; }
+
+protected:
+    SFDS_ContainerInfo FInfo;
+};
+
 enum TSFDSCompressionLevel : std::uint8_t { clFastest = 0, clDefault = 1, clMax = 2 };
 enum TSFDSCompressionStrategy : std::uint8_t { csDefault = 0, csFiltered = 1, csHuffman = 2, csRLE = 3, csFixed = 4 };
 enum TSFDSFileExtraInfo : std::uint8_t { EIStr = 0, EINumber = 1, EIDate = 2, EIBoolean = 3, EIBinary = 4 };

@@ -26,7 +26,7 @@ using TSFDSOnReadFileEntry = std::function<void(TSFDSCustomReader* Sender, const
 // required one may be read; Supported arrives true.
 using TSFDSSupportedEvent = void (*)(TSFDSCustomReader* Sender, const TGUID& GUID, bool& Supported);
 
-class TSFDSCustomStreamParser {
+class TSFDSCustomStreamParser : public TSFDSContainerValues {
 public:
     // The source must stand at RelativeOffset (the container start) when
     // Parse runs. Reader may be null; it is never freed by the parser.
@@ -49,26 +49,9 @@ public:
     const TSFDSOnReadFileEntry& OnFileEntry() const { return FOnFileEntry; }
     void SetOnFileEntry(TSFDSOnReadFileEntry Value) { FOnFileEntry = std::move(Value); }
 
-    // Everything the header and the info block said, in one piece.
-    const SFDS_ContainerInfo& Info() const { return FInfo; }
-    const std::string& Title() const { return FInfo.Title; }
-    const std::string& Subject() const { return FInfo.Subject; }
-    const std::string& Author() const { return FInfo.Author; }
-    std::int32_t Version() const { return FInfo.Version; }
-    const std::string& Maker() const { return FInfo.Maker; }
-    std::int32_t MakerVersion() const { return FInfo.MakerVersion; }
-    const std::string& KeyWords() const { return FInfo.KeyWords; }
-    const std::string& Comments() const { return FInfo.Comments; }
-    TDateTime TimeCreate() const { return FInfo.TimeCreate; }
-    std::int64_t AllFilesSize() const { return FInfo.AllFilesSize; }
+    // The container's values: see TSFDSContainerValues.
     const TGUID& Guid() const { return FGuid; }
-    std::uint8_t InternalCompressionFormat() const { return FInfo.InternalCompressionFormat; }
     std::int64_t RelativeOffset() const { return FRelOffset; }
-    std::int64_t FileListPositionStart() const { return FInfo.FileListPositionStart; }
-    std::int64_t FileListPositionEnd() const { return FInfo.FileListPositionEnd; }
-    std::int64_t FileInfoExPosition() const { return FInfo.FileInfoExPosition; }
-    std::int32_t FileNumber() const { return FInfo.FileNumber; }
-    const TMD5Digest& InternalFileListDataMD5() const { return FInfo.InternalFileListDataMD5; }
 
 private:
     [[noreturn]] void Fail(const char* Message) const;
@@ -82,7 +65,6 @@ private:
     std::unique_ptr<TStream> FOwnedSource;  // set while the parser frees the source
     TStream* FSourceStream = nullptr;
     TSFDSOnReadFileEntry FOnFileEntry;
-    SFDS_ContainerInfo FInfo;
     TGUID FGuid;
     std::int64_t FRelOffset = 0;
     TSFDSCustomSource* FReader = nullptr;

@@ -78,7 +78,7 @@ private:
 
 // The reader proper. It cannot make a private copy of its source on its own:
 // Clone is what a concrete reader provides.
-class TSFDSCustomReader : public TSFDSCustomSource {
+class TSFDSCustomReader : public TSFDSCustomSource, public TSFDSContainerValues {
 public:
     // Parses the container that starts at StartOffset in SourceStream. The
     // source stays the caller's and must outlive the reader. FormatGUID null:
@@ -158,33 +158,15 @@ public:
     std::unique_ptr<TStream> OpenRAWStream(std::int32_t FileIndex);
     std::unique_ptr<TStream> OpenRAWStream(PSFDS_FileEntryRecord Entry);
 
-    // The container's values, as the parser read them.
-    const SFDS_ContainerInfo& Info() const { return FInfo; }
-    const std::string& Title() const { return FInfo.Title; }
-    const std::string& Subject() const { return FInfo.Subject; }
-    const std::string& Author() const { return FInfo.Author; }
-    std::int32_t Version() const { return FInfo.Version; }
-    const std::string& Maker() const { return FInfo.Maker; }
-    std::int32_t MakerVersion() const { return FInfo.MakerVersion; }
-    const std::string& KeyWords() const { return FInfo.KeyWords; }
-    const std::string& Comments() const { return FInfo.Comments; }
+    // The container's values, as the parser read them: see TSFDSContainerValues.
     TSFDSFileExtraInfoList& ExtraInfoFields() const { return *FExtraInfoFields; }
     std::int32_t GetExtraInfoCount() const { return FExtraInfoFields->Count(); }
     std::int32_t ExtraInfoCount() const { return GetExtraInfoCount(); }
     TSFDS_FileEntrys& FileEntrys() const { return *FFileEntrys; }
     std::int32_t GetFileCount() const { return FFileEntrys->Count(); }
     std::int32_t FileCount() const { return GetFileCount(); }
-    TDateTime TimeCreate() const { return FInfo.TimeCreate; }
-    std::int64_t AllFilesSize() const { return FInfo.AllFilesSize; }
     std::uint8_t GetInternalCompressionFormat() const { return FInfo.InternalCompressionFormat; }
-    std::uint8_t InternalCompressionFormat() const { return GetInternalCompressionFormat(); }
-    const TMD5Digest& InternalFileListDataMD5() const { return FInfo.InternalFileListDataMD5; }
     TStreamAutorenameMode StreamAutorenameMode() const { return FStreamAutorenameMode; }
-    // The header's entry count and table positions (relative to the container start).
-    std::int32_t FileNumber() const { return FInfo.FileNumber; }
-    std::int64_t FileListPositionStart() const { return FInfo.FileListPositionStart; }
-    std::int64_t FileListPositionEnd() const { return FInfo.FileListPositionEnd; }
-    std::int64_t FileInfoExPosition() const { return FInfo.FileInfoExPosition; }
     TSFDSSupportedEvent SupportedProc() const { return FSupportedProc; }
     const TSFDSOnReadFileEntry& OnReadFileEntry() const { return FOnReadFileEntry; }
 
@@ -223,7 +205,6 @@ private:
 
 protected:
     std::unique_ptr<TSFDS_FileEntrys> FFileEntrys;
-    SFDS_ContainerInfo FInfo;
     TSFDSSupportedEvent FSupportedProc = nullptr;
     TSFDSOnReadFileEntry FOnReadFileEntry;
     std::unique_ptr<TSFDSFileExtraInfoList> FExtraInfoFields;
