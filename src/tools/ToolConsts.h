@@ -2,13 +2,21 @@
 // them; these are the tool's own.
 #pragma once
 
+#include <cstdint>
+
+#include "codecs/sfds_compressorbzip2.h"
+#include "codecs/sfds_compressorzlib.h"
+
 inline constexpr const char* ToolName = "sfds";
+// The help text's head. The %d are the library's result codes, in this order:
+// SFDS_ERR_MD5, SFDS_ERR_NO_STREAM, SFDS_ERR_FILE_OPEN, SFDS_ERR_READ,
+// SFDS_ERR_WRITE, SFDS_ERR_ABORTED (see ToolDescriptionText).
 inline constexpr const char* ToolDescription =
     "Lists, tests, extracts, prints and packs SFDS containers.\n"
     "Exit status: 0 success, 1 the archive cannot be opened or parsed (or packing failed), 2 usage error;\n"
     "test and extract exit with the result code of the first failing entry, cat with that of its entry\n"
-    "(13 MD5 mismatch, 15 no such stored file, 16 destination cannot be created, 18 read error,\n"
-    "19 write error, 21 cancelled).\n"
+    "(%d MD5 mismatch, %d no such stored file, %d destination cannot be created, %d read error,\n"
+    "%d write error, %d cancelled).\n"
     "Names and texts from a container are printed with control characters escaped: \\xHH, C1 controls\n"
     "as \\u00HH (tabs and line breaks in a name cannot forge columns or lines); --json is plain JSON.";
 inline constexpr const char* ToolUnknownCodePage = "Unknown code page: %s";
@@ -16,7 +24,6 @@ inline constexpr const char* ToolUnknownEnvironmentCodePage = "Unknown code page
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
 inline constexpr const char* ToolArchiveWriteError = "Cannot write %s: %s";
 inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
-inline constexpr const char* ToolLocatorNeedsHost = "--locator needs --host";
 // cat: the bytes do not match the entry's stored size.
 inline constexpr const char* ToolCatTooLong = "%s: more bytes than the stored size of %lld";
 inline constexpr const char* ToolCatTooShort = "%s: %lld bytes instead of the stored size of %lld";
@@ -26,3 +33,11 @@ inline constexpr const char* ToolEntryOK = "%s: OK";
 inline constexpr const char* ToolEntryFailed = "%s: FAILED (%d) %s";
 // The progress bar: bytes done, total, rate, current entry.
 inline constexpr const char* ToolProgressLine = "\r%3d%% %s / %s  %s/s  %s";
+
+// The compression formats by the names the command line and the listings use.
+struct TToolFormatName {
+    const char* Name;
+    std::uint8_t ID;
+};
+inline constexpr TToolFormatName ToolFormatNames[] = {
+    {"store", 0}, {"zlib", SFDS_ZLibFormatID}, {"bzip2", SFDS_BZip2FormatID}};

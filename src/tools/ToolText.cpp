@@ -5,6 +5,8 @@
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
+#include "sfds/sfds_extract.h"
+#include "tools/ToolConsts.h"
 
 std::string ToolToAnsi(const std::string& Utf8) { return UTF8ToAnsi(Utf8); }
 
@@ -74,12 +76,14 @@ int ToolPercent(std::int64_t Done, std::int64_t Total) {
 }
 
 std::string ToolFormatName(std::uint8_t FormatID) {
-    switch (FormatID) {
-        case 0: return "store";
-        case 1: return "zlib";
-        case 2: return "bzip2";
-        default: return std::to_string(FormatID);
-    }
+    for (const TToolFormatName& F : ToolFormatNames)
+        if (F.ID == FormatID) return F.Name;
+    return std::to_string(FormatID);
+}
+
+std::string ToolDescriptionText() {
+    return Format(ToolDescription, SFDS_ERR_MD5, SFDS_ERR_NO_STREAM, SFDS_ERR_FILE_OPEN, SFDS_ERR_READ,
+                  SFDS_ERR_WRITE, SFDS_ERR_ABORTED);
 }
 
 std::string ToolByteText(double Bytes) {

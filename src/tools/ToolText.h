@@ -34,6 +34,8 @@ int ToolPercent(std::int64_t Done, std::int64_t Total);
 
 // "store", "zlib", "bzip2", or the ID in decimal for other formats.
 std::string ToolFormatName(std::uint8_t FormatID);
+// The help text's head, with the exit codes the library defines.
+std::string ToolDescriptionText();
 // 1536 -> "1.5 KiB".
 std::string ToolByteText(double Bytes);
 

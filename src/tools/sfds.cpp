@@ -4,10 +4,9 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <map>
+#include <vector>
 
 #include "codecs/sfds_library_scope.h"
-#include "codecs/sfds_compressorbzip2.h"
-#include "codecs/sfds_compressorzlib.h"
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
@@ -20,7 +19,17 @@
 
 namespace {
 
-const std::map<std::string, std::uint8_t> FormatNames{{"store", 0}, {"zlib", 1}, {"bzip2", 2}};
+std::vector<std::string> FormatChoices() {
+    std::vector<std::string> Names;
+    for (const TToolFormatName& F : ToolFormatNames) Names.emplace_back(F.Name);
+    return Names;
+}
+
+std::uint8_t FormatID(const std::string& Name) {
+    for (const TToolFormatName& F : ToolFormatNames)
+        if (Name == F.Name) return F.ID;
+    throw CLI::ValidationError(Name);  // not reached: CLI11 checked the name
+}
 const std::map<std::string, TSFDSCompressionLevel> LevelNames{
     {"fastest", clFastest}, {"default", clDefault}, {"max", clMax}};
 const std::map<std::string, TStreamAutorenameMode> RenameNames{
@@ -37,7 +46,7 @@ void AddCodePage(CLI::App* Command, std::string& CodePage) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App App(ToolDescription, ToolName);
+    CLI::App App(ToolDescriptionText(), ToolName);
     App.require_subcommand(1);
     std::string CodePage;
 
@@ -81,11 +90,11 @@ int main(int argc, char** argv) {
     PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write (replaced)")->required();
     PackCmd->add_option("INPUTS", Pack.Inputs, "Files and folders to store")->required()->expected(-1);
     PackCmd->add_option("--format", PackFormat, "Compression of the entries: store, zlib or bzip2 (default zlib)")
-        ->check(CLI::IsMember({"store", "zlib", "bzip2"}));
+        ->check(CLI::IsMember(FormatChoices()));
     PackCmd->add_option("--level", PackLevel, "Compression level: fastest, default or max (default default)")
         ->check(CLI::IsMember({"fastest", "default", "max"}));
     PackCmd->add_option("--table-format", TableFormat, "Compression of the entry table: store, zlib or bzip2")
-        ->check(CLI::IsMember({"store", "zlib", "bzip2"}));
+        ->check(CLI::IsMember(FormatChoices()));
     PackCmd->add_option("--title", Pack.Title, "Title");
     PackCmd->add_option("--subject", Pack.Subject, "Subject");
     PackCmd->add_option("--author", Pack.Author, "Author");
@@ -130,9 +139,9 @@ int main(int argc, char** argv) {
         if (*CatCmd) return ToolCat(ArchivePath);
         if (*InfoCmd) return ToolInfo(Archive);
         if (*PackCmd) {
-            Pack.Format = FormatNames.at(PackFormat);
+            Pack.Format = FormatID(PackFormat);
             Pack.Level = LevelNames.at(PackLevel);
-            Pack.TableFormat = FormatNames.at(TableFormat);
+            Pack.TableFormat = FormatID(TableFormat);
             if (!Locator.empty()) Pack.Locator = LocatorNames.at(Locator);
             return ToolPack(Pack);
         }

@@ -75,6 +75,11 @@ TEST(ToolOutput, HostileNamesCannotForgeLinesColumnsOrEscapes) {
 
     R = RunTool(Dir, {"--help"});
     EXPECT_NE(R.Out.find("\\xHH"), std::string::npos) << R.Out;
+    // The exit codes it documents are the library's result codes.
+    EXPECT_NE(R.Out.find("(13 MD5 mismatch, 15 no such stored file, 16 destination cannot be created, 18 read "
+                         "error,\n19 write error, 21 cancelled)"),
+              std::string::npos)
+        << R.Out;
 }
 
 // list --json writes one entry at a time; the document is byte for byte what
