@@ -1,5 +1,6 @@
 #include "tools/ToolArchive.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -37,12 +38,14 @@ nlohmann::ordered_json ExtraValue(const TSFDSFileExtraInfoField& F) {
 // empty when the value is no plausible date.
 std::string DateText(TDateTime Value) {
     if (!std::isfinite(Value) || Value < -657434 || Value > 2958466) return std::string();
-    const auto Seconds = static_cast<std::time_t>(std::llround((Value - 25569.0) * 86400.0));
-    std::tm T{};
-    if (::gmtime_r(&Seconds, &T) == nullptr) return std::string();
-    char Buf[64];
-    std::strftime(Buf, sizeof Buf, "%Y-%m-%d %H:%M:%S", &T);
-    return Buf;
+    using namespace std::chrono;
+    const sys_seconds Time{seconds{std::llround((Value - 25569.0) * 86400.0)}};
+    const sys_days Day = floor<days>(Time);
+    const year_month_day Date{Day};
+    const hh_mm_ss<seconds> Clock{Time - Day};
+    return Format("%d-%02u-%02u %02d:%02d:%02d", static_cast<int>(Date.year()), static_cast<unsigned>(Date.month()),
+                  static_cast<unsigned>(Date.day()), static_cast<int>(Clock.hours().count()),
+                  static_cast<int>(Clock.minutes().count()), static_cast<int>(Clock.seconds().count()));
 }
 
 const char* ExtraTypeName(TSFDSFileExtraInfo Type) {

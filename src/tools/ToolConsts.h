@@ -24,6 +24,9 @@ inline constexpr const char* ToolUnknownEnvironmentCodePage = "Unknown code page
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
 inline constexpr const char* ToolArchiveWriteError = "Cannot write %s: %s";
 inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
+inline constexpr const char* ToolNameNotInCodePage =
+    "Cannot store \"%s\": the name cannot be written in code page %s. Choose a code page that has every "
+    "character of the names with --codepage, for example CP949 or UTF-8; nothing was written";
 // cat: the bytes do not match the entry's stored size.
 inline constexpr const char* ToolCatTooLong = "%s: more bytes than the stored size of %lld";
 inline constexpr const char* ToolCatTooShort = "%s: %lld bytes instead of the stored size of %lld";

@@ -9,9 +9,11 @@
 #include <system_error>
 #include <thread>
 
+#include "runtime/CodePage.h"
 #include "runtime/FileStream.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_reader.h"
+#include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
 #include "tools/ToolText.h"
@@ -77,13 +79,13 @@ bool SameFile(const fs::path& A, const fs::path& B) {
 // Every file to store, or false (with the message printed) when an input is missing.
 bool CollectInputs(const TToolPackOptions& Options, std::vector<TInputFile>& Files) {
     for (const std::string& Input : Options.Inputs) {
-        const fs::path Root(Input);
+        const fs::path Root = ToolPath(Input);
         std::error_code Ec;
         if (fs::is_directory(Root, Ec)) {
             std::vector<TInputFile> Found;
             for (fs::recursive_directory_iterator It(Root, Ec), End; !Ec && It != End; It.increment(Ec)) {
                 if (!It->is_regular_file(Ec)) continue;
-                std::string Name = It->path().lexically_relative(Root).generic_string();
+                std::string Name = ToolPathText(It->path().lexically_relative(Root));
                 std::replace(Name.begin(), Name.end(), '/', '\\');
                 Found.push_back({It->path(), Name, 0});
             }
@@ -95,9 +97,27 @@ bool CollectInputs(const TToolPackOptions& Options, std::vector<TInputFile>& Fil
                       [](const TInputFile& A, const TInputFile& B) { return A.StoredName < B.StoredName; });
             Files.insert(Files.end(), Found.begin(), Found.end());
         } else if (fs::is_regular_file(Root, Ec)) {
-            Files.push_back({Root, Root.filename().string(), 0});
+            Files.push_back({Root, ToolPathText(Root.filename()), 0});
         } else {
             ToolError(Format(ToolNoSuchInput, Input.c_str()));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The library names files in the process code page: a name it cannot hold
+// would be stored (or opened) with '?' in place of its characters. Every name
+// is checked before anything is written.
+bool NamesFitCodePage(const TToolPackOptions& Options, const std::vector<TInputFile>& Files) {
+    std::vector<std::string> Names = {Options.Archive};
+    for (const TInputFile& F : Files) {
+        Names.push_back(ToolPathText(F.Path));
+        Names.push_back(F.StoredName);
+    }
+    for (const std::string& Name : Names) {
+        if (!ToolFitsCodePage(Name)) {
+            ToolError(Format(ToolNameNotInCodePage, Name.c_str(), SystemCodePage().c_str()));
             return false;
         }
     }
@@ -144,7 +164,7 @@ public:
         Lock.unlock();
         if (Slot.Error) std::rethrow_exception(Slot.Error);
         if (Slot.State == sTooLarge) {
-            TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
+            TFileStream Source(ToolToAnsi(ToolPathText(F.Path)), fmOpenRead | fmShareDenyWrite);
             TProgressReadStream Counted(Source, Progress);
             Writer.AddStream(Counted, ToolToAnsi(F.StoredName), FFormat, FLevel);
         } else {
@@ -188,7 +208,7 @@ private:
             Lock.unlock();
             try {
                 if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-                TFileStream Source(ToolToAnsi(FFiles[Index].Path.string()), fmOpenRead | fmShareDenyWrite);
+                TFileStream Source(ToolToAnsi(ToolPathText(FFiles[Index].Path)), fmOpenRead | fmShareDenyWrite);
                 Slot.Prepared = SFDS_PrepareEntry(Source, FFormat, FLevel, FStrategy);
             } catch (...) {
                 Slot.Error = std::current_exception();
@@ -216,7 +236,7 @@ private:
 // Only a file: a device or pipe named as the archive stays where it is.
 void RemovePartial(const std::string& Archive) {
     std::error_code Ec;
-    if (fs::is_regular_file(fs::path(Archive), Ec)) fs::remove(fs::path(Archive), Ec);
+    if (fs::is_regular_file(ToolPath(Archive), Ec)) fs::remove(ToolPath(Archive), Ec);
 }
 
 }  // namespace
@@ -226,14 +246,15 @@ int ToolPack(const TToolPackOptions& Options) {
     ToolReportFileSizeLimit();
     std::vector<TInputFile> Files;
     if (!CollectInputs(Options, Files)) return 1;
+    if (!NamesFitCodePage(Options, Files)) return 1;
 
     bool Created = false;
     try {
         // The launcher's archive goes into QMZBox, which may not exist yet.
-        const fs::path Parent = fs::path(Options.Archive).parent_path();
+        const fs::path Parent = ToolPath(Options.Archive).parent_path();
         if (!Parent.empty()) fs::create_directories(Parent);
         if (!Options.Host.empty()) {
-            fs::copy_file(Options.Host, Options.Archive, fs::copy_options::overwrite_existing);
+            fs::copy_file(ToolPath(Options.Host), ToolPath(Options.Archive), fs::copy_options::overwrite_existing);
             Created = true;
         }
         TArchiveFileStream ArchiveFile(ToolToAnsi(Options.Archive), !Options.Host.empty());
@@ -243,7 +264,7 @@ int ToolPack(const TToolPackOptions& Options) {
         // Checked after the archive exists: a path that does not exist yet
         // cannot be compared.
         Files.erase(std::remove_if(Files.begin(), Files.end(),
-                                   [&](const TInputFile& F) { return SameFile(F.Path, Options.Archive); }),
+                                   [&](const TInputFile& F) { return SameFile(F.Path, ToolPath(Options.Archive)); }),
                     Files.end());
         std::int64_t Total = 0;
         for (TInputFile& F : Files) {
@@ -266,7 +287,7 @@ int ToolPack(const TToolPackOptions& Options) {
         if (Threads == 1 || Files.size() < 2) {
             for (const TInputFile& F : Files) {
                 Progress.SetEntry(ToolShown(F.StoredName));
-                TFileStream Source(ToolToAnsi(F.Path.string()), fmOpenRead | fmShareDenyWrite);
+                TFileStream Source(ToolToAnsi(ToolPathText(F.Path)), fmOpenRead | fmShareDenyWrite);
                 TProgressReadStream Counted(Source, Progress);
                 Writer.AddStream(Counted, ToolToAnsi(F.StoredName), Options.Format, Options.Level);
             }

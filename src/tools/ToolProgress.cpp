@@ -1,13 +1,11 @@
 #include "tools/ToolProgress.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
+#include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
 
@@ -15,20 +13,14 @@ namespace {
 
 std::atomic<bool> Interrupted{false};
 
-extern "C" void OnInterrupt(int) { Interrupted.store(true); }
+void OnInterrupt() { Interrupted.store(true); }
 
 // Room for the entry name: the bar stays on one line of a common terminal.
 constexpr std::size_t EntryWidth = 40;
 
 }  // namespace
 
-void ToolCatchInterrupt() {
-    struct sigaction Action {};
-    Action.sa_handler = OnInterrupt;
-    sigemptyset(&Action.sa_mask);
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &Action, nullptr);
-}
+void ToolCatchInterrupt() { ToolWatchInterrupt(OnInterrupt); }
 
 bool ToolInterrupted() { return Interrupted.load(); }
 
@@ -39,7 +31,7 @@ void ToolReportFileSizeLimit() {
 }
 
 TToolProgress::TToolProgress(std::int64_t Total)
-    : FEnabled(::isatty(STDERR_FILENO) == 1), FTotal(Total), FStart(std::chrono::steady_clock::now()),
+    : FEnabled(ToolStderrIsTerminal()), FTotal(Total), FStart(std::chrono::steady_clock::now()),
       FLastDraw(FStart) {}
 
 TToolProgress::~TToolProgress() { Clear(); }

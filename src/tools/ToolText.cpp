@@ -12,6 +12,8 @@ std::string ToolToAnsi(const std::string& Utf8) { return UTF8ToAnsi(Utf8); }
 
 std::string ToolToUtf8(const std::string& Ansi) { return AnsiToUTF8(Ansi); }
 
+bool ToolFitsCodePage(const std::string& Utf8) { return ToolToUtf8(ToolToAnsi(Utf8)) == Utf8; }
+
 std::string ToolHex(const void* Data, std::size_t Count) {
     static const char Digits[] = "0123456789abcdef";
     const auto* P = static_cast<const std::uint8_t*>(Data);

@@ -10,6 +10,8 @@
 
 std::string ToolToAnsi(const std::string& Utf8);
 std::string ToolToUtf8(const std::string& Ansi);
+// Whether the process code page can hold every character of Text (UTF-8).
+bool ToolFitsCodePage(const std::string& Utf8);
 
 // Lower-case hexadecimal of a byte block.
 std::string ToolHex(const void* Data, std::size_t Count);

@@ -12,6 +12,7 @@
 #include "runtime/Format.h"
 #include "tools/ToolArchive.h"
 #include "tools/ToolCat.h"
+#include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolExtract.h"
 #include "tools/ToolPack.h"
@@ -46,8 +47,15 @@ void AddCodePage(CLI::App* Command, std::string& CodePage) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ToolBinaryConsole();
+    std::vector<std::string> Args = ToolCommandLine(argc, argv);
+    std::vector<char*> Argv;
+    for (std::string& A : Args) Argv.push_back(A.data());
+
     CLI::App App(ToolDescriptionText(), ToolName);
     App.require_subcommand(1);
+    // "/x/a.sfds" is a path, never an option, on every system.
+    App.allow_windows_style_options(false);
     std::string CodePage;
 
     TToolListOptions List;
@@ -108,7 +116,7 @@ int main(int argc, char** argv) {
     AddCodePage(PackCmd, CodePage);
 
     try {
-        App.parse(argc, argv);
+        App.parse(static_cast<int>(Argv.size()), Argv.data());
     } catch (const CLI::CallForHelp& E) {
         return App.exit(E);
     } catch (const CLI::CallForAllHelp& E) {

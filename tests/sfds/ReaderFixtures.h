@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +20,7 @@
 #include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
 #include "support/TestBytes.h"
+#include "support/TestPlatform.h"
 
 using TWriterSetup = std::function<void(TSFDSTestWriter&)>;
 
@@ -73,15 +72,8 @@ inline void AddUnknownFormatEntry(TSFDSFileWriter& W, const std::string& Name) {
     W.AddEntryRecord(E);
 }
 
-// Open file descriptors of this process.
-inline int OpenDescriptorCount() {
-    int N = 0;
-    if (DIR* D = ::opendir("/proc/self/fd")) {
-        while (::readdir(D) != nullptr) ++N;
-        ::closedir(D);
-    }
-    return N;
-}
+// Open file descriptors (handles on Windows) of this process.
+inline int OpenDescriptorCount() { return OpenHandleCount(); }
 
 // Leaves the library's readers as it found them: readers a test opened on
 // demand (which the library keeps) are freed when the test ends, and every

@@ -1,16 +1,28 @@
 #include "support/TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
+#include "support/TestPlatform.h"
+
+// Below the system's folder for temporary files (TMPDIR on POSIX, GetTempPath
+// on Windows), under a name no other test run holds.
 TTempDir::TTempDir() {
-    const char* Base = std::getenv("TMPDIR");
-    std::string Pattern = std::string(Base && *Base ? Base : "/tmp") + "/qmztest-XXXXXX";
-    if (::mkdtemp(Pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    FPath = Pattern + "/";
+    const std::filesystem::path Base = std::filesystem::temp_directory_path();
+    std::random_device Seed;
+    std::mt19937_64 Random(Seed());
+    for (int Attempt = 0; Attempt < 100; ++Attempt) {
+        const std::filesystem::path Dir = Base / ("qmztest-" + std::to_string(Random() % 1000000000000u));
+        std::error_code Ec;
+        if (std::filesystem::create_directory(Dir, Ec)) {
+            FPath = Dir.string() + "/";
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder in " + Base.string());
 }
 
 TTempDir::~TTempDir() {
@@ -19,13 +31,13 @@ TTempDir::~TTempDir() {
 }
 
 std::string ReadWholeFile(const std::string& FileName) {
-    std::ifstream In(FileName, std::ios::binary);
+    std::ifstream In(TestPath(FileName), std::ios::binary);
     if (!In) throw std::runtime_error("cannot read " + FileName);
     return std::string(std::istreambuf_iterator<char>(In), {});
 }
 
 void WriteWholeFile(const std::string& FileName, const std::string& Bytes) {
-    std::ofstream Out(FileName, std::ios::binary | std::ios::trunc);
+    std::ofstream Out(TestPath(FileName), std::ios::binary | std::ios::trunc);
     if (!Out) throw std::runtime_error("cannot write " + FileName);
     Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -181,8 +182,9 @@ TEST_F(SfdsToolTest, ExitCodesAndMessages) {
     };
     const std::vector<TCase> Cases = {
         {{"list", Dir.File("missing.sfds")}, 1, "Cannot open file \""},
-        {{"list", Dir.File("plain.txt")}, 1, "This file is not a SFDS file:\r\n\"" + Dir.File("plain.txt") + "\"\n"},
-        {{"list", Incomplete}, 1, "This SFDS file is incomplete:\r\n\"" + Incomplete + "\"\n"},
+        {{"list", "/no-such-folder/a.sfds"}, 1, "Cannot open file \""},  // a path, never an option
+        {{"list", Dir.File("plain.txt")}, 1, "This file is not a SFDS file:\r\n\"" + ToolSees(Dir.File("plain.txt")) + "\"\n"},
+        {{"list", Incomplete}, 1, "This SFDS file is incomplete:\r\n\"" + ToolSees(Incomplete) + "\"\n"},
         {{"info", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
         {{"test", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
         {{"extract", Incomplete, Dir.File("x")}, 1, "This SFDS file is incomplete:\r\n\""},
@@ -242,6 +244,41 @@ TEST_F(SfdsToolTest, OnlyExtractionRefusesNamesAndLinksThatLeaveTheDestination) 
     EXPECT_TRUE(std::filesystem::is_empty(Dir.File("outside")));
     EXPECT_EQ(ReadWholeFile(Dir.File("out/fine.txt")), "fine");
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/a")));
+}
+
+TEST_F(SfdsToolTest, NonAsciiNamesOnTheCommandLineReachTheTool) {
+    const std::string Photo = "\xEC\x82\xAC\xEC\xA7\x84.jpg";  // Korean
+    const std::string Bytes = Pattern(3000, 7, false);
+    WriteWholeFile(Dir.File(Photo), Bytes);
+    const std::string Archive = Dir.File("\xEC\x95\xA8\xEB\xB2\x94.sfds");
+    TRun R = Run({"pack", Archive, Dir.File(Photo), "--title", "\xED\x95\x9C"});
+    ASSERT_EQ(R.Code, 0) << R.Err;
+    R = Run({"cat", Archive + "::" + Photo});
+    EXPECT_EQ(R.Code, 0) << R.Err;
+    EXPECT_EQ(R.Out, Bytes);
+    R = Run({"list", "--json", Archive});
+    ASSERT_EQ(R.Code, 0) << R.Err;
+    const nlohmann::json J = nlohmann::json::parse(R.Out);
+    EXPECT_EQ(J["title"], "\xED\x95\x9C");
+    EXPECT_EQ(J["entries"][0]["name"], Photo);
+}
+
+TEST_F(SfdsToolTest, PackRefusesNamesTheCodePageCannotHoldBeforeWritingAnything) {
+    const std::string Photo = "\xEC\x82\xAC\xEC\xA7\x84.jpg";  // Korean: not in CP1252
+    std::filesystem::create_directories(Dir.File("in"));
+    WriteWholeFile(Dir.File("in/a.txt"), "a");
+    WriteWholeFile(Dir.File("in/" + Photo), "photo");
+    const std::string Archive = Dir.File("out/box.sfds");
+    TRun R = Run({"pack", Archive, Dir.File("in"), "--codepage", "CP1252"});
+    EXPECT_EQ(R.Code, 1);
+    EXPECT_NE(R.Err.find(Photo + "\": the name cannot be written in code page CP1252"), std::string::npos) << R.Err;
+    EXPECT_NE(R.Err.find("--codepage, for example CP949 or UTF-8; nothing was written"), std::string::npos) << R.Err;
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("out")));
+    // A code page that has every character packs the same files.
+    R = Run({"pack", Archive, Dir.File("in"), "--codepage", "CP949"});
+    ASSERT_EQ(R.Code, 0) << R.Err;
+    R = Run({"test", Archive, "--codepage", "CP949"});
+    EXPECT_EQ(R.Out, "a.txt: OK\n" + Photo + ": OK\n");
 }
 
 TEST_F(SfdsToolTest, CtrlCCancelsExtractionAndExitsWith21) {

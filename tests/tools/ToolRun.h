@@ -6,6 +6,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,6 +23,23 @@ struct TRun {
     int Code = -1;
     std::string Out, Err;
 };
+
+// The tool under test: the one built beside these tests, or SFDS_TOOL (for
+// example a runner that starts the Windows build under Wine).
+inline std::string ToolProgram() {
+    const char* Env = std::getenv("SFDS_TOOL");
+    return Env && *Env ? Env : SFDS_TOOL_PATH;
+}
+
+// SFDS_TOOL_WINDOWS is set when the tool is the Windows build: absolute paths
+// reach it, and come back in its messages, as Z: paths.
+inline bool ToolIsWindows() { return std::getenv("SFDS_TOOL_WINDOWS") != nullptr; }
+
+inline std::string ToolSees(std::string Path) {
+    if (!ToolIsWindows() || Path.empty() || Path[0] != '/') return Path;
+    std::replace(Path.begin(), Path.end(), '/', '\\');
+    return "Z:" + Path;
+}
 
 // Program gets Args after its own name; -1 when it cannot be started.
 inline pid_t SpawnProgram(const std::string& Program, const std::vector<std::string>& Args,
@@ -42,7 +61,7 @@ inline pid_t SpawnProgram(const std::string& Program, const std::vector<std::str
 }
 
 inline pid_t Spawn(const std::vector<std::string>& Args, const std::string& OutFile, const std::string& ErrFile) {
-    return SpawnProgram(SFDS_TOOL_PATH, Args, OutFile, ErrFile);
+    return SpawnProgram(ToolProgram(), Args, OutFile, ErrFile);
 }
 
 // The exit code, or 128 + the signal that ended the child.
@@ -64,12 +83,12 @@ inline TRun RunProgram(const TTempDir& Scratch, const std::string& Program, cons
 }
 
 inline TRun RunTool(const TTempDir& Scratch, const std::vector<std::string>& Args) {
-    return RunProgram(Scratch, SFDS_TOOL_PATH, Args);
+    return RunProgram(Scratch, ToolProgram(), Args);
 }
 
 // The tool under a POSIX shell that first runs Setup (for example a ulimit).
 inline TRun RunToolAfter(const TTempDir& Scratch, const std::string& Setup, const std::vector<std::string>& Args) {
-    std::vector<std::string> ShellArgs{"-c", Setup + " && exec \"$0\" \"$@\"", SFDS_TOOL_PATH};
+    std::vector<std::string> ShellArgs{"-c", Setup + " && exec \"$0\" \"$@\"", ToolProgram()};
     ShellArgs.insert(ShellArgs.end(), Args.begin(), Args.end());
     return RunProgram(Scratch, "/bin/sh", ShellArgs);
 }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "runtime/CodePage.h"
+#include "runtime/UTF8.h"
 
 namespace {
 
@@ -68,19 +69,6 @@ TEnvironmentCodePage CodePageFromEnvironment() {
         if (!Set.empty() && Set != "ANSI_X3.4-1968" && IconvKnows(Set)) R.Name = Set;
     }
     return R;
-}
-
-// Length of the UTF-8 character at P; a byte that cannot start or continue one counts alone.
-std::size_t Utf8Length(const char* P, const char* End) {
-    const auto B = static_cast<unsigned char>(*P);
-    std::size_t Len = 1;
-    if (B >= 0xF0 && B < 0xF8) Len = 4;
-    else if (B >= 0xE0 && B < 0xF0) Len = 3;
-    else if (B >= 0xC2 && B < 0xE0) Len = 2;
-    for (std::size_t I = 1; I < Len; ++I) {
-        if (P + I >= End || (static_cast<unsigned char>(P[I]) & 0xC0) != 0x80) return I;
-    }
-    return Len;
 }
 
 struct TCodePageState {
@@ -189,7 +177,7 @@ private:
             const auto NextHi = static_cast<unsigned char>(Left > 3 ? P[3] : 0);
             return (Hi >= 0xD8 && Hi <= 0xDB && NextHi >= 0xDC && NextHi <= 0xDF) ? 4 : 2;
         }
-        if (std::strcmp(FFrom, "UTF-8") == 0) return Utf8Length(P, P + Left);
+        if (std::strcmp(FFrom, "UTF-8") == 0) return UTF8CharLength(P, P + Left);
         // A lead byte whose pair cannot be decoded: an ASCII byte after it is
         // a character of its own (as the system's converter keeps it).
         const std::size_t Len = AnsiCharLength(P, P + Left);
@@ -322,7 +310,7 @@ std::size_t AnsiCharLength(const char* P, const char* End) {
     if (B >= 0x80) {
         TCodePageState& S = State();
         if (S.UTF8) {
-            Len = Utf8Length(P, End);
+            Len = UTF8CharLength(P, End);
         } else {
             Len = S.LeadLength[B];
         }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/CodePage.h"
+#include "runtime/UTF8.h"
 
 namespace {
 
@@ -92,6 +93,8 @@ std::string UnicodeToUTF8(std::u16string_view S) { return FromWide(CP_UTF8, S); 
 
 std::size_t AnsiCharLength(const char* P, const char* End) {
     if (P >= End) return 0;
+    // CharNextExA knows double-byte lead bytes only: it would step UTF-8 byte by byte.
+    if (ProcessCodePage() == CP_UTF8) return UTF8CharLength(P, End);
     const char* Next = CharNextExA(static_cast<WORD>(ProcessCodePage()), P, 0);
     std::size_t Len = Next > P ? static_cast<std::size_t>(Next - P) : 1;
     const auto Left = static_cast<std::size_t>(End - P);

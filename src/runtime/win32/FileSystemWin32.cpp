@@ -7,16 +7,8 @@
 #include <vector>
 
 #include "runtime/CodePage.h"
+#include "runtime/win32/WideString.h"
 #include "runtime/FileSystem.h"
-
-namespace {
-
-std::wstring Wide(const std::string& Name) {
-    const std::u16string W = AnsiToUnicode(Name);
-    return std::wstring(W.begin(), W.end());
-}
-
-}  // namespace
 
 std::string NativeFileName(const std::string& FileName) { return FileName; }
 
@@ -39,14 +31,14 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode) {
         return INVALID_HANDLE_VALUE_RTL;
     }
     if (!ValidName(FileName)) return INVALID_HANDLE_VALUE_RTL;
-    const HANDLE H = CreateFileW(Wide(FileName).c_str(), Access[Mode & 3], Share[(Mode & 0xF0) >> 4], nullptr,
+    const HANDLE H = CreateFileW(AnsiToWide(FileName).c_str(), Access[Mode & 3], Share[(Mode & 0xF0) >> 4], nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
 }
 
 THandle FileCreate(const std::string& FileName) {
     if (!ValidName(FileName)) return INVALID_HANDLE_VALUE_RTL;
-    const HANDLE H = CreateFileW(Wide(FileName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const HANDLE H = CreateFileW(AnsiToWide(FileName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
 }
@@ -111,19 +103,33 @@ std::string SysErrorMessage(int ErrorCode) {
 }
 
 bool FileExists(const std::string& FileName) {
-    const DWORD A = GetFileAttributesW(Wide(FileName).c_str());
-    return A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    // GetFileAttributesW describes a symbolic link itself: a dangling one
+    // would count. What counts is the file the name leads to, so the name is
+    // opened (no access asked for, which no sharing mode refuses).
+    const std::wstring Name = AnsiToWide(FileName);
+    const DWORD A = GetFileAttributesW(Name.c_str());
+    if (A == INVALID_FILE_ATTRIBUTES || (A & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
+    const HANDLE H = CreateFileW(Name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (H == INVALID_HANDLE_VALUE) {
+        const DWORD Error = GetLastError();
+        return Error != ERROR_FILE_NOT_FOUND && Error != ERROR_PATH_NOT_FOUND && Error != ERROR_CANT_RESOLVE_FILENAME;
+    }
+    BY_HANDLE_FILE_INFORMATION Info;
+    const bool IsFile = GetFileInformationByHandle(H, &Info) && (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    CloseHandle(H);
+    return IsFile;
 }
 
 bool DirectoryExists(const std::string& Name) {
-    const DWORD A = GetFileAttributesW(Wide(Name).c_str());
+    const DWORD A = GetFileAttributesW(AnsiToWide(Name).c_str());
     return A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool CreateDir(const std::string& Name) { return CreateDirectoryW(Wide(Name).c_str(), nullptr) != 0; }
+bool CreateDir(const std::string& Name) { return CreateDirectoryW(AnsiToWide(Name).c_str(), nullptr) != 0; }
 
 bool DeleteFile(const std::string& FileName) {
-    const std::wstring Name = Wide(FileName);
+    const std::wstring Name = AnsiToWide(FileName);
     if (DeleteFileW(Name.c_str()) != 0) return true;
     // A link to a directory is removed as a directory; DeleteFileW refuses it.
     const DWORD LastError = GetLastError();
@@ -138,14 +144,14 @@ bool DeleteFile(const std::string& FileName) {
 std::string GetCurrentDir() {
     wchar_t Buf[MAX_PATH * 4];
     const DWORD N = GetCurrentDirectoryW(MAX_PATH * 4, Buf);
-    return UnicodeToAnsi(std::u16string(reinterpret_cast<const char16_t*>(Buf), N));
+    return WideToAnsi(std::wstring_view(Buf, N));
 }
 
 std::string ExpandFileName(const std::string& FileName) {
     wchar_t Buf[MAX_PATH * 4];
-    const DWORD N = GetFullPathNameW(Wide(FileName).c_str(), MAX_PATH * 4, Buf, nullptr);
+    const DWORD N = GetFullPathNameW(AnsiToWide(FileName).c_str(), MAX_PATH * 4, Buf, nullptr);
     if (N == 0 || N >= MAX_PATH * 4) return FileName;
-    return UnicodeToAnsi(std::u16string(reinterpret_cast<const char16_t*>(Buf), N));
+    return WideToAnsi(std::wstring_view(Buf, N));
 }
 
 // ---- Folder primitives ------------------------------------------------------
@@ -168,7 +174,7 @@ bool SinglePart(const std::string& Part) {
 
 // Opens Name itself, never what a reparse point refers to.
 HANDLE OpenEntry(const std::string& Name, DWORD Access) {
-    return CreateFileW(Wide(Name).c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return CreateFileW(AnsiToWide(Name).c_str(), Access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
@@ -188,7 +194,7 @@ std::string FolderNativePart(const std::string& Part) { return Part; }
 bool FolderOpen(const std::string& Name, TFolderHandle& Folder) {
     std::string Path = Name;
     while (Path.size() > 1 && IsPathDelimiter(Path.back()) && Path[Path.size() - 2] != ':') Path.pop_back();
-    const HANDLE H = CreateFileW(Wide(Path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    const HANDLE H = CreateFileW(AnsiToWide(Path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (H == INVALID_HANDLE_VALUE) return false;
     if (!Path.empty() && IsPathDelimiter(Path.back())) Path.pop_back();
@@ -204,7 +210,7 @@ void FolderClose(TFolderHandle& Folder) {
 
 TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part) {
     if (!SinglePart(Part)) return TChildKind::ckError;
-    const DWORD A = GetFileAttributesW(Wide(ChildName(Parent, Part)).c_str());
+    const DWORD A = GetFileAttributesW(AnsiToWide(ChildName(Parent, Part)).c_str());
     if (A != INVALID_FILE_ATTRIBUTES) return KindOf(A);
     return Missing(GetLastError()) ? TChildKind::ckMissing : TChildKind::ckError;
 }
@@ -234,12 +240,12 @@ TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part,
 
 bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part) {
     if (!SinglePart(Part)) return false;
-    return CreateDirectoryW(Wide(ChildName(Parent, Part)).c_str(), nullptr) != 0;
+    return CreateDirectoryW(AnsiToWide(ChildName(Parent, Part)).c_str(), nullptr) != 0;
 }
 
 THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
     if (!SinglePart(Part)) return INVALID_HANDLE_VALUE_RTL;
-    const std::wstring Name = Wide(ChildName(Parent, Part));
+    const std::wstring Name = AnsiToWide(ChildName(Parent, Part));
     // A reparse point, or a file that further hard links share, is removed
     // first (the link itself, never its target) and a new file made instead.
     const HANDLE Existing = OpenEntry(ChildName(Parent, Part), FILE_READ_ATTRIBUTES);
@@ -266,7 +272,7 @@ THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
 
 bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names) {
     WIN32_FIND_DATAW Data;
-    const HANDLE Find = FindFirstFileW(Wide(Folder.Path + "\\*").c_str(), &Data);
+    const HANDLE Find = FindFirstFileW(AnsiToWide(Folder.Path + "\\*").c_str(), &Data);
     if (Find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::u16string Name(reinterpret_cast<const char16_t*>(Data.cFileName));

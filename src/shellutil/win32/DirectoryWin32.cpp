@@ -2,21 +2,11 @@
 // into the process code page.
 #include <windows.h>
 
-#include <cwchar>
-
 #include "runtime/CodePage.h"
+#include "runtime/win32/WideString.h"
 #include "shellutil/ShellPlatform.h"
 
 namespace {
-
-std::wstring Wide(const std::string& S) {
-    const std::u16string W = AnsiToUnicode(S);
-    return std::wstring(W.begin(), W.end());
-}
-
-std::string Narrow(const wchar_t* S) {
-    return UnicodeToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(S), std::wcslen(S)));
-}
 
 TShellLocalTime LocalTimeOf(const FILETIME& Utc) {
     FILETIME Local;
@@ -29,11 +19,11 @@ TShellLocalTime LocalTimeOf(const FILETIME& Utc) {
 
 bool ShellFindFiles(const std::string& Folder, const std::function<void(const TShellFindData&)>& OnEntry) {
     WIN32_FIND_DATAW Data;
-    const HANDLE Find = FindFirstFileW(Wide(Folder + "*").c_str(), &Data);
+    const HANDLE Find = FindFirstFileW(AnsiToWide(Folder + "*").c_str(), &Data);
     if (Find == INVALID_HANDLE_VALUE) return false;
     do {
         TShellFindData E;
-        E.Name = Narrow(Data.cFileName);
+        E.Name = WideToAnsi(Data.cFileName);
         E.Attributes = Data.dwFileAttributes;
         E.Size = (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
         E.LastWrite = LocalTimeOf(Data.ftLastWriteTime);
@@ -46,5 +36,5 @@ bool ShellFindFiles(const std::string& Folder, const std::function<void(const TS
 std::string ShellTimeSeparator() {
     wchar_t Buf[8] = {};
     if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STIME, Buf, 8) <= 1) return ":";
-    return Narrow(Buf);
+    return WideToAnsi(Buf);
 }

@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "runtime/CodePage.h"
+#include "runtime/win32/WideString.h"
 #include "shellutil/WindowsEdition.h"
 
 namespace {
 
 // Registry strings of any use here are short; a larger value is not read.
 constexpr DWORD MaxValueBytes = 64 * 1024;
-
-std::wstring Wide(const std::string& S) {
-    const std::u16string W = AnsiToUnicode(S);
-    return std::wstring(W.begin(), W.end());
-}
 
 struct TKeyCloser {
     void operator()(HKEY Key) const { RegCloseKey(Key); }
@@ -29,10 +25,10 @@ struct TKeyCloser {
 std::string ReadMachineRegistryString(const std::string& KeyPath, const std::string& ValueName,
                                       const std::string& Default) {
     HKEY Raw = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Wide(KeyPath).c_str(), 0, KEY_ALL_ACCESS, &Raw) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, AnsiToWide(KeyPath).c_str(), 0, KEY_ALL_ACCESS, &Raw) != ERROR_SUCCESS)
         return Default;
     const std::unique_ptr<std::remove_pointer_t<HKEY>, TKeyCloser> Key(Raw);
-    const std::wstring Name = Wide(ValueName);
+    const std::wstring Name = AnsiToWide(ValueName);
     DWORD Type = 0, Bytes = 0;
     if (RegQueryValueExW(Key.get(), Name.c_str(), nullptr, &Type, nullptr, &Bytes) != ERROR_SUCCESS ||
         (Type != REG_SZ && Type != REG_EXPAND_SZ) || Bytes > MaxValueBytes)

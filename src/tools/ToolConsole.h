@@ -1,0 +1,29 @@
+// The tool's edges to its process that differ between systems: the command
+// line and the standard streams. The tool speaks UTF-8 on both.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The arguments, argv[0] first, in UTF-8. Windows hands a narrow argv over in
+// the ANSI code page, which loses every character outside it, so there they
+// are read once from the wide command line.
+std::vector<std::string> ToolCommandLine(int argc, char** argv);
+
+// Standard output and standard error write bytes as given: `cat` output is the
+// entry byte for byte and a line ends in "\n" (no "\r\n" added).
+void ToolBinaryConsole();
+
+// Ctrl-C (and on Windows Ctrl-Break) from now on calls OnInterrupt instead of
+// ending the process. It runs in a signal handler or a system thread: it may
+// only set an atomic flag.
+void ToolWatchInterrupt(void (*OnInterrupt)());
+
+// Whether standard error is a terminal (a console window on Windows) that
+// understands the progress bar's escape sequences.
+bool ToolStderrIsTerminal();
+
+// A path from a name in UTF-8, and back; the same on every system.
+std::filesystem::path ToolPath(const std::string& Utf8);
+std::string ToolPathText(const std::filesystem::path& Path);

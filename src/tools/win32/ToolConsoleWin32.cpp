@@ -1,0 +1,59 @@
+// Windows: the wide command line, and the C runtime's standard streams out of
+// text mode (which would turn every "\n" into "\r\n", also inside binary data).
+#include <windows.h>
+#include <shellapi.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <memory>
+
+#include "runtime/CodePage.h"
+#include "tools/ToolConsole.h"
+
+namespace {
+
+void (*InterruptHandler)() = nullptr;
+
+BOOL WINAPI OnConsoleCtrl(DWORD Event) {
+    if ((Event != CTRL_C_EVENT && Event != CTRL_BREAK_EVENT) || InterruptHandler == nullptr) return FALSE;
+    InterruptHandler();
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<std::string> ToolCommandLine(int argc, char** argv) {
+    int Count = 0;
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> Wide(CommandLineToArgvW(GetCommandLineW(), &Count),
+                                                             &LocalFree);
+    if (!Wide) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> Args;
+    for (int I = 0; I < Count; ++I) {
+        const wchar_t* A = Wide.get()[I];
+        Args.push_back(UnicodeToUTF8(std::u16string_view(reinterpret_cast<const char16_t*>(A), std::wcslen(A))));
+    }
+    return Args;
+}
+
+void ToolBinaryConsole() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+void ToolWatchInterrupt(void (*OnInterrupt)()) {
+    InterruptHandler = OnInterrupt;
+    SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
+}
+
+bool ToolStderrIsTerminal() {
+    const HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD Mode = 0;
+    if (Err == INVALID_HANDLE_VALUE || !GetConsoleMode(Err, &Mode)) return false;
+    return (Mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           SetConsoleMode(Err, Mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
