@@ -80,27 +80,35 @@ TEST_F(ReaderTest, FailedConstructionRaisesTheParsersErrorAndLeavesNothingBehind
         {"records missing", [](auto& W) { W.Overrides().FileNumber = 2000000000; }, Plain, typeid(EReadError),
          nullptr},
     };
-    const int Descriptors = OpenDescriptorCount();
+    // The first failures may make the system open handles of its own for good
+    // (Windows loads message tables and the like): the table runs twice and
+    // the handles are counted in the second round.
     const std::int32_t Readers = SFDS_ActiveReaderCount();
-    for (const TCase& C : Cases) {
-        SCOPED_TRACE(C.Label);
-        const std::string Path = Write("bad.sfds", [&](TSFDSTestWriter& W) {
-            AddSamples(W);
-            W.SetFileListFormat(1);
-            C.Adjust(W);
-        });
-        try {
-            C.Construct(Path);
-            ADD_FAILURE() << "no exception";
-        } catch (const Exception& E) {
-            EXPECT_EQ(typeid(E), C.Class) << E.Message();
-            if (C.Message != nullptr) {
-                EXPECT_EQ(E.Message(), Format(C.Message, Path.c_str()));
+    int Descriptors = -1;
+    for (int Round = 0; Round < 2; ++Round) {
+        if (Round == 1) Descriptors = OpenDescriptorCount();
+        for (const TCase& C : Cases) {
+            SCOPED_TRACE(C.Label);
+            const std::string Path = Write("bad.sfds", [&](TSFDSTestWriter& W) {
+                AddSamples(W);
+                W.SetFileListFormat(1);
+                C.Adjust(W);
+            });
+            try {
+                C.Construct(Path);
+                ADD_FAILURE() << "no exception";
+            } catch (const Exception& E) {
+                EXPECT_EQ(typeid(E), C.Class) << E.Message();
+                if (C.Message != nullptr) {
+                    EXPECT_EQ(E.Message(), Format(C.Message, Path.c_str()));
+                }
+            }
+            EXPECT_EQ(SFDS_ActiveReaderCount(), Readers);
+            EXPECT_EQ(SFDS_FindReader(Path), nullptr);
+            if (Round == 1) {
+                EXPECT_EQ(OpenDescriptorCount(), Descriptors);
             }
         }
-        EXPECT_EQ(SFDS_ActiveReaderCount(), Readers);
-        EXPECT_EQ(SFDS_FindReader(Path), nullptr);
-        EXPECT_EQ(OpenDescriptorCount(), Descriptors);
     }
     EXPECT_EQ(MessageOf<ESFDSDecompressionError>([&] {
                   TSFDSFileReader R(Write("t.sfds", [](auto& W) { W.Overrides().InternalCompressionFormat = 3; }));
