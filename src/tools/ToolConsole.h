@@ -20,6 +20,11 @@ void ToolBinaryConsole();
 // only set an atomic flag.
 void ToolWatchInterrupt(void (*OnInterrupt)());
 
+// A write beyond the process's file size limit fails with its reason instead
+// of ending the process without a word (POSIX raises SIGXFSZ; Windows has no
+// such limit).
+void ToolReportFileSizeLimit();
+
 // Whether standard error is a terminal (a console window on Windows) that
 // understands the progress bar's escape sequences.
 bool ToolStderrIsTerminal();

@@ -24,12 +24,6 @@ void ToolCatchInterrupt() { ToolWatchInterrupt(OnInterrupt); }
 
 bool ToolInterrupted() { return Interrupted.load(); }
 
-void ToolReportFileSizeLimit() {
-#ifdef SIGXFSZ
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
-}
-
 TToolProgress::TToolProgress(std::int64_t Total)
     : FEnabled(ToolStderrIsTerminal()), FTotal(Total), FStart(std::chrono::steady_clock::now()),
       FLastDraw(FStart) {}

@@ -9,10 +9,6 @@
 // Ctrl-C from now on only sets a flag; the commands poll it.
 void ToolCatchInterrupt();
 bool ToolInterrupted();
-// A write beyond the process's file size limit fails with its reason instead
-// of ending the process without a word.
-void ToolReportFileSizeLimit();
-
 class TToolProgress {
 public:
     // Total: the bytes the whole command expects to move.

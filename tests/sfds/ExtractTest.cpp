@@ -362,6 +362,10 @@ TEST_F(ExtractTest, StoredNamesThatLeaveTheDestinationAreRefused) {
 }
 
 TEST_F(ExtractTest, FoldersThatAreLinksAreRefusedAndNothingLandsOutside) {
+    if (TestOnWindows)
+        GTEST_SKIP() << "no links to plant on Windows here: the MinGW runtime's std::filesystem makes no symbolic "
+                        "links, Wine 8's CreateSymbolicLinkW reports success and creates nothing, and Wine shows "
+                        "Linux links as the files and folders they lead to";
     // dest/link and dest/sub/link lead out of dest; every way of naming them
     // (either separator, any letter case) is refused, the entries before the
     // link are extracted, nothing is written outside.
@@ -392,6 +396,10 @@ TEST_F(ExtractTest, FoldersThatAreLinksAreRefusedAndNothingLandsOutside) {
 }
 
 TEST_F(ExtractTest, LinksInAFilesPlaceAreReplacedNeverWrittenThrough) {
+    if (TestOnWindows)
+        GTEST_SKIP() << "no links to plant on Windows here: the MinGW runtime's std::filesystem makes no symbolic "
+                        "links, Wine 8's CreateSymbolicLinkW reports success and creates nothing, and Wine shows "
+                        "Linux links as the files and folders they lead to";
     namespace fs = std::filesystem;
     TTempDir Out;
     fs::create_directories(Out.File("outside/folder"));

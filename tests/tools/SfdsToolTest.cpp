@@ -235,13 +235,17 @@ TEST_F(SfdsToolTest, OnlyExtractionRefusesNamesAndLinksThatLeaveTheDestination) 
 
     std::filesystem::create_directories(Dir.File("outside"));
     std::filesystem::create_directories(Dir.File("out"));
-    std::filesystem::create_directory_symlink(Dir.File("outside"), Dir.File("out/LINK"));
+    // Wine shows a Linux link as the folder it leads to, so the Windows tool
+    // meets no link here: it writes link/file like any folder's file.
+    if (!ToolIsWindows()) std::filesystem::create_directory_symlink(Dir.File("outside"), Dir.File("out/LINK"));
     const TRun Extract = Run({"extract", Archive, Dir.File("out")});
     EXPECT_EQ(Extract.Code, 16);
-    EXPECT_NE(Extract.Err.find("link/file: FAILED (16) Stored file name leads through a link and is not extracted"),
-              std::string::npos)
-        << Extract.Err;
-    EXPECT_TRUE(std::filesystem::is_empty(Dir.File("outside")));
+    if (!ToolIsWindows()) {
+        EXPECT_NE(Extract.Err.find("link/file: FAILED (16) Stored file name leads through a link and is not extracted"),
+                  std::string::npos)
+            << Extract.Err;
+        EXPECT_TRUE(std::filesystem::is_empty(Dir.File("outside")));
+    }
     EXPECT_EQ(ReadWholeFile(Dir.File("out/fine.txt")), "fine");
     EXPECT_FALSE(std::filesystem::exists(Dir.File("out/a")));
 }
@@ -282,6 +286,8 @@ TEST_F(SfdsToolTest, PackRefusesNamesTheCodePageCannotHoldBeforeWritingAnything)
 }
 
 TEST_F(SfdsToolTest, CtrlCCancelsExtractionAndExitsWith21) {
+    if (ToolIsWindows())
+        GTEST_SKIP() << "the tool is held mid-entry by a FIFO in the file's place, which Wine cannot open as a file";
     // The entry goes into a FIFO the test reads: the tool is surely in the
     // middle of writing it when the signal arrives.
     const std::string Data = Pattern(8 << 20, 6, false);

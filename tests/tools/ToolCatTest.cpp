@@ -39,7 +39,7 @@ TEST(ToolCat, ChecksSizeAndDigestOfWhatItPrints) {
     const std::vector<TCase> Cases = {
         {"good.txt", 0, Text, ""},
         {"digest.txt", 13, Text,
-         "MD5 Error in SFDS file: \"" + Archive + "\", in stream  \"digest.txt\".\n"},
+         "MD5 Error in SFDS file: \"" + ToolSees(Archive) + "\", in stream  \"digest.txt\".\n"},
         {"long.txt", 18, Text, "long.txt: 100000 bytes instead of the stored size of 100010\n"},
         {"short.txt", 18, Text.substr(0, Text.size() - 2), "short.txt: more bytes than the stored size of 99998\n"},
         {"negative.txt", 18, "", "negative.txt: more bytes than the stored size of -1\n"},

@@ -36,11 +36,42 @@ UINT& ProcessCodePage() {
     return Cp;
 }
 
+// Bytes of the character at P in code page Cp (at least 1, at most End - P).
+std::size_t CharLengthIn(UINT Cp, const char* P, const char* End) {
+    if (Cp == CP_UTF8) return UTF8CharLength(P, End);
+    const bool Lead = IsDBCSLeadByteEx(Cp, static_cast<BYTE>(*P)) != 0;
+    return Lead && End - P >= 2 ? 2 : 1;
+}
+
 std::u16string ToWide(UINT Cp, std::string_view S) {
     if (S.empty()) return {};
-    const int N = MultiByteToWideChar(Cp, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
-    std::u16string R(static_cast<std::size_t>(N), u'\0');
-    MultiByteToWideChar(Cp, 0, S.data(), static_cast<int>(S.size()), reinterpret_cast<wchar_t*>(R.data()), N);
+    const int Size = static_cast<int>(S.size());
+    const int N = MultiByteToWideChar(Cp, MB_ERR_INVALID_CHARS, S.data(), Size, nullptr, 0);
+    if (N > 0) {
+        std::u16string R(static_cast<std::size_t>(N), u'\0');
+        MultiByteToWideChar(Cp, MB_ERR_INVALID_CHARS, S.data(), Size, reinterpret_cast<wchar_t*>(R.data()), N);
+        return R;
+    }
+    // Some character cannot be decoded. Left to the system, a lead byte would
+    // take the ASCII byte after it along into one replacement character, and
+    // two different names would read the same. So each character is decoded
+    // on its own: an undecodable one becomes U+FFFD, and a pair that fails on
+    // an ASCII second byte gives up only its lead byte.
+    std::u16string R;
+    const char* P = S.data();
+    const char* End = P + S.size();
+    while (P < End) {
+        const std::size_t Len = CharLengthIn(Cp, P, End);
+        wchar_t W[4];
+        const int K = MultiByteToWideChar(Cp, MB_ERR_INVALID_CHARS, P, static_cast<int>(Len), W, 4);
+        if (K > 0) {
+            R.append(reinterpret_cast<const char16_t*>(W), static_cast<std::size_t>(K));
+            P += Len;
+        } else {
+            R.push_back(u'\xFFFD');
+            P += (Len == 2 && static_cast<unsigned char>(P[1]) < 0x80) ? 1 : Len;
+        }
+    }
     return R;
 }
 

@@ -3,6 +3,9 @@
 #include <windows.h>
 #undef DeleteFile
 
+#include <array>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -43,27 +46,50 @@ THandle FileCreate(const std::string& FileName) {
     return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
 }
 
+namespace {
+
+// Whatever uses a handle's file pointer holds its lock, so a positioned read
+// (which moves the pointer and puts it back) never interleaves with it.
+// Handles share a small set of locks.
+std::mutex& PositionLock(THandle Handle) {
+    static std::array<std::mutex, 32> Locks;
+    return Locks[(static_cast<std::uintptr_t>(Handle) >> 2) % Locks.size()];
+}
+
+}  // namespace
+
 std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count) {
+    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     DWORD Done = 0;
     if (!ReadFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, nullptr)) return -1;
     return static_cast<std::int32_t>(Done);
 }
 
 std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
+    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     DWORD Done = 0;
     if (!WriteFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, nullptr)) return -1;
     return static_cast<std::int32_t>(Done);
 }
 
 std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    // A read at an offset still moves a synchronous handle's file pointer on
+    // Windows; it is put back, under the handle's lock, so that the owner's
+    // sequential reads and seeks never see it move.
+    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
+    const auto H = reinterpret_cast<HANDLE>(Handle);
+    LARGE_INTEGER Zero{}, Kept;
+    if (!SetFilePointerEx(H, Zero, &Kept, FILE_CURRENT)) return -1;
     OVERLAPPED At{};
     At.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) & 0xFFFFFFFFu);
     At.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) >> 32);
     DWORD Done = 0;
-    if (ReadFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, &At)) {
-        return static_cast<std::int32_t>(Done);
-    }
-    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+    const bool Read = ReadFile(H, Buffer, static_cast<DWORD>(Count), &Done, &At) != 0;
+    const DWORD Error = GetLastError();
+    SetFilePointerEx(H, Kept, nullptr, FILE_BEGIN);
+    if (Read) return static_cast<std::int32_t>(Done);
+    SetLastError(Error);
+    return Error == ERROR_HANDLE_EOF ? 0 : -1;
 }
 
 std::int64_t FileSizeOf(THandle Handle) {
@@ -73,6 +99,7 @@ std::int64_t FileSizeOf(THandle Handle) {
 }
 
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin) {
+    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     LARGE_INTEGER Dist, NewPos;
     Dist.QuadPart = Offset;
     if (!SetFilePointerEx(reinterpret_cast<HANDLE>(Handle), Dist, &NewPos, static_cast<DWORD>(Origin))) return -1;

@@ -29,4 +29,6 @@ void ToolWatchInterrupt(void (*OnInterrupt)()) {
     sigaction(SIGINT, &Action, nullptr);
 }
 
+void ToolReportFileSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
+
 bool ToolStderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

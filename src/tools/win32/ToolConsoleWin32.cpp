@@ -50,6 +50,8 @@ void ToolWatchInterrupt(void (*OnInterrupt)()) {
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
 }
 
+void ToolReportFileSizeLimit() {}
+
 bool ToolStderrIsTerminal() {
     const HANDLE Err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD Mode = 0;
