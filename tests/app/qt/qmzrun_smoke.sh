@@ -32,7 +32,8 @@ if [ -z "$viewer" ]; then
   kill "$pid" 2>/dev/null || true
   exit 1
 fi
-xwininfo -root -tree | grep -q '"Image Viewer"' || { echo "viewer missing from the window tree" >&2; exit 1; }
+tree=$(xwininfo -root -tree)  # whole, before searching: grep -q would stop the pipe early
+grep -q '"Image Viewer"' <<<"$tree" || { echo "viewer missing from the window tree" >&2; exit 1; }
 kill -0 "$pid" || { echo "launcher ended early" >&2; exit 1; }
 
 # Give the first picture its half second, then press "X" in the top right corner.
