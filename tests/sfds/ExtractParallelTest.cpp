@@ -117,7 +117,8 @@ protected:
         fs::create_directories(Dest);
         fs::create_directories(Dir.File(Name + "/outside"));
         WriteWholeFile(Dest + "/blocker", "a file where a folder should be");
-        fs::create_directory_symlink(Dir.File(Name + "/outside"), Dest + "/link");
+        // Windows here plants no link (see the extraction tests for why).
+        if (!TestOnWindows) fs::create_directory_symlink(Dir.File(Name + "/outside"), Dest + "/link");
         return Dest;
     }
 
