@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <stdexcept>
@@ -43,6 +44,14 @@ std::string Replaced(std::string S, const std::string& What, const std::string& 
     for (std::size_t At = S.find(What); At != std::string::npos; At = S.find(What, At + By.size()))
         S.replace(At, What.size(), By);
     return S;
+}
+
+// The destination folder's name taken out of a message, in either spelling of
+// its separators (Windows messages name it with backslashes).
+std::string WithoutDest(const std::string& S, const std::string& Dest) {
+    std::string Backslashed = Dest;
+    std::replace(Backslashed.begin(), Backslashed.end(), '/', '\\');
+    return Replaced(Replaced(S, Dest, "<dest>"), Backslashed, "<dest>");
 }
 
 // Every file and folder below Root with its size and digest, links as links
@@ -135,7 +144,7 @@ protected:
             EXPECT_EQ(Sender, Reader.get());
             EXPECT_EQ(std::this_thread::get_id(), Caller);
             Out.Lines.push_back("  " + std::to_string(Progress) + "/" + std::to_string(Max) + " +" +
-                                std::to_string(ThisTime) + " " + Replaced(ArcName, Dest, "<dest>") + " | " +
+                                std::to_string(ThisTime) + " " + WithoutDest(ArcName, Dest) + " | " +
                                 StreamName);
             ++Calls;
             if (Calls == Stop.CancelAt) Cancel = true;
@@ -154,7 +163,7 @@ protected:
                     : Test   ? Reader->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
                              : Reader->ExtractFileTo(Destination, I, false, OnProgress, Failure);
                 Out.Lines.push_back(std::to_string(I) + ": " + std::to_string(Code) + " " +
-                                    Replaced(Describe(Failure), Dest, "<dest>"));
+                                    WithoutDest(Describe(Failure), Dest));
                 if (Code == SFDS_ERR_ABORTED) break;
             }
         } catch (const std::exception& E) {
