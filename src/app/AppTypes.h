@@ -24,5 +24,12 @@ struct TRect {
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+// Pixels at 96 dpi to pixels at Dpi, rounded to the nearest (halves away from
+// zero), as Windows scales a layout.
+constexpr int ScaleToDpi(int Pixels, int Dpi) {
+    const long long Product = static_cast<long long>(Pixels) * Dpi;
+    return static_cast<int>(Product >= 0 ? (Product + 48) / 96 : -((-Product + 48) / 96));
+}
+
 // A colour as 0xRRGGBB.
 using TColorRGB = std::uint32_t;

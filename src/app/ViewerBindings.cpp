@@ -12,14 +12,15 @@ const char* ViewerCommandName(TViewerCommand Command) {
     return "none";
 }
 
-TPoint ViewerButtonPosition(std::size_t Index, int Width, int Height) {
+TPoint ViewerButtonPosition(std::size_t Index, int Width, int Height, int Dpi) {
+    const auto S = [Dpi](int Pixels) { return ScaleToDpi(Pixels, Dpi); };
     switch (Index) {
         case 0:
-            return {Width - ViewerButtons[0].Design.Width - 3, 3};
+            return {Width - S(ViewerButtons[0].Design.Width) - S(3), S(3)};
         case 1:
-            return {Width / 2 - 83, Height - 43};
+            return {Width / 2 - S(83), Height - S(43)};
         case 2:
-            return {Width / 2 + 17, Height - 43};
+            return {Width / 2 + S(17), Height - S(43)};
         default:
             return {};
     }

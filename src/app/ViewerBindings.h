@@ -55,5 +55,8 @@ const char* ViewerCommandName(TViewerCommand Command);
 
 // Where button Index (into ViewerButtons) goes in a window of Width x Height,
 // divisions truncating: "X" in the top right corner, "<" and ">" either side
-// of the bottom centre.
-TPoint ViewerButtonPosition(std::size_t Index, int Width, int Height);
+// of the bottom centre. Dpi is what the window's pixels are drawn at: the
+// buttons' sizes and their offsets from the edges and the centre are 96-dpi
+// design pixels scaled to it (a front end that lays out in device-independent
+// pixels passes 96).
+TPoint ViewerButtonPosition(std::size_t Index, int Width, int Height, int Dpi = 96);

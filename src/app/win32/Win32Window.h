@@ -21,8 +21,6 @@ using TFontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, TGdiDeleter>;
 
 // A font Pixels high (character height) at 96 dpi, scaled to Dpi.
 TFontHandle MakeFont(const char* Face, int Pixels, bool Bold, int Dpi);
-// Pixels at 96 dpi to pixels at Dpi.
-inline int ScaleToDpi(int Pixels, int Dpi) { return MulDiv(Pixels, Dpi, 96); }
 // The dots per inch the system draws at.
 int SystemDpi();
 

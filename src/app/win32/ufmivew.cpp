@@ -26,13 +26,12 @@ TViewerKey ViewerKeyOf(WPARAM Key) {
 
 }  // namespace
 
-TfmIView::TfmIView(HWND Owner) : FOwner(Owner), FViewer(*this) {
+TfmIView::TfmIView(HWND Owner) : FOwner(Owner), FDpi(SystemDpi()), FViewer(*this) {
     RegisterClassOnce(ViewerClass, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    const int Dpi = SystemDpi();
     for (std::size_t I = 0; I < ViewerButtonCount; ++I) {
-        FButtonFonts[I] = MakeFont(SViewerButtonFontName, ViewerButtons[I].FontPixels, false, Dpi);
+        FButtonFonts[I] = MakeFont(SViewerButtonFontName, ViewerButtons[I].FontPixels, false, FDpi);
         const TRect& D = ViewerButtons[I].Design;
-        FButtonBounds[I] = {D.Left, D.Top, ScaleToDpi(D.Width, Dpi), ScaleToDpi(D.Height, Dpi)};
+        FButtonBounds[I] = {D.Left, D.Top, ScaleToDpi(D.Width, FDpi), ScaleToDpi(D.Height, FDpi)};
     }
     CreateHandle(ViewerClass, 0, WideText(SViewerCaption).c_str(), WS_POPUP | WS_CLIPCHILDREN,
                  {0, 0, ViewerDesignWidth, ViewerDesignHeight}, Owner);
@@ -100,7 +99,7 @@ void TfmIView::FormResize() {
     RECT R;
     GetClientRect(FHandle, &R);
     for (std::size_t I = 0; I < ViewerButtonCount; ++I) {
-        const TPoint P = ViewerButtonPosition(I, R.right, R.bottom);
+        const TPoint P = ViewerButtonPosition(I, R.right, R.bottom, FDpi);
         FButtonBounds[I].Left = P.X;
         FButtonBounds[I].Top = P.Y;
     }

@@ -45,6 +45,7 @@ private:
     int ButtonAt(int X, int Y) const;
 
     HWND FOwner;
+    const int FDpi;  // the system's: buttons and their offsets are scaled to it
     TPictureViewer FViewer;
     TBitmap32 FBitmap;
     TBitmap32 FScaled;
