@@ -25,7 +25,8 @@ std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, s
     std::vector<std::u16string> Names;
     const std::int32_t Count = Reader->FileCount();
     Names.reserve(static_cast<std::size_t>(Count > 0 ? Count : 0));
-    for (std::int32_t I = 0; I < Count; ++I) Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName));
+    for (std::int32_t I = 0; I < Count; ++I)
+        Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName.View()));
     SFDS_KeepReader(std::move(Reader));
     return Names;
 }

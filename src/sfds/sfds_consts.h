@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/Exceptions.h"
+#include "sfds/sfds_entrystring.h"
 
 // ---- Byte layout -----------------------------------------------------------
 
@@ -55,8 +56,8 @@ struct TMD5Digest {
 
 // One stored file, as the parser found it in the entry table.
 struct SFDS_FileEntryRecord {
-    std::string FileName;          // the name it is found under (normalised, made unique)
-    std::string OriginalFileName;  // exactly as stored
+    TSFDSEntryString FileName;          // the name it is found under (normalised, made unique)
+    TSFDSEntryString OriginalFileName;  // exactly as stored
     std::int64_t FileSize = 0;
     std::int32_t FileAttributes = 0;
     std::int64_t StartPosition = 0;  // relative to the container start
@@ -64,7 +65,7 @@ struct SFDS_FileEntryRecord {
     std::uint8_t CompressionFormat = 0;
     std::uint8_t CompressionLevel = 0;
     TMD5Digest MD5Digest;
-    std::string ExtraDataStr;
+    TSFDSEntryString ExtraDataStr;
     std::int32_t ExtraDataInt = 0;
 };
 using PSFDS_FileEntryRecord = SFDS_FileEntryRecord*;

@@ -27,7 +27,7 @@ bool AsciiConvertsToItself() {
     return true;
 }
 
-std::u16string FoldedUnicode(const std::string& Name) {
+std::u16string FoldedUnicode(std::string_view Name) {
     std::u16string U = AnsiToUnicode(Name);
     for (char16_t& C : U) C = UpperAsciiChar(C);
     return U;
@@ -132,7 +132,7 @@ std::uint32_t HashFoldedUnits(const std::u16string& U) {
 // A name ready for the index: its hash and, for a name that went through the
 // converter, its folded UTF-16 form (needed again when a hash matches).
 struct TSFDS_FileEntrys::TKey {
-    const std::string* Name = nullptr;
+    std::string_view Name;
     std::uint32_t Hash = 0;
     bool FastAscii = false;
     std::u16string Folded;
@@ -140,20 +140,20 @@ struct TSFDS_FileEntrys::TKey {
 
 TSFDS_FileEntrys::TSFDS_FileEntrys() : FAsciiIsIdentity(AsciiConvertsToItself()) {}
 
-bool TSFDS_FileEntrys::IsFastAscii(const std::string& Name) const {
+bool TSFDS_FileEntrys::IsFastAscii(std::string_view Name) const {
     if (!FAsciiIsIdentity) return false;
     for (const char C : Name)
         if (static_cast<unsigned char>(C) >= 0x80) return false;
     return true;
 }
 
-bool TSFDS_FileEntrys::FastAsciiHash(const std::string& Name, std::uint32_t& Hash) const noexcept {
+bool TSFDS_FileEntrys::FastAsciiHash(std::string_view Name, std::uint32_t& Hash) const noexcept {
     return FAsciiIsIdentity && HashAsciiBytes(Name.data(), Name.size(), Hash);
 }
 
-TSFDS_FileEntrys::TKey TSFDS_FileEntrys::MakeKey(const std::string& Name) const {
+TSFDS_FileEntrys::TKey TSFDS_FileEntrys::MakeKey(std::string_view Name) const {
     TKey Key;
-    Key.Name = &Name;
+    Key.Name = Name;
     if (FastAsciiHash(Name, Key.Hash)) {
         Key.FastAscii = true;
         return Key;
@@ -169,8 +169,8 @@ void TSFDS_FileEntrys::PrefetchName(const std::string& FileName) const noexcept 
     __builtin_prefetch(&FByName.Slots[Hash & (FByName.Slots.size() - 1)]);
 }
 
-bool TSFDS_FileEntrys::Matches(const TKey& Key, const std::string& Stored) const {
-    const std::string& Name = *Key.Name;
+bool TSFDS_FileEntrys::Matches(const TKey& Key, std::string_view Stored) const {
+    const std::string_view Name = Key.Name;
     if (Key.FastAscii) {
         // Both 7-bit: folded bytes decide. The walk goes on after a
         // difference, since a stored name with other bytes further on must
@@ -203,7 +203,7 @@ std::int32_t TSFDS_FileEntrys::Find(const TNameIndex& Index, TNameField Field, c
     for (std::size_t P = Key.Hash & Mask;; P = (P + 1) & Mask) {
         const TSlot& S = Index.Slots[P];
         if (S.Index < 0) return -1;
-        if (S.Hash == Key.Hash && Matches(Key, Items(S.Index)->*Field)) return S.Index;
+        if (S.Hash == Key.Hash && Matches(Key, (Items(S.Index)->*Field).View())) return S.Index;
     }
 }
 
@@ -212,7 +212,7 @@ std::int64_t TSFDS_FileEntrys::SlotForInsert(const TNameIndex& Index, TNameField
     for (std::size_t P = Key.Hash & Mask;; P = (P + 1) & Mask) {
         const TSlot& S = Index.Slots[P];
         if (S.Index < 0) return static_cast<std::int64_t>(P);
-        if (S.Hash == Key.Hash && Matches(Key, Items(S.Index)->*Field)) return -1;
+        if (S.Hash == Key.Hash && Matches(Key, (Items(S.Index)->*Field).View())) return -1;
     }
 }
 
@@ -238,8 +238,13 @@ std::int32_t TSFDS_FileEntrys::Append(SFDS_FileEntryRecord&& Entry) {
     const std::int32_t Index = FCount;
     if (Index >> BlockShift == static_cast<std::int32_t>(FBlocks.size()))
         FBlocks.push_back(std::make_unique<SFDS_FileEntryRecord[]>(BlockSize));
+    // Most records store their name unchanged: it is kept once for both.
+    const bool SameOriginal = Entry.OriginalFileName == Entry.FileName;
+    auto TextRoom = [](const TSFDSEntryString& Text) { return Text.empty() ? 0 : Text.size() + 1; };
+    ReserveText(TextRoom(Entry.FileName) + (SameOriginal ? 0 : TextRoom(Entry.OriginalFileName)) +
+                TextRoom(Entry.ExtraDataStr));
     Grow(FByName, FByName.Used + 1);
-    const TKey NameKey = MakeKey(Entry.FileName);
+    const TKey NameKey = MakeKey(Entry.FileName.View());
     const std::int64_t NameSlot = SlotForInsert(FByName, &SFDS_FileEntryRecord::FileName, NameKey);
 
     std::int64_t OriginalSlot = -1;
@@ -249,14 +254,19 @@ std::int32_t TSFDS_FileEntrys::Append(SFDS_FileEntryRecord&& Entry) {
         TKey OtherKey;
         const TKey* Key = &NameKey;
         if (Entry.OriginalFileName != Entry.FileName) {
-            OtherKey = MakeKey(Entry.OriginalFileName);
+            OtherKey = MakeKey(Entry.OriginalFileName.View());
             Key = &OtherKey;
         }
         OriginalSlot = SlotForInsert(FByOriginalName, &SFDS_FileEntryRecord::OriginalFileName, *Key);
         OriginalHash = Key->Hash;
     }
 
-    FBlocks[static_cast<std::size_t>(Index >> BlockShift)][Index & (BlockSize - 1)] = std::move(Entry);
+    SFDS_FileEntryRecord& Stored = FBlocks[static_cast<std::size_t>(Index >> BlockShift)][Index & (BlockSize - 1)];
+    Stored = std::move(Entry);
+    StoreText(Stored.FileName, Stored.FileName.View());
+    if (SameOriginal) Stored.OriginalFileName.Refer(Stored.FileName.View());
+    else StoreText(Stored.OriginalFileName, Stored.OriginalFileName.View());
+    StoreText(Stored.ExtraDataStr, Stored.ExtraDataStr.View());
     ++FCount;
     // A name already indexed keeps its first record: later duplicates are
     // never found by name.
@@ -269,6 +279,31 @@ std::int32_t TSFDS_FileEntrys::Append(SFDS_FileEntryRecord&& Entry) {
         ++FByOriginalName.Used;
     }
     return Index;
+}
+
+void TSFDS_FileEntrys::ReserveText(std::size_t Size) {
+    if (FArenaSize - FArenaUsed >= Size) return;
+    // Large enough that a table makes few of them; a longer text gets a
+    // chunk of its own size.
+    constexpr std::size_t ChunkSize = 64 * 1024;
+    const std::size_t NewSize = std::max(ChunkSize, Size);
+    FArena.reserve(FArena.size() + 1);
+    FArena.push_back(std::make_unique_for_overwrite<char[]>(NewSize));
+    FArenaUsed = 0;
+    FArenaSize = NewSize;
+}
+
+void TSFDS_FileEntrys::StoreText(TSFDSEntryString& Field, std::string_view Text) noexcept {
+    if (Text.empty()) {
+        Field.Refer(Text);
+        return;
+    }
+    char* P = FArena.back().get() + FArenaUsed;
+    std::memcpy(P, Text.data(), Text.size());
+    P[Text.size()] = '\0';
+    FArenaUsed += Text.size() + 1;
+    // Text may be what Field owns: it is let go only after the copy.
+    Field.Refer(std::string_view(P, Text.size()));
 }
 
 std::int32_t TSFDS_FileEntrys::AddEntry(const SFDS_FileEntryRecord& Entry) {
@@ -314,7 +349,7 @@ const TSFDS_FileEntrys::TNameIndex& TSFDS_FileEntrys::OriginalIndex() const {
         TNameIndex Built;
         Grow(Built, static_cast<std::size_t>(FCount));
         for (std::int32_t I = 0; I < FCount; ++I) {
-            const TKey Key = MakeKey(Items(I)->OriginalFileName);
+            const TKey Key = MakeKey(Items(I)->OriginalFileName.View());
             const std::int64_t Slot = SlotForInsert(Built, &SFDS_FileEntryRecord::OriginalFileName, Key);
             if (Slot < 0) continue;
             Built.Slots[static_cast<std::size_t>(Slot)] = {Key.Hash, I};
@@ -359,6 +394,10 @@ void TSFDS_FileEntrys::Clear() {
     FOriginalIndexed.store(false, std::memory_order_relaxed);
     FBlocks.clear();
     FBlocks.shrink_to_fit();
+    FArena.clear();
+    FArena.shrink_to_fit();
+    FArenaUsed = 0;
+    FArenaSize = 0;
     FCount = 0;
 }
 

@@ -10,8 +10,9 @@
 // Archives can hold hundreds of thousands of entries, and opening one must
 // stay linear in their number, freeing it too: records live in fixed-size
 // blocks (one allocation per block, addresses stable as the table grows)
-// and each name index is one flat array of (hash, first index) pairs, so the
-// only per-entry allocations are the record's own strings.
+// and each name index is one flat array of (hash, first index) pairs. The
+// records' texts (names and extra text) are copied into one arena of large
+// chunks that the records refer to, so a table makes no allocation per entry.
 //
 // Threads: the const members may run on several threads at once (the index
 // of original names that the first such look-up builds is built under a
@@ -23,6 +24,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sfds/sfds_consts.h"
@@ -44,7 +46,7 @@ public:
     // Appends a private copy of Entry (no duplicate check) and returns its
     // index. On memory exhaustion raises EOutOfMemory with the table unchanged.
     std::int32_t AddEntry(const SFDS_FileEntryRecord& Entry);
-    // The same, taking over Entry's strings instead of copying them.
+    // The same, for a record the caller has no further use for.
     std::int32_t AddEntry(SFDS_FileEntryRecord&& Entry);
     // The first record in table order whose FileName / OriginalFileName
     // matches, or null.
@@ -74,7 +76,7 @@ private:
     static constexpr std::int32_t BlockShift = 7;
     static constexpr std::int32_t BlockSize = 1 << BlockShift;
 
-    using TNameField = std::string SFDS_FileEntryRecord::*;
+    using TNameField = TSFDSEntryString SFDS_FileEntryRecord::*;
     struct TSlot {
         std::uint32_t Hash = 0;
         std::int32_t Index = -1;  // the first record holding the name; -1: empty slot
@@ -86,11 +88,11 @@ private:
     };
     struct TKey;
 
-    TKey MakeKey(const std::string& Name) const;
+    TKey MakeKey(std::string_view Name) const;
     // The key of a name the 7-bit fast path takes; false for any other name.
-    bool FastAsciiHash(const std::string& Name, std::uint32_t& Hash) const noexcept;
-    bool IsFastAscii(const std::string& Name) const;
-    bool Matches(const TKey& Key, const std::string& Stored) const;
+    bool FastAsciiHash(std::string_view Name, std::uint32_t& Hash) const noexcept;
+    bool IsFastAscii(std::string_view Name) const;
+    bool Matches(const TKey& Key, std::string_view Stored) const;
     std::int32_t Find(const TNameIndex& Index, TNameField Field, const TKey& Key) const;
     // The slot a name not yet in the index goes to, or -1 when the index
     // already holds the name (its first record keeps it). Changes nothing.
@@ -99,7 +101,17 @@ private:
     std::int32_t Append(SFDS_FileEntryRecord&& Entry);
     const TNameIndex& OriginalIndex() const;
 
+    // Room for Size bytes and a NUL in the arena, taken before the table
+    // changes; Store then copies a text there and makes Field refer to it.
+    void ReserveText(std::size_t Size);
+    void StoreText(TSFDSEntryString& Field, std::string_view Text) noexcept;
+
     std::vector<std::unique_ptr<SFDS_FileEntryRecord[]>> FBlocks;
+    // The records' texts, back to back, each followed by a NUL. Chunks never
+    // move, so the records can refer to them for the table's lifetime.
+    std::vector<std::unique_ptr<char[]>> FArena;
+    std::size_t FArenaUsed = 0;
+    std::size_t FArenaSize = 0;
     std::int32_t FCount = 0;
     TNameIndex FByName;
     // Look-ups by original name are rare; that index is built on the first

@@ -329,7 +329,7 @@ void TSFDSFileWriter::WriteFileList() {
     AdjustEntrySignature(Sig);
     for (const SFDS_FileEntryRecord& E : FEntries) {
         W.WriteBuffer(Sig, 4);
-        SFDS_WriteString(W, E.OriginalFileName);
+        SFDS_WriteString(W, E.OriginalFileName.View());
         SFDS_WriteInt64(W, E.FileSize);
         SFDS_WriteInteger(W, E.FileAttributes);
         SFDS_WriteInt64(W, E.StartPosition);
@@ -337,7 +337,7 @@ void TSFDSFileWriter::WriteFileList() {
         SFDS_WriteInteger(W, E.CompressionFormat);
         SFDS_WriteInteger(W, E.CompressionLevel);
         W.WriteBuffer(E.MD5Digest.v, 16);
-        SFDS_WriteString(W, E.ExtraDataStr);
+        SFDS_WriteString(W, E.ExtraDataStr.View());
         SFDS_WriteInteger(W, E.ExtraDataInt);
     }
     std::string Trailer;

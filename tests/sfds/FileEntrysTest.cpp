@@ -259,3 +259,49 @@ TEST(TSFDS_FileEntrys, FirstLookUpsByOriginalNameMayRunOnSeveralThreads) {
     for (std::thread& Th : Threads) Th.join();
     EXPECT_EQ(Wrong.load(), 0);
 }
+
+// The table keeps the records' texts in its own arena. Whatever leaves the
+// table (a copy, a record moved out) owns its texts and outlives the table;
+// texts of any length, across many arena chunks, read back exactly.
+TEST(TSFDS_FileEntrys, TextsReadBackExactlyAndWhatLeavesTheTableOwnsThem) {
+    auto NameOf = [](int I) { return "folder\\sub folder\\picture_" + std::to_string(I) + ".jpg"; };
+    const std::string Huge(200000, 'h');  // longer than an arena chunk
+    std::vector<SFDS_FileEntryRecord> Copies;
+    SFDS_FileEntryRecord Moved;
+    {
+        TSFDS_FileEntrys T;
+        for (int I = 0; I < 20000; ++I) {
+            SFDS_FileEntryRecord E = Entry(NameOf(I), I % 3 == 0 ? "stored " + std::to_string(I) : "");
+            if (I % 5 == 0) E.ExtraDataStr = "extra " + std::to_string(I);
+            if (I == 777) E.FileName = Huge;
+            T.AddEntry(std::move(E));
+        }
+        T.AddEntry(Entry(std::string(), std::string()));
+        for (int I = 0; I < 20000; ++I) {
+            const SFDS_FileEntryRecord& R = *T.Items(I);
+            const std::string Name = I == 777 ? Huge : NameOf(I);
+            ASSERT_EQ(R.FileName, Name);
+            ASSERT_EQ(R.OriginalFileName, I % 3 == 0 ? "stored " + std::to_string(I) : NameOf(I));
+            ASSERT_EQ(R.ExtraDataStr, I % 5 == 0 ? "extra " + std::to_string(I) : "");
+            ASSERT_EQ(R.FileName.c_str()[R.FileName.size()], '\0');
+        }
+        EXPECT_EQ(T.FindEntry(Huge), T.Items(777));
+        EXPECT_EQ(T.Items(20000)->FileName, "");
+        EXPECT_EQ(T.IndexOfName(NameOf(19999)), 19999);
+        Copies.push_back(*T.Items(0));
+        Copies.push_back(*T.Items(777));
+        Moved = std::move(*T.Items(5));
+        // A text assigned from a part of itself.
+        T.Items(6)->FileName = T.Items(6)->FileName.View().substr(7);
+        EXPECT_EQ(T.Items(6)->FileName, NameOf(6).substr(7));
+        T.Clear();
+        T.AddEntry(Entry("after clear"));
+        EXPECT_EQ(T.Items(0)->FileName, "after clear");
+    }
+    EXPECT_EQ(Copies[0].FileName, NameOf(0));
+    EXPECT_EQ(Copies[0].OriginalFileName, "stored 0");
+    EXPECT_EQ(Copies[0].ExtraDataStr, "extra 0");
+    EXPECT_EQ(Copies[1].FileName, Huge);
+    EXPECT_EQ(Moved.FileName, NameOf(5));
+    EXPECT_EQ(Moved.ExtraDataStr, "extra 5");
+}
