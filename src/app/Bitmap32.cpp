@@ -3,12 +3,34 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 #include <vector>
 
-TBitmap32::TBitmap32(int Width, int Height) {
-    if (Width <= 0 || Height <= 0) return;
+TBitmap32::TBitmap32(int Width, int Height) { Reshape(Width, Height); }
+
+TBitmap32& TBitmap32::operator=(TBitmap32&& Other) noexcept {
+    if (this != &Other) {
+        FPixels = std::move(Other.FPixels);
+        FWidth = std::exchange(Other.FWidth, 0);
+        FHeight = std::exchange(Other.FHeight, 0);
+        FCapacity = std::exchange(Other.FCapacity, 0);
+    }
+    return *this;
+}
+
+void TBitmap32::Reshape(int Width, int Height) {
+    if (Width <= 0 || Height <= 0) {
+        *this = TBitmap32();
+        return;
+    }
     const std::size_t Count = static_cast<std::size_t>(Width) * static_cast<std::size_t>(Height);
-    FPixels = std::make_unique_for_overwrite<std::uint32_t[]>(Count);
+    if (!FPixels || FCapacity < Count) {
+        FPixels.reset();  // the old memory goes before the new is taken
+        FCapacity = 0;
+        FWidth = FHeight = 0;
+        FPixels = std::make_unique_for_overwrite<std::uint32_t[]>(Count);
+        FCapacity = Count;
+    }
     FWidth = Width;
     FHeight = Height;
 }

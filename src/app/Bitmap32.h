@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <memory>
+#include <utility>
 
 #include "app/AppTypes.h"
 
@@ -15,8 +17,16 @@ public:
     // Pixels are left unset. Raises std::bad_alloc when they cannot be had.
     TBitmap32(int Width, int Height);
 
-    TBitmap32(TBitmap32&&) noexcept = default;
-    TBitmap32& operator=(TBitmap32&&) noexcept = default;
+    TBitmap32(TBitmap32&& Other) noexcept { *this = std::move(Other); }
+    TBitmap32& operator=(TBitmap32&& Other) noexcept;
+
+    // Makes this a Width x Height bitmap with its pixels unset, keeping the
+    // memory it has when that is large enough. Memory that a process has
+    // touched before is much cheaper to write than fresh pages, so a viewer
+    // that decodes each picture into the memory of one no longer shown saves
+    // most of what a large picture's pixels cost. Raises std::bad_alloc when
+    // new memory is needed and cannot be had.
+    void Reshape(int Width, int Height);
 
     bool IsNull() const { return !FPixels; }
     int Width() const { return FWidth; }
@@ -36,6 +46,7 @@ public:
 private:
     int FWidth = 0;
     int FHeight = 0;
+    std::size_t FCapacity = 0;  // pixels the memory holds, at least Width x Height
     std::unique_ptr<std::uint32_t[]> FPixels;
 };
 

@@ -180,7 +180,7 @@ bool Decode(TDecodeState& S) {
 
     // The size check above keeps this below 2 GiB; a failed allocation
     // unwinds as std::bad_alloc through this frame, which owns nothing yet.
-    S.Image = TBitmap32(static_cast<int>(S.Info.output_width), static_cast<int>(S.Info.output_height));
+    S.Image.Reshape(static_cast<int>(S.Info.output_width), static_cast<int>(S.Info.output_height));
 
     JSAMPARRAY CmykRow = nullptr;
     if (Cmyk)
@@ -202,11 +202,13 @@ bool Decode(TDecodeState& S) {
 
 }  // namespace
 
-void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort) {
+void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort,
+                   TBitmap32 Spare) {
     auto S = std::make_unique<TDecodeState>();
     S->Info.err = jpeg_std_error(&S->Error.Pub);
     S->Error.Pub.error_exit = ErrorExit;
     S->Error.Pub.output_message = OutputMessage;
+    S->Image = std::move(Spare);  // its memory is written over when large enough
     S->Source.Stream = &Stream;
     S->Source.Abort = Abort;
     S->Source.Buffer.reset(new JOCTET[JpegReadChunk]);

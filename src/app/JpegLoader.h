@@ -31,9 +31,12 @@ inline constexpr std::uint64_t JpegMinimumData(std::uint64_t Pixels) { return Pi
 inline constexpr std::int32_t JpegReadChunk = 64 * 1024;
 
 // Decodes Stream from its position to its end at full size with the decoder's
-// default settings and replaces Bitmap by the picture.
+// default settings and replaces Bitmap by the picture; on an error Bitmap is
+// left as it was. The picture is written into Spare's memory when that is
+// large enough (see TBitmap32::Reshape), so a viewer hands in a picture it no
+// longer shows.
 // Raises EJPEG "JPEG error #%d" for undecodable data, EOutOfMemory when the
 // pixels cannot be allocated, and passes on errors of the stream itself.
 // When Abort becomes true the decode stops with an EJPEG.
 void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height,
-                   const std::atomic<bool>* Abort = nullptr);
+                   const std::atomic<bool>* Abort = nullptr, TBitmap32 Spare = TBitmap32());

@@ -3,9 +3,10 @@
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
 
-void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort) {
+void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort,
+                   TBitmap32 Spare) {
     Stream.SetPosition(0);
-    LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort);
+    LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort, std::move(Spare));
     Picture.ViewSize = ViewSize;
     Picture.Scaled = TBitmap32();
     if (!ViewSize.IsEmpty()) {
@@ -74,9 +75,8 @@ void TPicturePrefetcher::Run() {
         if (FQuit) return;
         TJob* Job = FJob.get();
         Lock.unlock();
-        Job->Discard = TBitmap32();
         try {
-            DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort);
+            DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort, std::move(Job->Discard));
         } catch (...) {
             Job->Error = std::current_exception();
         }

@@ -27,9 +27,10 @@ struct TDecodedPicture {
     TBitmap32 Scaled;
 };
 
-// Decodes Stream and fits it to ViewSize (skipped when ViewSize is empty).
+// Decodes Stream and fits it to ViewSize (skipped when ViewSize is empty),
+// into the memory of Spare when that is large enough.
 void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture,
-                   const std::atomic<bool>* Abort = nullptr);
+                   const std::atomic<bool>* Abort = nullptr, TBitmap32 Spare = TBitmap32());
 
 class TPicturePrefetcher {
 public:
@@ -40,9 +41,10 @@ public:
     TPicturePrefetcher& operator=(const TPicturePrefetcher&) = delete;
 
     // Starts decoding the picture with Index from Stream; a job not yet taken
-    // is dropped. Discard (a picture no longer shown) is released by the
-    // worker: returning a large bitmap's memory takes milliseconds the GUI
-    // thread does not have to spend.
+    // is dropped. Discard (a picture no longer shown) lends its memory to the
+    // decode, which writes the new picture over it when it is large enough
+    // (see TBitmap32::Reshape); the GUI thread neither frees nor takes a large
+    // bitmap's memory.
     void Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TBitmap32 Discard = TBitmap32());
     // When a job for Index exists: waits for it, moves its picture out and
     // returns true, or raises the error its decode raised. False otherwise.

@@ -78,7 +78,7 @@ void TPictureViewer::ShowCurrentImage() {
                 PrefetchNext();
                 return;
             }
-            DecodePicture(*Stream, View, Picture);
+            DecodePicture(*Stream, View, Picture, nullptr, std::move(FSpare));
         }
     } catch (...) {
         // The next picture is still worth having ready when the user moves on.
@@ -97,12 +97,16 @@ void TPictureViewer::ShowCurrentImage() {
 }
 
 void TPictureViewer::PrefetchNext(TBitmap32 Discard) {
-    if (!FPrefetch || FImageFileList.empty()) return;
+    if (!FPrefetch || FImageFileList.empty()) {
+        if (!Discard.IsNull()) FSpare = std::move(Discard);
+        return;
+    }
     std::int32_t Next = FLoadImageIndex + 1;
     if (Next > FLoadImageCount - 1 || static_cast<std::size_t>(Next) >= FImageFileList.size()) Next = 0;
     std::unique_ptr<TStream> Stream = OpenPictureStream(FImageFileList[static_cast<std::size_t>(Next)]);
     if (!Stream) {
         FPrefetcher->Cancel();
+        FSpare = std::move(Discard);
         return;
     }
     FPrefetcher->Start(Next, std::move(Stream), FWindow.ViewSize(), std::move(Discard));

@@ -60,6 +60,8 @@ public:
 private:
     void OpenImageArchive();
     void ShowCurrentImage();
+    // Starts decoding the next picture ahead, in Discard's memory; without
+    // decoding ahead Discard is kept for the next picture shown.
     void PrefetchNext(TBitmap32 Discard = TBitmap32());
 
     TViewerWindow& FWindow;
@@ -70,4 +72,5 @@ private:
     bool FClosedByInit = false;
     bool FPrefetch = true;
     std::unique_ptr<TPicturePrefetcher> FPrefetcher;
+    TBitmap32 FSpare;  // a picture no longer shown, whose memory the next decode reuses
 };

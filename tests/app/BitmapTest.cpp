@@ -21,6 +21,41 @@ TEST(FitScaleTest, WholePictureFitsTheView) {
         EXPECT_FLOAT_EQ(FitScale(C.Vw, C.Vh, C.W, C.H), C.Scale) << C.Vw << "x" << C.Vh << " " << C.W << "x" << C.H;
 }
 
+TEST(BitmapTest, ReshapeKeepsMemoryThatIsLargeEnough) {
+    TBitmap32 B(60, 40);
+    const std::uint32_t* const Memory = B.Bits();
+    struct {
+        int W, H;
+        bool SameMemory;
+    } const Steps[] = {
+        {40, 60, true},   // the same number of pixels, turned
+        {10, 10, true},   // fewer
+        {60, 40, true},   // back to what the memory was taken for
+        {61, 40, false},  // more: new memory (which the allocator may place where the old was)
+    };
+    for (const auto& S : Steps) {
+        B.Reshape(S.W, S.H);
+        EXPECT_EQ(B.Size(), (TSize{S.W, S.H}));
+        if (S.SameMemory) {
+            EXPECT_EQ(B.Bits(), Memory) << S.W << "x" << S.H;
+        }
+        B.Fill(0x123456);  // the whole of the new shape is writable (ASan sees any overrun)
+        EXPECT_EQ(B.Pixel(S.W - 1, S.H - 1), 0x123456u);
+    }
+    B.Reshape(0, 5);
+    EXPECT_TRUE(B.IsNull());
+    EXPECT_EQ(B.Size(), (TSize{0, 0}));
+
+    // What a bitmap is moved out of is empty and takes new memory when reshaped.
+    TBitmap32 From(8, 8);
+    TBitmap32 To = std::move(From);
+    EXPECT_TRUE(From.IsNull());  // NOLINT(bugprone-use-after-move): checked on purpose
+    EXPECT_EQ(From.Size(), (TSize{0, 0}));
+    From.Reshape(2, 2);
+    ASSERT_FALSE(From.IsNull());
+    EXPECT_NE(From.Bits(), To.Bits());
+}
+
 TEST(BitmapTest, NearestNeighbourScalingKeepsPixelsWhole) {
     TBitmap32 Two(2, 1);
     Two.Line(0)[0] = 0xFFFF0000u;

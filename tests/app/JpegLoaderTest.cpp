@@ -120,6 +120,35 @@ TEST(JpegLoaderTest, AStreamDeliveringLittleAtATimeDecodesTheSame) {
         ASSERT_EQ(std::memcmp(Got.Line(Y), Expected.Line(Y), static_cast<std::size_t>(W) * 4), 0) << "line " << Y;
 }
 
+TEST(JpegLoaderTest, ASpareLargeEnoughTakesThePictureAndASmallOneIsNotUsed) {
+    const std::string Jpeg = EncodeJpeg(NoisePicture(120, 80), 90);
+    TMemoryStream Plain(Jpeg);
+    TBitmap32 Expected;
+    int W = 0, H = 0;
+    LoadJpegImage(Expected, Plain, W, H);
+
+    for (const TSize SpareSize : {TSize{80, 120}, TSize{200, 200}, TSize{10, 10}}) {
+        TBitmap32 Spare = SolidPicture(SpareSize.Width, SpareSize.Height, 0x00FF00);
+        const std::uint32_t* const SpareMemory = Spare.Bits();
+        const bool LargeEnough = SpareSize.Width * SpareSize.Height >= 120 * 80;
+        TMemoryStream S(Jpeg);
+        TBitmap32 Got = SolidPicture(3, 3, 0x0000FF);
+        LoadJpegImage(Got, S, W, H, nullptr, std::move(Spare));
+        ASSERT_EQ(Got.Size(), (TSize{120, 80})) << SpareSize.Width;
+        EXPECT_EQ(Got.Bits() == SpareMemory, LargeEnough) << SpareSize.Width;
+        for (int Y = 0; Y < H; ++Y)
+            ASSERT_EQ(std::memcmp(Got.Line(Y), Expected.Line(Y), static_cast<std::size_t>(W) * 4), 0)
+                << "line " << Y << ", spare " << SpareSize.Width << "x" << SpareSize.Height;
+    }
+
+    // A failed decode leaves the bitmap as it was, whatever spare it was given.
+    TMemoryStream Bad(std::string("not a jpeg"));
+    TBitmap32 Kept = SolidPicture(3, 2, 0xFFFF00);
+    EXPECT_THROW(LoadJpegImage(Kept, Bad, W, H, nullptr, TBitmap32(500, 500)), EJPEG);
+    ASSERT_EQ(Kept.Size(), (TSize{3, 2}));
+    EXPECT_EQ(Kept.Pixel(0, 0), 0xFFFF00u);
+}
+
 TEST(JpegLoaderTest, GrayscalePicturesComeOutAsGreyPixels) {
     TMemoryStream S(EncodeJpeg(SolidPicture(16, 16, 0x808080), 95, true));
     TBitmap32 Bitmap;

@@ -99,6 +99,32 @@ TEST_F(PictureViewerTest, StepsThroughThePicturesAndWrapsAround) {
     }
 }
 
+TEST_F(PictureViewerTest, EachPictureIsDecodedIntoTheMemoryOfOneNoLongerShown) {
+    // A picture of the same size as the one before the current fits in that
+    // one's memory; the picture shown is never written over.
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        MakeArchive(ThreeColourEntries(1));
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        V.ShowFirstPicture();
+        std::vector<const std::uint32_t*> Memory{W.Shown.Bits()};
+        const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
+        for (const TColorRGB C : Expected) {
+            V.Run(vcNextPicture);
+            EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
+            EXPECT_NE(W.Shown.Bits(), Memory.back());  // never the memory just shown
+            Memory.push_back(W.Shown.Bits());
+        }
+        // From the third picture on, each reuses the memory shown two steps before.
+        for (std::size_t I = 2; I < Memory.size(); ++I) EXPECT_EQ(Memory[I], Memory[I - 2]) << "step " << I;
+        V.Stop();
+        FreeAllReaders();
+    }
+}
+
 TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsFittedAgain) {
     MakeArchive(ThreeColourEntries());
     TPictureViewer V(Window);
