@@ -33,17 +33,9 @@ int BZDecompressCheck(int Code) {
 
 // ---- TCustomBZip2Stream ------------------------------------------------------
 
-TCustomBZip2Stream::TCustomBZip2Stream(TStream& Strm) : FStrm(&Strm), FStrmPos(Strm.Position()) {
+TCustomBZip2Stream::TCustomBZip2Stream(TStream& Strm) : TCustomCodecStream(Strm) {
     FBZRec.bzalloc = BZAlloc;
     FBZRec.bzfree = BZFree;
-}
-
-void TCustomBZip2Stream::DoProgress() {
-    if (FOnProgress) FOnProgress(this);
-}
-
-void TCustomBZip2Stream::Reposition() {
-    if (FStrm->Position() != FStrmPos) FStrm->SetPosition(FStrmPos);
 }
 
 std::int64_t TCustomBZip2Stream::TotalIn() const { return Join(FBZRec.total_in_lo32, FBZRec.total_in_hi32); }
@@ -53,7 +45,7 @@ std::int64_t TCustomBZip2Stream::TotalOut() const { return Join(FBZRec.total_out
 // ---- TBZCompressionStream ----------------------------------------------------
 
 TBZCompressionStream::TBZCompressionStream(TBlockSize100k BlockSize100k, TStream& Dest) : TCustomBZip2Stream(Dest) {
-    FBZRec.next_out = FBuffer;
+    FBZRec.next_out = reinterpret_cast<char*>(FBuffer);
     FBZRec.avail_out = CodecBufferSize;
     BZCompressCheck(BZ2_bzCompressInit(&FBZRec, static_cast<int>(BlockSize100k), 0, 0));
 }
@@ -68,8 +60,8 @@ TBZCompressionStream::~TBZCompressionStream() {
 }
 
 void TBZCompressionStream::FlushBuffer() {
-    FStrm->WriteBuffer(FBuffer, static_cast<std::int32_t>(CodecBufferSize - FBZRec.avail_out));
-    FBZRec.next_out = FBuffer;
+    FStream->WriteBuffer(FBuffer, static_cast<std::int32_t>(CodecBufferSize - FBZRec.avail_out));
+    FBZRec.next_out = reinterpret_cast<char*>(FBuffer);
     FBZRec.avail_out = CodecBufferSize;
 }
 
@@ -84,7 +76,7 @@ std::int32_t TBZCompressionStream::Write(const void* Buffer, std::int32_t Count)
         BZCompressCheck(BZ2_bzCompress(&FBZRec, BZ_RUN));
         if (FBZRec.avail_out == 0) {
             FlushBuffer();
-            FStrmPos = FStrm->Position();
+            FStreamPos = FStream->Position();
         }
         DoProgress();
     }
@@ -117,7 +109,7 @@ float TBZCompressionStream::CompressionRate() const {
 // ---- TBZDecompressionStream --------------------------------------------------
 
 TBZDecompressionStream::TBZDecompressionStream(TStream& Source) : TDecompressionLoop(Source) {
-    FBZRec.next_in = FBuffer;
+    FBZRec.next_in = reinterpret_cast<char*>(FBuffer);
     FBZRec.avail_in = 0;
     BZDecompressCheck(BZ2_bzDecompressInit(&FBZRec, 0, 0));
 }
@@ -134,6 +126,6 @@ void TBZDecompressionStream::InvalidOperation() const { throw EBZDecompressionEr
 void TBZDecompressionStream::RestartCodec() {
     BZDecompressCheck(BZ2_bzDecompressEnd(&FBZRec));
     BZDecompressCheck(BZ2_bzDecompressInit(&FBZRec, 0, 0));
-    FStrm->SetPosition(0);
-    FStrmPos = 0;
+    FStream->SetPosition(0);
+    FStreamPos = 0;
 }

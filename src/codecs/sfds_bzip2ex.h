@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_codecstream.h"
 #include "codecs/sfds_decompressionloop.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
@@ -37,26 +37,17 @@ extern "C" void bz_internal_error(int errcode);
 int BZCompressCheck(int Code);
 int BZDecompressCheck(int Code);
 
-class TCustomBZip2Stream : public TStream {
-public:
-    const TCodecProgressEvent& OnProgress() const { return FOnProgress; }
-    void SetOnProgress(TCodecProgressEvent Handler) { FOnProgress = std::move(Handler); }
-
+// The bzip2 adapters' common class: the library's stream record, with the
+// adapter's allocation callbacks installed.
+class TCustomBZip2Stream : public TCustomCodecStream {
 protected:
     explicit TCustomBZip2Stream(TStream& Strm);
 
-    virtual void DoProgress();
-    // Others may move the underlying stream between our calls: put it back
-    // where this adapter last left it.
-    void Reposition();
+    bz_stream& CodecState() { return FBZRec; }
     std::int64_t TotalIn() const;
     std::int64_t TotalOut() const;
 
-    TStream* FStrm;  // not owned
-    std::int64_t FStrmPos;
-    TCodecProgressEvent FOnProgress;
     bz_stream FBZRec{};
-    char FBuffer[CodecBufferSize];
 };
 
 class TBZCompressionStream : public TCustomBZip2Stream {
@@ -98,9 +89,6 @@ public:
 private:
     friend class TDecompressionLoop<TBZDecompressionStream, TCustomBZip2Stream>;
 
-    bz_stream& CodecState() { return FBZRec; }
-    TStream& Source() { return *FStrm; }
-    void SetSourcePos(std::int64_t Position) { FStrmPos = Position; }
     TDecompressionStep Step(bool SourceEnded);
     bool HoldsOutput() const { return false; }
     void RestartCodec();

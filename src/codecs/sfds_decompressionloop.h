@@ -4,10 +4,9 @@
 // bytes read past that end, and seeking by restart, by decompressing and
 // discarding forward, or by reading to the end.
 //
-// Base is the adapter family's common class (input buffer FBuffer,
-// Reposition, DoProgress); Derived supplies the codec:
-//   auto& CodecState();                  z_stream / bz_stream: next_in, avail_in, next_out, avail_out
-//   TStream& Source();  void SetSourcePos(std::int64_t);
+// Base is the codec family's common class (TCustomCodecStream with the
+// library's record as CodecState(): next_in, avail_in, next_out, avail_out);
+// Derived supplies the codec:
 //   TDecompressionStep Step(bool SourceEnded);   one codec call on what is there
 //   bool HoldsOutput() const;            may still hand out bytes once the source ended
 //   void RestartCodec();                 back to the state before the first byte, source at 0
@@ -20,7 +19,7 @@
 
 #include <cstdint>
 
-#include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_codecstream.h"
 #include "runtime/Stream.h"
 
 enum class TDecompressionStep : std::uint8_t {
@@ -36,18 +35,18 @@ public:
         this->Reposition();
         if (Count <= 0 || (Derived::KeepsEnd && FAtEnd)) return 0;
         Derived& D = static_cast<Derived&>(*this);
-        auto& Z = D.CodecState();
+        auto& Z = this->CodecState();
         Z.next_out = reinterpret_cast<decltype(Z.next_out)>(Buffer);
         Z.avail_out = static_cast<decltype(Z.avail_out)>(Count);
         TDecompressionStep Step = TDecompressionStep::GoOn;
         while (Z.avail_out > 0 && Step == TDecompressionStep::GoOn) {
             bool SourceEnded = false;
             if (Z.avail_in == 0) {
-                const std::int32_t Got = D.Source().Read(this->FBuffer, CodecBufferSize);
+                const std::int32_t Got = this->FStream->Read(this->FBuffer, CodecBufferSize);
                 Z.next_in = reinterpret_cast<decltype(Z.next_in)>(this->FBuffer);
                 if (Got > 0) {
                     Z.avail_in = static_cast<decltype(Z.avail_in)>(Got);
-                    D.SetSourcePos(D.Source().Position());
+                    this->FStreamPos = this->FStream->Position();
                     this->DoProgress();
                 } else if (!D.HoldsOutput()) {
                     break;  // the source ended first: hand out what there is
@@ -61,7 +60,7 @@ public:
             // Whatever follows the compressed data belongs to someone else.
             FAtEnd = true;
             if (Z.avail_in > 0) {
-                D.SetSourcePos(D.Source().Seek(-static_cast<std::int64_t>(Z.avail_in), soCurrent));
+                this->FStreamPos = this->FStream->Seek(-static_cast<std::int64_t>(Z.avail_in), soCurrent);
                 Z.avail_in = 0;
             }
         }
@@ -80,7 +79,7 @@ public:
         Derived& D = static_cast<Derived&>(*this);
         if (Offset == 0 && Origin == soBeginning) {
             D.RestartCodec();
-            auto& Z = D.CodecState();
+            auto& Z = this->CodecState();
             Z.next_in = reinterpret_cast<decltype(Z.next_in)>(this->FBuffer);
             Z.avail_in = 0;
             FAtEnd = false;

@@ -60,18 +60,6 @@ int ZDecompressCheck(int Code) {
     return Code;
 }
 
-// ---- TCustomZStream ----------------------------------------------------------
-
-TCustomZStream::TCustomZStream(TStream& Stream) : FStream(&Stream), FStreamPos(Stream.Position()) {}
-
-void TCustomZStream::DoProgress() {
-    if (FOnProgress) FOnProgress(this);
-}
-
-void TCustomZStream::Reposition() {
-    if (FStream->Position() != FStreamPos) FStream->SetPosition(FStreamPos);
-}
-
 // ---- TZCompressionStream -----------------------------------------------------
 
 TZCompressionStream::TZCompressionStream(TStream& Dest, TZCompressionLevel CompressionLevel, std::int32_t WindowBits,

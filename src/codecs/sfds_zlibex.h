@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "codecs/sfds_codecevents.h"
+#include "codecs/sfds_codecstream.h"
 #include "codecs/sfds_decompressionloop.h"
 #include "codecs/sfds_zengine.h"
 #include "runtime/Exceptions.h"
@@ -69,24 +69,14 @@ RTL_DECLARE_EXCEPTION(EZDecompressionError, EZLibError);
 int ZCompressCheck(int Code);
 int ZDecompressCheck(int Code);
 
-class TCustomZStream : public TStream {
-public:
-    const TCodecProgressEvent& OnProgress() const { return FOnProgress; }
-    void SetOnProgress(TCodecProgressEvent Handler) { FOnProgress = std::move(Handler); }
-
+// The zlib adapters' common class: the library's stream record.
+class TCustomZStream : public TCustomCodecStream {
 protected:
-    explicit TCustomZStream(TStream& Stream);
+    using TCustomCodecStream::TCustomCodecStream;
 
-    virtual void DoProgress();
-    // Others may move the underlying stream between our calls: put it back
-    // where this adapter last left it.
-    void Reposition();
+    z_stream& CodecState() { return FZStream; }
 
-    TStream* FStream;  // not owned
-    std::int64_t FStreamPos;
-    TCodecProgressEvent FOnProgress;
     z_stream FZStream{};
-    unsigned char FBuffer[CodecBufferSize];
 };
 
 class TZCompressionStream : public TCustomZStream {
@@ -136,9 +126,6 @@ private:
     friend class TDecompressionLoop<TZDecompressionStream, TCustomZStream>;
     enum TRoute : std::uint8_t { rtHeader, rtZLib, rtFast };
 
-    z_stream& CodecState() { return FZStream; }
-    TStream& Source() { return *FStream; }
-    void SetSourcePos(std::int64_t Position) { FStreamPos = Position; }
     TDecompressionStep Step(bool SourceEnded);
     // The fast inflater may still hold decoded bytes when the source ends.
     bool HoldsOutput() const { return FRoute == rtFast; }
