@@ -38,73 +38,19 @@ TCustomBZip2Stream::TCustomBZip2Stream(TStream& Strm) : TCustomCodecStream(Strm)
     FBZRec.bzfree = BZFree;
 }
 
-std::int64_t TCustomBZip2Stream::TotalIn() const { return Join(FBZRec.total_in_lo32, FBZRec.total_in_hi32); }
-
 std::int64_t TCustomBZip2Stream::TotalOut() const { return Join(FBZRec.total_out_lo32, FBZRec.total_out_hi32); }
 
 // ---- TBZCompressionStream ----------------------------------------------------
 
-TBZCompressionStream::TBZCompressionStream(TBlockSize100k BlockSize100k, TStream& Dest) : TCustomBZip2Stream(Dest) {
-    FBZRec.next_out = reinterpret_cast<char*>(FBuffer);
-    FBZRec.avail_out = CodecBufferSize;
-    BZCompressCheck(BZ2_bzCompressInit(&FBZRec, static_cast<int>(BlockSize100k), 0, 0));
+void TBZCompressPolicy::Start(bz_stream& Z, TBlockSize100k BlockSize100k) {
+    BZCompressCheck(BZ2_bzCompressInit(&Z, static_cast<int>(BlockSize100k), 0, 0));
 }
 
-TBZCompressionStream::~TBZCompressionStream() {
-    try {
-        Finish();
-    } catch (...) {
-        // Nothing may leave a destructor; Finish reports to callers that ask.
-    }
-    BZ2_bzCompressEnd(&FBZRec);
+bool TBZCompressPolicy::Compress(bz_stream& Z, bool Finishing) {
+    return BZCompressCheck(BZ2_bzCompress(&Z, Finishing ? BZ_FINISH : BZ_RUN)) == BZ_STREAM_END;
 }
 
-void TBZCompressionStream::FlushBuffer() {
-    FStream->WriteBuffer(FBuffer, static_cast<std::int32_t>(CodecBufferSize - FBZRec.avail_out));
-    FBZRec.next_out = reinterpret_cast<char*>(FBuffer);
-    FBZRec.avail_out = CodecBufferSize;
-}
-
-std::int32_t TBZCompressionStream::Read(void*, std::int32_t) { throw EBZCompressionError(SBZInvalidOperation); }
-
-std::int32_t TBZCompressionStream::Write(const void* Buffer, std::int32_t Count) {
-    if (Count < 0) Count = 0;
-    FBZRec.next_in = static_cast<char*>(const_cast<void*>(Buffer));
-    FBZRec.avail_in = static_cast<unsigned int>(Count);
-    Reposition();
-    while (FBZRec.avail_in > 0) {
-        BZCompressCheck(BZ2_bzCompress(&FBZRec, BZ_RUN));
-        if (FBZRec.avail_out == 0) {
-            FlushBuffer();
-            FStreamPos = FStream->Position();
-        }
-        DoProgress();
-    }
-    return Count;
-}
-
-void TBZCompressionStream::Finish() {
-    if (FFinished) return;
-    FFinished = true;
-    FBZRec.next_in = nullptr;
-    FBZRec.avail_in = 0;
-    Reposition();
-    // The library answers "finish OK" only with a full output buffer.
-    while (BZCompressCheck(BZ2_bzCompress(&FBZRec, BZ_FINISH)) != BZ_STREAM_END && FBZRec.avail_out == 0)
-        FlushBuffer();
-    if (FBZRec.avail_out < static_cast<unsigned int>(CodecBufferSize)) FlushBuffer();
-}
-
-std::int64_t TBZCompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    if (Offset == 0 && Origin == soCurrent) return TotalIn();
-    throw EBZCompressionError(SBZInvalidOperation);
-}
-
-float TBZCompressionStream::CompressionRate() const {
-    const std::int64_t In = TotalIn();
-    if (In == 0) return 0.0f;
-    return static_cast<float>((1.0 - static_cast<double>(TotalOut()) / static_cast<double>(In)) * 100.0);
-}
+void TBZCompressPolicy::InvalidOperation() { throw EBZCompressionError(SBZInvalidOperation); }
 
 // ---- TBZDecompressionStream --------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "codecs/sfds_codecstream.h"
+#include "codecs/sfds_compressionloop.h"
 #include "codecs/sfds_decompressionloop.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Stream.h"
@@ -44,35 +45,28 @@ protected:
     explicit TCustomBZip2Stream(TStream& Strm);
 
     bz_stream& CodecState() { return FBZRec; }
-    std::int64_t TotalIn() const;
     std::int64_t TotalOut() const;
 
     bz_stream FBZRec{};
 };
 
-class TBZCompressionStream : public TCustomBZip2Stream {
+// The libbzip2 calls behind TBZCompressionStream (sfds_compressionloop.h).
+struct TBZCompressPolicy {
+    static constexpr bool ProgressEachCall = true;
+    static void Start(bz_stream& Z, TBlockSize100k BlockSize100k);
+    static bool Compress(bz_stream& Z, bool Finishing);
+    static void End(bz_stream& Z) { BZ2_bzCompressEnd(&Z); }
+    [[noreturn]] static void InvalidOperation();
+};
+
+// Read, Write, Seek, Finish, CompressionRate and the destructor are the
+// shared compression loop's: Read and every seek but Seek(0, soCurrent) raise
+// "Invalid bzip2 stream operation"; progress is reported after every library
+// call made while writing, whether or not it filled a block. Finishing writes
+// the last blocks and the end-of-stream marker.
+class TBZCompressionStream : public TCompressionLoop<TCustomBZip2Stream, TBZCompressPolicy> {
 public:
-    TBZCompressionStream(TBlockSize100k BlockSize100k, TStream& Dest);
-    // Finishes the compressed data unless Finish already did; a failure there
-    // cannot leave a destructor, so callers that must know call Finish.
-    ~TBZCompressionStream() override;
-
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    // Only Seek(0, soCurrent) is answered: the number of bytes written so far.
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-    // Writes the last blocks and the end-of-stream marker into the
-    // destination; raises what the destination or the library raises. Runs at
-    // most once.
-    void Finish();
-    // Per cent of the size saved so far.
-    float CompressionRate() const;
-
-private:
-    void FlushBuffer();
-
-    bool FFinished = false;
+    TBZCompressionStream(TBlockSize100k BlockSize100k, TStream& Dest) : TCompressionLoop(Dest, BlockSize100k) {}
 };
 
 // Read, Write and Seek are the shared decompression loop's: Write raises

@@ -62,71 +62,15 @@ int ZDecompressCheck(int Code) {
 
 // ---- TZCompressionStream -----------------------------------------------------
 
-TZCompressionStream::TZCompressionStream(TStream& Dest, TZCompressionLevel CompressionLevel, std::int32_t WindowBits,
-                                         std::int32_t MemLevel, TZStrategy Strategy)
-    : TCustomZStream(Dest) {
-    FZStream.next_out = FBuffer;
-    FZStream.avail_out = CodecBufferSize;
-    ZCompressCheck(deflateInit2(&FZStream, ZLibLevel(CompressionLevel), Z_DEFLATED, WindowBits, MemLevel,
-                                ZLibStrategy(Strategy)));
+void TZDeflatePolicy::Start(z_stream& Z, int Level, std::int32_t WindowBits, std::int32_t MemLevel, int Strategy) {
+    ZCompressCheck(deflateInit2(&Z, Level, Z_DEFLATED, WindowBits, MemLevel, Strategy));
 }
 
-TZCompressionStream::~TZCompressionStream() {
-    try {
-        Finish();
-    } catch (...) {
-        // Nothing may leave a destructor; Finish reports to callers that ask.
-    }
-    deflateEnd(&FZStream);
+bool TZDeflatePolicy::Compress(z_stream& Z, bool Finishing) {
+    return ZCompressCheck(deflate(&Z, Finishing ? Z_FINISH : Z_NO_FLUSH)) == Z_STREAM_END;
 }
 
-void TZCompressionStream::FlushBuffer() {
-    const auto Pending = static_cast<std::int32_t>(CodecBufferSize - FZStream.avail_out);
-    FStream->WriteBuffer(FBuffer, Pending);
-    FTotalWritten += Pending;
-    FZStream.next_out = FBuffer;
-    FZStream.avail_out = CodecBufferSize;
-}
-
-std::int32_t TZCompressionStream::Read(void*, std::int32_t) { throw EZCompressionError(SZInvalidOperation); }
-
-std::int32_t TZCompressionStream::Write(const void* Buffer, std::int32_t Count) {
-    if (Count < 0) Count = 0;
-    FZStream.next_in = static_cast<Bytef*>(const_cast<void*>(Buffer));
-    FZStream.avail_in = static_cast<uInt>(Count);
-    Reposition();
-    while (FZStream.avail_in > 0) {
-        ZCompressCheck(deflate(&FZStream, Z_NO_FLUSH));
-        if (FZStream.avail_out == 0) {
-            FlushBuffer();
-            FStreamPos = FStream->Position();
-            DoProgress();
-        }
-    }
-    FTotalIn += Count;
-    return Count;
-}
-
-void TZCompressionStream::Finish() {
-    if (FFinished) return;
-    FFinished = true;
-    FZStream.next_in = nullptr;
-    FZStream.avail_in = 0;
-    Reposition();
-    while (ZCompressCheck(deflate(&FZStream, Z_FINISH)) != Z_STREAM_END) FlushBuffer();
-    if (FZStream.avail_out < static_cast<uInt>(CodecBufferSize)) FlushBuffer();
-}
-
-std::int64_t TZCompressionStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
-    if (Offset == 0 && Origin == soCurrent) return FTotalIn;
-    throw EZCompressionError(SZInvalidOperation);
-}
-
-float TZCompressionStream::CompressionRate() const {
-    if (FTotalIn == 0) return 0.0f;
-    const auto TotalOut = static_cast<double>(FTotalWritten + (CodecBufferSize - FZStream.avail_out));
-    return static_cast<float>((1.0 - TotalOut / static_cast<double>(FTotalIn)) * 100.0);
-}
+void TZDeflatePolicy::InvalidOperation() { throw EZCompressionError(SZInvalidOperation); }
 
 // ---- TZDecompressionStream ---------------------------------------------------
 

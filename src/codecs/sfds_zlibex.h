@@ -14,6 +14,7 @@
 #include <string>
 
 #include "codecs/sfds_codecstream.h"
+#include "codecs/sfds_compressionloop.h"
 #include "codecs/sfds_decompressionloop.h"
 #include "codecs/sfds_zengine.h"
 #include "runtime/Exceptions.h"
@@ -79,31 +80,24 @@ protected:
     z_stream FZStream{};
 };
 
-class TZCompressionStream : public TCustomZStream {
+// The zlib calls behind TZCompressionStream (sfds_compressionloop.h).
+struct TZDeflatePolicy {
+    static constexpr bool ProgressEachCall = false;
+    static void Start(z_stream& Z, int Level, std::int32_t WindowBits, std::int32_t MemLevel, int Strategy);
+    static bool Compress(z_stream& Z, bool Finishing);
+    static void End(z_stream& Z) { deflateEnd(&Z); }
+    [[noreturn]] static void InvalidOperation();
+};
+
+// Read, Write, Seek, Finish, CompressionRate and the destructor are the
+// shared compression loop's: Read and every seek but Seek(0, soCurrent) raise
+// "Invalid ZStream operation!"; progress is reported after each block handed
+// to the destination.
+class TZCompressionStream : public TCompressionLoop<TCustomZStream, TZDeflatePolicy> {
 public:
     TZCompressionStream(TStream& Dest, TZCompressionLevel CompressionLevel = zcDefault, std::int32_t WindowBits = 15,
-                        std::int32_t MemLevel = 8, TZStrategy Strategy = zsDefault);
-    // Finishes the compressed data unless Finish already did; a failure there
-    // cannot leave a destructor, so callers that must know call Finish.
-    ~TZCompressionStream() override;
-
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    // Only Seek(0, soCurrent) is answered: the number of bytes written so far.
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-    // Writes the tail and the trailer into the destination; raises what the
-    // destination or zlib raises. Runs at most once.
-    void Finish();
-    // Per cent of the size saved so far.
-    float CompressionRate() const;
-
-private:
-    void FlushBuffer();
-
-    std::int64_t FTotalIn = 0;
-    std::int64_t FTotalWritten = 0;  // bytes handed to the destination
-    bool FFinished = false;
+                        std::int32_t MemLevel = 8, TZStrategy Strategy = zsDefault)
+        : TCompressionLoop(Dest, ZLibLevel(CompressionLevel), WindowBits, MemLevel, ZLibStrategy(Strategy)) {}
 };
 
 // With the fast engine (ZDefaultEngine() at construction), a zlib-wrapped
