@@ -15,34 +15,19 @@ inline constexpr const char* SFDS_BZip2FormatName = "BZip2";
 inline constexpr std::uint8_t SFDS_BZip2FormatID = 2;
 
 // An entry's decompressed bytes through libbzip2 (sfds_entrydecompression.h).
-class TBZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TBZDecompressionStream> {
-public:
-    TBZSFDSDecompressionStream(std::unique_ptr<TStream> SourceStream, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(SourceStream), UnpSize) {}
-};
+using TBZSFDSDecompressionStream = TSFDSEntryDecompressionStream<TBZDecompressionStream>;
 
 TBlockSize100k SFDS_BZip2BlockSize(TSFDSCompressionLevel Level);
 
-class TSFDSBZip2Compressor : public TSFDSForwardingStream<TSFDSCompressor, TBZCompressionStream> {
+class TSFDSBZip2Compressor : public TSFDSForwardingCompressor<TSFDSBZip2Compressor, TBZCompressionStream> {
 public:
-    // Compresses into SourceStream (not owned; must outlive the compressor).
-    // bzip2 has no strategies: CompressionStrategy is not used.
+    // Compresses into SourceStream. bzip2 has no strategies:
+    // CompressionStrategy is not used.
     TSFDSBZip2Compressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                          TSFDSCompressionStrategy CompressionStrategy);
-    static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
-                                                   TSFDSCompressionStrategy CompressionStrategy);
-
-    void Finish() override { InnerStream().Finish(); }
 };
 
-class TSFDSBZip2Decompressor : public TSFDSForwardingStream<TSFDSDecompressor, TBZSFDSDecompressionStream> {
-public:
-    // Takes ownership of SourceStream: one stored item's compressed bytes from
-    // its position 0 to its end.
-    TSFDSBZip2Decompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
-    static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
-                                                     std::int64_t SourceStreamSize);
-};
+using TSFDSBZip2Decompressor = TSFDSForwardingDecompressor<TBZSFDSDecompressionStream>;
 
 // Registers format 2 with the registry; part of the library's start-up.
 void SFDS_RegisterBZip2Format();

@@ -4,15 +4,6 @@
 
 #include "sfds/sfds_consts.h"
 
-namespace {
-
-TStream& RequireSource(TStream* Source) {
-    if (!Source) throw ESFDSNilSourceStream(SFDS_ERR_NilSource);
-    return *Source;
-}
-
-}  // namespace
-
 // ---- TZEntryCompressionStream ------------------------------------------------
 
 TZEntryCompressionStream::TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy)
@@ -103,24 +94,9 @@ TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy) {
 
 TSFDSZLibCompressor::TSFDSZLibCompressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                                          TSFDSCompressionStrategy CompressionStrategy)
-    : TSFDSForwardingStream(std::make_unique<TZEntryCompressionStream>(
+    : TSFDSForwardingCompressor(std::make_unique<TZEntryCompressionStream>(
           RequireSource(SourceStream), SFDS_ZLibCompressionLevel(CompressionLevel),
           SFDS_ZLibStrategy(CompressionStrategy))) {}
-
-std::unique_ptr<TSFDSCompressor> TSFDSZLibCompressor::Create(TStream* SourceStream,
-                                                             TSFDSCompressionLevel CompressionLevel,
-                                                             TSFDSCompressionStrategy CompressionStrategy) {
-    return std::make_unique<TSFDSZLibCompressor>(SourceStream, CompressionLevel, CompressionStrategy);
-}
-
-TSFDSZLibDecompressor::TSFDSZLibDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize)
-    : TSFDSForwardingStream(
-          std::make_unique<TZSFDSDecompressionStream>(std::move(SourceStream), SourceStreamSize)) {}
-
-std::unique_ptr<TSFDSDecompressor> TSFDSZLibDecompressor::Create(std::unique_ptr<TStream> SourceStream,
-                                                                 std::int64_t SourceStreamSize) {
-    return std::make_unique<TSFDSZLibDecompressor>(std::move(SourceStream), SourceStreamSize);
-}
 
 void SFDS_RegisterZLibFormat() {
     SFDS_RegisterCompressionFormat(SFDS_ZLibFormatName, SFDS_ZLibFormatID, &TSFDSZLibCompressor::Create,

@@ -72,26 +72,14 @@ private:
 TZCompressionLevel SFDS_ZLibCompressionLevel(TSFDSCompressionLevel Level);
 TZStrategy SFDS_ZLibStrategy(TSFDSCompressionStrategy Strategy);
 
-class TSFDSZLibCompressor : public TSFDSForwardingStream<TSFDSCompressor, TZEntryCompressionStream> {
+class TSFDSZLibCompressor : public TSFDSForwardingCompressor<TSFDSZLibCompressor, TZEntryCompressionStream> {
 public:
-    // Deflates into SourceStream (not owned; must outlive the compressor),
-    // window bits 15, memory level 8.
+    // Deflates into SourceStream, window bits 15, memory level 8.
     TSFDSZLibCompressor(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
                         TSFDSCompressionStrategy CompressionStrategy);
-    static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
-                                                   TSFDSCompressionStrategy CompressionStrategy);
-
-    void Finish() override { InnerStream().Finish(); }
 };
 
-class TSFDSZLibDecompressor : public TSFDSForwardingStream<TSFDSDecompressor, TZSFDSDecompressionStream> {
-public:
-    // Takes ownership of SourceStream: one stored item's compressed bytes from
-    // its position 0 to its end.
-    TSFDSZLibDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize);
-    static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
-                                                     std::int64_t SourceStreamSize);
-};
+using TSFDSZLibDecompressor = TSFDSForwardingDecompressor<TZSFDSDecompressionStream>;
 
 // Registers format 1 with the registry; part of the library's start-up.
 void SFDS_RegisterZLibFormat();

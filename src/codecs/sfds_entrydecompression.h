@@ -37,10 +37,6 @@ public:
         return R;
     }
 
-    // The size given at construction; nothing here depends on it.
-    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
-
-protected:
     // Raises ESFDSNilSourceStream for a null Source; AdapterArgs follow the
     // source in the adapter's constructor.
     template <typename... TAdapterArgs>
@@ -48,6 +44,9 @@ protected:
         : Adapter(RequireSource(Source.get()), AdapterArgs...),
           FUnpackedFileSize(UnpSize),
           FOwnedSource(std::move(Source)) {}
+
+    // The size given at construction; nothing here depends on it.
+    std::int64_t UnpackedFileSize() const { return FUnpackedFileSize; }
 
 private:
     static TStream& RequireSource(TStream* Source) {

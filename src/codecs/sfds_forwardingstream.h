@@ -1,7 +1,8 @@
 // The codec plug-ins are thin shells around the stream adapters: the registry
 // needs TSFDSCompressor/TSFDSDecompressor descendants, the work is done by an
-// adapter the shell owns. This is the shell's stream part, shared by all of
-// them.
+// adapter the shell owns. This is the shell, shared by all of them: the stream
+// part that forwards to the adapter, and the registry's side of each kind
+// (Create, Finish).
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,8 @@
 #include <utility>
 
 #include "runtime/Stream.h"
+#include "sfds/sfds_consts.h"
+#include "sfds/sfds_formats.h"
 
 // Base is the registry's class the plug-in derives from, Inner the adapter it
 // owns and hands every stream operation to unchanged.
@@ -31,4 +34,43 @@ protected:
 
 private:
     std::unique_ptr<Inner> FInnerStream;
+};
+
+// A compressor plug-in. Derived is constructed from the registry's arguments
+// and makes its adapter from them; the destination (SourceStream) is not
+// owned and must outlive the compressor.
+template <class Derived, class Inner>
+class TSFDSForwardingCompressor : public TSFDSForwardingStream<TSFDSCompressor, Inner> {
+public:
+    static std::unique_ptr<TSFDSCompressor> Create(TStream* SourceStream, TSFDSCompressionLevel CompressionLevel,
+                                                   TSFDSCompressionStrategy CompressionStrategy) {
+        return std::make_unique<Derived>(SourceStream, CompressionLevel, CompressionStrategy);
+    }
+
+    void Finish() override { this->InnerStream().Finish(); }
+
+protected:
+    using TSFDSForwardingStream<TSFDSCompressor, Inner>::TSFDSForwardingStream;
+
+    // Raises ESFDSNilSourceStream for a null destination.
+    static TStream& RequireSource(TStream* SourceStream) {
+        if (!SourceStream) throw ESFDSNilSourceStream(SFDS_ERR_NilSource);
+        return *SourceStream;
+    }
+};
+
+// A decompressor plug-in over an entry decompression stream (Inner, made from
+// the source and its size). Takes ownership of SourceStream: one stored
+// item's compressed bytes from its position 0 to its end.
+template <class Inner>
+class TSFDSForwardingDecompressor : public TSFDSForwardingStream<TSFDSDecompressor, Inner> {
+public:
+    TSFDSForwardingDecompressor(std::unique_ptr<TStream> SourceStream, std::int64_t SourceStreamSize)
+        : TSFDSForwardingStream<TSFDSDecompressor, Inner>(
+              std::make_unique<Inner>(std::move(SourceStream), SourceStreamSize)) {}
+
+    static std::unique_ptr<TSFDSDecompressor> Create(std::unique_ptr<TStream> SourceStream,
+                                                     std::int64_t SourceStreamSize) {
+        return std::make_unique<TSFDSForwardingDecompressor>(std::move(SourceStream), SourceStreamSize);
+    }
 };
