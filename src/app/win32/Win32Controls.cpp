@@ -65,47 +65,41 @@ TColorRGB Blend(TColorRGB From, TColorRGB To, int Step, int Steps) {
 
 }  // namespace
 
-THTLabel::THTLabel(HWND Parent, const std::wstring& Text, HFONT Font, TColorRGB Color, const TRect& Bounds)
-    : FText(Text), FFont(Font), FColor(Color) {
-    RegisterClassOnce(HTLabelClass, nullptr);
-    CreateHandle(HTLabelClass, 0, Text.c_str(), WS_CHILD | WS_VISIBLE, Bounds, Parent);
-}
-
-LRESULT THTLabel::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+LRESULT TPaintedWindow::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     switch (Msg) {
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT:
-            PaintBuffered(FHandle, [this](HDC Dc, TSize Size) {
-                PaintTextFace(Dc, Size, false, FFont, ToColorRef(FColor), FText, DT_LEFT | DT_VCENTER);
-            });
+            PaintBuffered(FHandle, [this](HDC Dc, TSize Size) { Paint(Dc, Size); });
             return 0;
         default:
             return TWin32Window::WndProc(Msg, WParam, LParam);
     }
 }
+
+TTextFaceWindow::TTextFaceWindow(HWND Parent, const wchar_t* ClassName, const std::wstring& Text, HFONT Font,
+                                 const TRect& Bounds, const TLook& Look)
+    : FText(Text), FFont(Font), FLook(Look) {
+    RegisterClassOnce(ClassName, nullptr);
+    CreateHandle(ClassName, 0, Text.c_str(), WS_CHILD | WS_VISIBLE, Bounds, Parent);
+}
+
+LRESULT TTextFaceWindow::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+    if (Msg == WM_NCHITTEST && FLook.ClickThrough) return HTTRANSPARENT;
+    return TPaintedWindow::WndProc(Msg, WParam, LParam);
+}
+
+void TTextFaceWindow::Paint(HDC Dc, TSize Size) {
+    const COLORREF Color = FLook.Color ? ToColorRef(*FLook.Color) : GetSysColor(COLOR_BTNTEXT);
+    PaintTextFace(Dc, Size, FLook.RaisedEdge, FFont, Color, FText, FLook.Format);
+}
+
+THTLabel::THTLabel(HWND Parent, const std::wstring& Text, HFONT Font, TColorRGB Color, const TRect& Bounds)
+    : TTextFaceWindow(Parent, HTLabelClass, Text, Font, Bounds, {false, DT_LEFT | DT_VCENTER, Color, false}) {}
 
 TCaptionPanel::TCaptionPanel(HWND Parent, const std::wstring& Caption, HFONT Font, const TRect& Bounds)
-    : FCaption(Caption), FFont(Font) {
-    RegisterClassOnce(CaptionPanelClass, nullptr);
-    CreateHandle(CaptionPanelClass, 0, Caption.c_str(), WS_CHILD | WS_VISIBLE, Bounds, Parent);
-}
-
-LRESULT TCaptionPanel::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
-    switch (Msg) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            PaintBuffered(FHandle, [this](HDC Dc, TSize Size) {
-                PaintTextFace(Dc, Size, true, FFont, GetSysColor(COLOR_BTNTEXT), FCaption, DT_CENTER | DT_VCENTER);
-            });
-            return 0;
-        case WM_NCHITTEST:
-            return HTTRANSPARENT;  // clicks go to what lies beneath
-        default:
-            return TWin32Window::WndProc(Msg, WParam, LParam);
-    }
-}
+    : TTextFaceWindow(Parent, CaptionPanelClass, Caption, Font, Bounds,
+                      {true, DT_CENTER | DT_VCENTER, std::nullopt, true}) {}
 
 void PaintGradientButton(HDC Dc, TSize Size, const TGradientButtonColors& Colors, const std::wstring& Caption,
                          HFONT Font, bool Focused, TColorRGB FocusColor) {
@@ -170,16 +164,13 @@ void TGradientButton::Click() {
     if (OnClick) OnClick();
 }
 
+void TGradientButton::Paint(HDC Dc, TSize Size) {
+    PaintGradientButton(Dc, Size, LauncherButtonColors[State()], FCaption, FFont, GetFocus() == FHandle,
+                        LauncherFocusRectColor);
+}
+
 LRESULT TGradientButton::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     switch (Msg) {
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_PAINT:
-            PaintBuffered(FHandle, [this](HDC Dc, TSize Size) {
-                PaintGradientButton(Dc, Size, LauncherButtonColors[State()], FCaption, FFont,
-                                    GetFocus() == FHandle, LauncherFocusRectColor);
-            });
-            return 0;
         case WM_GETDLGCODE:
             return DLGC_BUTTON;
         case WM_MOUSEMOVE: {
@@ -241,6 +232,6 @@ LRESULT TGradientButton::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
             InvalidateRect(FHandle, nullptr, FALSE);
             return 0;
         default:
-            return TWin32Window::WndProc(Msg, WParam, LParam);
+            return TPaintedWindow::WndProc(Msg, WParam, LParam);
     }
 }

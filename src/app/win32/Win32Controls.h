@@ -4,36 +4,52 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/LauncherLayout.h"
 #include "app/win32/Win32Window.h"
 
-// A label that draws its text in one font and colour on the button face.
-class THTLabel : public TWin32Window {
-public:
-    THTLabel(HWND Parent, const std::wstring& Text, HFONT Font, TColorRGB Color, const TRect& Bounds);
-
+// A window that paints all of itself, double-buffered, so its background is
+// never erased first.
+class TPaintedWindow : public TWin32Window {
 protected:
     LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+    virtual void Paint(HDC Dc, TSize Size) = 0;
+};
+
+// A window that shows one line of text on the button face and nothing else;
+// the label and the caption panel differ only in their look.
+class TTextFaceWindow : public TPaintedWindow {
+protected:
+    struct TLook {
+        bool RaisedEdge;
+        UINT Format;                     // DrawText alignment
+        std::optional<TColorRGB> Color;  // none: the system's button text colour
+        bool ClickThrough;               // clicks go to what lies beneath
+    };
+
+    TTextFaceWindow(HWND Parent, const wchar_t* ClassName, const std::wstring& Text, HFONT Font, const TRect& Bounds,
+                    const TLook& Look);
+    LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+    void Paint(HDC Dc, TSize Size) override;
 
 private:
     std::wstring FText;
     HFONT FFont;
-    TColorRGB FColor;
+    TLook FLook;
+};
+
+// A label that draws its text in one font and colour on the button face.
+class THTLabel : public TTextFaceWindow {
+public:
+    THTLabel(HWND Parent, const std::wstring& Text, HFONT Font, TColorRGB Color, const TRect& Bounds);
 };
 
 // A raised panel with its caption centred; a label, it does nothing when clicked.
-class TCaptionPanel : public TWin32Window {
+class TCaptionPanel : public TTextFaceWindow {
 public:
     TCaptionPanel(HWND Parent, const std::wstring& Caption, HFONT Font, const TRect& Bounds);
-
-protected:
-    LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
-
-private:
-    std::wstring FCaption;
-    HFONT FFont;
 };
 
 // Paints a gradient button's face, edges, border, caption (at the top of the
@@ -41,7 +57,7 @@ private:
 void PaintGradientButton(HDC Dc, TSize Size, const TGradientButtonColors& Colors, const std::wstring& Caption,
                          HFONT Font, bool Focused, TColorRGB FocusColor);
 
-class TGradientButton : public TWin32Window {
+class TGradientButton : public TPaintedWindow {
 public:
     TGradientButton(HWND Parent, UINT_PTR Id, const std::wstring& Caption, HFONT Font, const TRect& Bounds);
 
@@ -51,6 +67,7 @@ public:
 
 protected:
     LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+    void Paint(HDC Dc, TSize Size) override;
 
 private:
     void SetMouseOver(bool Over);
