@@ -96,8 +96,8 @@ double MillisecondsOf(TWork&& Work) {
 class TBenchWindow : public TViewerWindow {
 public:
     TSize ViewSize() const override { return {1920, 1080}; }
-    TBitmap32 ShowPicture(TBitmap32 Bitmap, float, TBitmap32 Scaled) override {
-        TBitmap32 Previous = std::move(FBitmap);
+    TPictureMemory ShowPicture(TBitmap32 Bitmap, float, TBitmap32 Scaled) override {
+        TPictureMemory Previous{std::move(FBitmap), std::move(FScaled)};
         FBitmap = std::move(Bitmap);
         FScaled = std::move(Scaled);
         return Previous;

@@ -71,11 +71,12 @@ std::vector<int> SourceIndices(int TargetLength, int SourceLength, float Scale) 
 
 }  // namespace
 
-TBitmap32 ScaleNearest(const TBitmap32& Source, float Scale) {
+TBitmap32 ScaleNearest(const TBitmap32& Source, float Scale, TBitmap32 Into) {
     const int W = ScaledLength(Source.Width(), Scale);
     const int H = ScaledLength(Source.Height(), Scale);
     if (W == 0 || H == 0) return {};
-    TBitmap32 Result(W, H);
+    TBitmap32 Result = std::move(Into);
+    Result.Reshape(W, H);
     const std::vector<int> Xs = SourceIndices(W, Source.Width(), Scale);
     const std::vector<int> Ys = SourceIndices(H, Source.Height(), Scale);
     for (int Y = 0; Y < H; ++Y) {

@@ -50,6 +50,13 @@ private:
     std::unique_ptr<std::uint32_t[]> FPixels;
 };
 
+// A picture and its fitted copy, no longer shown, as memory for the next
+// ones to be written into (see TBitmap32::Reshape).
+struct TPictureMemory {
+    TBitmap32 Bitmap;
+    TBitmap32 Scaled;
+};
+
 // Output length of a side of Length pixels at Scale: rounded, at least one
 // pixel for a non-empty side, 0 for an empty side or a scale that is not
 // positive, and at most one million.
@@ -58,7 +65,7 @@ int ScaledLength(int Length, float Scale);
 // Nearest-neighbour resampling of Source by Scale: each target pixel takes the
 // source pixel whose centre is nearest to its own. Empty when either side is
 // empty. Safe to call from any thread.
-TBitmap32 ScaleNearest(const TBitmap32& Source, float Scale);
+TBitmap32 ScaleNearest(const TBitmap32& Source, float Scale, TBitmap32 Into = TBitmap32());
 
 // Where a picture of Size lands when centred in a view of View.
 TPoint CentredOrigin(TSize View, TSize Size);

@@ -4,14 +4,14 @@
 #include "app/JpegLoader.h"
 
 void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort,
-                   TBitmap32 Spare) {
+                   TPictureMemory Spare) {
     Stream.SetPosition(0);
-    LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort, std::move(Spare));
+    LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort, std::move(Spare.Bitmap));
     Picture.ViewSize = ViewSize;
     Picture.Scaled = TBitmap32();
     if (!ViewSize.IsEmpty()) {
         Picture.Scale = FitScale(ViewSize.Width, ViewSize.Height, Picture.Width, Picture.Height);
-        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale);
+        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale, std::move(Spare.Scaled));
     }
 }
 
@@ -29,7 +29,7 @@ void TPicturePrefetcher::WaitIdle(std::unique_lock<std::mutex>& Lock) {
     FChanged.wait(Lock, [this] { return !FBusy; });
 }
 
-void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TBitmap32 Discard) {
+void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard) {
     Cancel();
     auto Job = std::make_unique<TJob>();
     Job->Index = Index;

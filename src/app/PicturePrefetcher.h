@@ -30,7 +30,7 @@ struct TDecodedPicture {
 // Decodes Stream and fits it to ViewSize (skipped when ViewSize is empty),
 // into the memory of Spare when that is large enough.
 void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture,
-                   const std::atomic<bool>* Abort = nullptr, TBitmap32 Spare = TBitmap32());
+                   const std::atomic<bool>* Abort = nullptr, TPictureMemory Spare = TPictureMemory());
 
 class TPicturePrefetcher {
 public:
@@ -45,7 +45,7 @@ public:
     // decode, which writes the new picture over it when it is large enough
     // (see TBitmap32::Reshape); the GUI thread neither frees nor takes a large
     // bitmap's memory.
-    void Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TBitmap32 Discard = TBitmap32());
+    void Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard = TPictureMemory());
     // When a job for Index exists: waits for it, moves its picture out and
     // returns true, or raises the error its decode raised. False otherwise.
     bool Take(int Index, TDecodedPicture& Picture);
@@ -57,7 +57,7 @@ private:
         int Index = -1;
         std::unique_ptr<TStream> Stream;
         TSize ViewSize;
-        TBitmap32 Discard;
+        TPictureMemory Discard;
         TDecodedPicture Picture;
         std::exception_ptr Error;
     };

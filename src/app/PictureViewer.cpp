@@ -90,15 +90,14 @@ void TPictureViewer::ShowCurrentImage() {
     // ahead for another view size is fitted again.
     if (Picture.Scaled.IsNull() || !(Picture.ViewSize == View)) {
         Picture.Scale = FitScale(View.Width, View.Height, Picture.Width, Picture.Height);
-        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale);
+        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale, std::move(Picture.Scaled));
     }
-    TBitmap32 Previous = FWindow.ShowPicture(std::move(Picture.Bitmap), Picture.Scale, std::move(Picture.Scaled));
-    PrefetchNext(std::move(Previous));
+    PrefetchNext(FWindow.ShowPicture(std::move(Picture.Bitmap), Picture.Scale, std::move(Picture.Scaled)));
 }
 
-void TPictureViewer::PrefetchNext(TBitmap32 Discard) {
+void TPictureViewer::PrefetchNext(TPictureMemory Discard) {
     if (!FPrefetch || FImageFileList.empty()) {
-        if (!Discard.IsNull()) FSpare = std::move(Discard);
+        if (!Discard.Bitmap.IsNull()) FSpare = std::move(Discard);
         return;
     }
     std::int32_t Next = FLoadImageIndex + 1;

@@ -21,8 +21,9 @@ public:
     // Client size of the image view.
     virtual TSize ViewSize() const = 0;
     // Shows Bitmap centred on black at Scale; Scaled is its rendering at that
-    // scale for the current view size. Returns the bitmap shown until now.
-    virtual TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) = 0;
+    // scale for the current view size. Returns the bitmap and rendering shown
+    // until now, whose memory the next pictures are decoded and fitted into.
+    virtual TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) = 0;
     // Ends the viewer's (modal) show.
     virtual void CloseViewer() = 0;
 };
@@ -62,7 +63,7 @@ private:
     void ShowCurrentImage();
     // Starts decoding the next picture ahead, in Discard's memory; without
     // decoding ahead Discard is kept for the next picture shown.
-    void PrefetchNext(TBitmap32 Discard = TBitmap32());
+    void PrefetchNext(TPictureMemory Discard = TPictureMemory());
 
     TViewerWindow& FWindow;
     std::u16string FFileName;
@@ -72,5 +73,5 @@ private:
     bool FClosedByInit = false;
     bool FPrefetch = true;
     std::unique_ptr<TPicturePrefetcher> FPrefetcher;
-    TBitmap32 FSpare;  // a picture no longer shown, whose memory the next decode reuses
+    TPictureMemory FSpare;  // a picture no longer shown, whose memory the next decode reuses
 };

@@ -83,6 +83,15 @@ TEST(BitmapTest, NearestNeighbourScalingKeepsPixelsWhole) {
     EXPECT_EQ(Enlarged.Pixel(7, 8), 0xFF0000u);
     EXPECT_EQ(CentredOrigin({1600, 900}, Enlarged.Size()), (TPoint{0, 50}));
 
+    // Into memory of a bitmap no longer needed: the same pixels, in that memory.
+    TBitmap32 Spare = SolidPicture(1600, 900, 0x00FF00);
+    const std::uint32_t* const SpareMemory = Spare.Bits();
+    const TBitmap32 Again = ScaleNearest(Small, FitScale(1600, 900, 200, 100), std::move(Spare));
+    EXPECT_EQ(Again.Bits(), SpareMemory);
+    ASSERT_EQ(Again.Size(), Enlarged.Size());
+    for (const TPoint P : {TPoint{7, 7}, TPoint{8, 7}, TPoint{7, 8}, TPoint{1599, 799}})
+        EXPECT_EQ(Again.Pixel(P.X, P.Y), Enlarged.Pixel(P.X, P.Y)) << P.X << "," << P.Y;
+
     EXPECT_TRUE(ScaleNearest(TBitmap32(), 2.0f).IsNull());
     EXPECT_TRUE(ScaleNearest(Two, 0.0f).IsNull());
     EXPECT_EQ(ScaleNearest(Two, 0.01f).Size(), (TSize{1, 1}));  // never below one pixel

@@ -22,8 +22,8 @@ const std::u16string NotQMZ = u"The selected file is not a QMZ Image valid file.
 class TFakeViewerWindow : public TViewerWindow {
 public:
     TSize ViewSize() const override { return Size; }
-    TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override {
-        TBitmap32 Previous = std::move(Shown);
+    TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override {
+        TPictureMemory Previous{std::move(Shown), std::move(ShownScaled)};
         Shown = std::move(Bitmap);
         ShownScale = Scale;
         ShownScaled = std::move(Scaled);

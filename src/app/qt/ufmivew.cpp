@@ -103,8 +103,8 @@ void TfmIView::JvTransparentButton1Click() { close(); }
 
 TSize TfmIView::ViewSize() const { return {ImgView321->width(), ImgView321->height()}; }
 
-TBitmap32 TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) {
-    TBitmap32 Previous = ImgView321->TakeBitmap();
+TPictureMemory TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) {
+    TPictureMemory Previous = ImgView321->TakePicture();
     ImgView321->SetBitmapScaled(std::move(Bitmap), Scale, std::move(Scaled));
     return Previous;
 }

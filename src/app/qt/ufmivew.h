@@ -54,7 +54,7 @@ protected:
 
 private:
     TSize ViewSize() const override;
-    TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
+    TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
     void CloseViewer() override;
     void RunCommand(TViewerCommand Command);
 

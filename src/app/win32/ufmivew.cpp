@@ -112,8 +112,8 @@ TSize TfmIView::ViewSize() const {
     return {R.right, R.bottom};
 }
 
-TBitmap32 TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) {
-    TBitmap32 Previous = std::move(FBitmap);
+TPictureMemory TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) {
+    TPictureMemory Previous{std::move(FBitmap), std::move(FScaled)};
     FBitmap = std::move(Bitmap);
     FScale = Scale;
     FScaled = std::move(Scaled);

@@ -40,7 +40,7 @@ protected:
 
 private:
     TSize ViewSize() const override;
-    TBitmap32 ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
+    TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
     void CloseViewer() override { Close(); }
     int ButtonAt(int X, int Y) const;
 

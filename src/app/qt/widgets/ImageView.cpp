@@ -32,8 +32,8 @@ void TImageView32::SetBitmapScaled(TBitmap32 Bitmap, float Scale, TBitmap32 Scal
     update();
 }
 
-TBitmap32 TImageView32::TakeBitmap() {
-    TBitmap32 Result = std::move(FBitmap);
+TPictureMemory TImageView32::TakePicture() {
+    TPictureMemory Result{std::move(FBitmap), std::move(FScaled)};
     FBitmap = TBitmap32();
     FScaled = TBitmap32();
     FScaledValid = false;

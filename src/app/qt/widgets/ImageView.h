@@ -23,8 +23,9 @@ public:
     // ready rendering of Bitmap at Scale.
     void SetBitmapScaled(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled);
     const TBitmap32& Bitmap() const { return FBitmap; }
-    // Moves the bitmap out (the view is left empty, to be refilled at once).
-    TBitmap32 TakeBitmap();
+    // Moves the bitmap and its rendering out (the view is left empty, to be
+    // refilled at once).
+    TPictureMemory TakePicture();
 
     void SetScale(float Scale);
     float Scale() const { return FScale; }
