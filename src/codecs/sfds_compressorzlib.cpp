@@ -6,13 +6,33 @@
 
 // ---- TZEntryCompressionStream ------------------------------------------------
 
+namespace {
+
+// The memory a whole-entry compression used on this thread: the entry held
+// and its compressed form. The next entry compressed here writes into it
+// instead of fresh pages, which cost more than deflating them on some
+// machines; pack compresses entry after entry on the same threads. What is
+// kept is at most what the largest whole entry needed.
+struct TWholeEntryMemory {
+    std::string Held;
+    std::string Packed;
+};
+thread_local TWholeEntryMemory KeptMemory;
+
+}  // namespace
+
 TZEntryCompressionStream::TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy)
     : FDest(Dest),
       FDestPos(Dest.Position()),
       FLevel(Level),
       FStrategy(Strategy),
       FHolding(ZDefaultEngine() == TZEngine::Fast && Strategy == zsDefault && ZLibLevel(Level) != 0) {
-    if (!FHolding) FStreaming = std::make_unique<TZCompressionStream>(Dest, Level, 15, 8, Strategy);
+    if (!FHolding) {
+        FStreaming = std::make_unique<TZCompressionStream>(Dest, Level, 15, 8, Strategy);
+        return;
+    }
+    FHeld = std::move(KeptMemory.Held);
+    FHeld.clear();
 }
 
 TZEntryCompressionStream::~TZEntryCompressionStream() {
@@ -35,6 +55,8 @@ void TZEntryCompressionStream::StartStreaming() {
         const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Held.size() - At);
         FStreaming->WriteBuffer(Held.data() + At, static_cast<std::int32_t>(N));
     }
+    Held.clear();
+    KeptMemory.Held = std::move(Held);
 }
 
 std::int32_t TZEntryCompressionStream::Write(const void* Buffer, std::int32_t Count) {
@@ -62,14 +84,17 @@ void TZEntryCompressionStream::Finish() {
         return;
     }
     const int Level = ZLibLevel(FLevel) < 0 ? 6 : ZLibLevel(FLevel);
-    std::string Packed;
+    std::string Packed = std::move(KeptMemory.Packed);
     ZFastDeflate(FHeld, Level, Packed);
-    FHeld = std::string();
+    FHeld.clear();
+    KeptMemory.Held = std::move(FHeld);
     if (FDest.Position() != FDestPos) FDest.SetPosition(FDestPos);
     for (std::size_t At = 0; At < Packed.size(); At += CodecBufferSize * 16) {
         const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Packed.size() - At);
         FDest.WriteBuffer(Packed.data() + At, static_cast<std::int32_t>(N));
     }
+    Packed.clear();
+    KeptMemory.Packed = std::move(Packed);
 }
 
 // ---- Plug-ins ----------------------------------------------------------------
