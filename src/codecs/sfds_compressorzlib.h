@@ -37,6 +37,9 @@ inline constexpr std::int64_t ZWholeEntryLimit = std::int64_t{64} << 20;
 // write that would pass ZWholeEntryLimit on, and for every other combination,
 // they stream through a TZCompressionStream. Either way the destination
 // receives one zlib stream (window bits 15) at the same zlib level.
+// A thread that has held a whole entry keeps that memory (the entry and its
+// compressed form, at most ZWholeEntryLimit and its deflate bound) for the
+// next entry it compresses, until the thread ends.
 class TZEntryCompressionStream : public TStream {
 public:
     TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy);
