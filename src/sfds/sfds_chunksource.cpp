@@ -1,10 +1,15 @@
 #include "sfds/sfds_chunksource.h"
 
+#include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -34,43 +39,133 @@ private:
     bool FEnded = false;
 };
 
+// Threads for read-aheads. Starting a thread costs several milliseconds on
+// some systems, as much as inflating the first tenth of a picture, so a
+// worker whose read-ahead has ended waits a while for the next one before it
+// ends. The worker that became idle last takes the next job: it is likely
+// still warm, and the ones left over when fewer are needed run out their
+// time and end. Never destroyed: a waiting worker may still use it while the
+// process exits.
+class TWorkerPool {
+public:
+    static TWorkerPool& Instance() {
+        static TWorkerPool* Pool = new TWorkerPool;
+        return *Pool;
+    }
+
+    struct TJob {
+        std::function<void()> Work;
+        // Called once the worker counts as idle again: a caller that waits
+        // for it and then starts the next job finds the same worker waiting.
+        std::function<void()> Done;
+    };
+
+    // Runs Job on an idle worker, or on a new one; raises std::system_error
+    // when no thread can be started.
+    void Run(TJob Job) {
+        {
+            std::lock_guard<std::mutex> L(FLock);
+            if (!FIdle.empty()) {
+                TWorker* W = FIdle.back();
+                FIdle.pop_back();
+                W->Job = std::move(Job);
+                W->HasJob = true;
+                W->Wake.notify_one();  // under the lock: the worker cannot end before it is woken
+                return;
+            }
+        }
+        std::thread([this, First = std::move(Job)]() mutable { Work(std::move(First)); }).detach();
+    }
+
+private:
+    static constexpr auto IdleLinger = std::chrono::seconds(30);
+
+    struct TWorker {
+        std::condition_variable Wake;
+        TJob Job;
+        bool HasJob = false;
+    };
+
+    void Work(TJob Job) {
+        TWorker Me;
+        for (;;) {
+            Job.Work();
+            std::unique_lock<std::mutex> L(FLock);
+            bool Kept = true;
+            try {
+                FIdle.push_back(&Me);
+            } catch (const std::bad_alloc&) {
+                Kept = false;  // no room to wait as idle: end after this job
+            }
+            L.unlock();
+            Job.Done();
+            if (!Kept) return;
+            Job = TJob{};
+            L.lock();
+            if (!Me.Wake.wait_for(L, IdleLinger, [&Me] { return Me.HasJob; })) {
+                FIdle.erase(std::find(FIdle.begin(), FIdle.end(), &Me));
+                return;
+            }
+            Job = std::move(Me.Job);
+            Me.HasJob = false;
+        }
+    }
+
+    std::mutex FLock;
+    std::vector<TWorker*> FIdle;  // the last one became idle last
+};
+
 // A ring of SlotCount chunk buffers between one producer (the worker) and one
 // consumer (the caller). Chunks are numbered; chunk K lives in slot
 // K % SlotCount. The worker fills chunk FProduced once fewer than SlotCount
 // chunks are outstanding; the caller holds chunk FConsumed until its next
 // call. A slot is only ever touched by the side that owns it at the time, and
 // ownership changes under the lock.
+//
+// The ring is shared with the worker's job, which holds it until it returns:
+// the source may go as soon as the worker has said it is done.
 class TReadAheadChunkSource : public TSFDSChunkSource {
 public:
-    TReadAheadChunkSource(TStream& Stream, std::int32_t ChunkSize) : FStream(Stream), FChunkSize(ChunkSize) {
-        for (TSlot& S : FSlots) S.Data.reset(new std::uint8_t[static_cast<std::size_t>(ChunkSize)]);
-        FWorker = std::thread([this] { Produce(); });  // std::system_error when no thread can be started
+    TReadAheadChunkSource(TStream& Stream, std::int32_t ChunkSize) : FRing(std::make_shared<TRing>(Stream, ChunkSize)) {
+        TWorkerPool::Instance().Run({[Ring = FRing] { Ring->Produce(); }, [Ring = FRing] { Ring->Finish(); }});
     }
 
     ~TReadAheadChunkSource() override {
-        {
-            std::lock_guard<std::mutex> L(FLock);
-            FStop = true;
-        }
-        FFreed.notify_one();
-        FWorker.join();
+        TRing& R = *FRing;
+        std::unique_lock<std::mutex> L(R.Lock);
+        R.Stop = true;
+        if (R.WorkerWaiting) R.Freed.notify_one();
+        // After at most one Read in progress, the worker no longer touches
+        // the stream.
+        R.CallerWaiting = true;
+        R.Filled.wait(L, [&R] { return R.WorkerDone; });
     }
 
     const std::uint8_t* Next(std::int32_t& Count) override {
-        std::unique_lock<std::mutex> L(FLock);
-        if (FHolding) {
-            ++FConsumed;
-            FHolding = false;
-            FFreed.notify_one();
+        TRing& R = *FRing;
+        std::unique_lock<std::mutex> L(R.Lock);
+        bool WakeWorker = false;
+        if (R.Holding) {
+            ++R.Consumed;
+            R.Holding = false;
+            WakeWorker = R.WorkerWaiting && R.WorkerMayGoOn();
         }
-        FFilled.wait(L, [this] { return FProduced > FConsumed || FWorkerDone; });
-        if (FProduced == FConsumed) {  // the worker has ended and nothing is left
+        if (R.Produced == R.Consumed && !R.WorkerDone) {
+            if (WakeWorker) R.Freed.notify_one();
+            WakeWorker = false;
+            R.CallerWaiting = true;
+            R.Filled.wait(L, [&R] { return R.Produced > R.Consumed || R.WorkerDone; });
+            R.CallerWaiting = false;
+        }
+        if (R.Produced == R.Consumed) {  // the worker has ended and nothing is left
             Count = 0;
-            return FSlots[0].Data.get();
+            return R.Slots[0].Data.get();
         }
-        TSlot& S = FSlots[FConsumed % SlotCount];
-        FHolding = true;
+        TRing::TSlot& S = R.Slots[R.Consumed % TRing::SlotCount];
+        R.Holding = true;
         L.unlock();
+        // Woken outside the lock, the worker does not wake only to wait for it.
+        if (WakeWorker) R.Freed.notify_one();
         if (S.Error) {
             Count = 0;
             std::rethrow_exception(S.Error);
@@ -80,59 +175,83 @@ public:
     }
 
 private:
-    static constexpr std::uint64_t SlotCount = 8;
-    struct TSlot {
-        std::unique_ptr<std::uint8_t[]> Data;
-        std::int32_t Count = 0;
-        std::exception_ptr Error;
+    struct TRing {
+        static constexpr std::uint64_t SlotCount = 8;
+        // A worker that found the ring full sleeps until half of it is free
+        // again: it wakes once per half ring rather than once per chunk, as
+        // waking a thread is a round trip through the system on some.
+        static constexpr std::uint64_t RefillAt = SlotCount / 2;
+
+        struct TSlot {
+            std::unique_ptr<std::uint8_t[]> Data;
+            std::int32_t Count = 0;
+            std::exception_ptr Error;
+        };
+
+        TRing(TStream& S, std::int32_t Size) : Stream(S), ChunkSize(Size) {
+            for (TSlot& Slot : Slots) Slot.Data.reset(new std::uint8_t[static_cast<std::size_t>(Size)]);
+        }
+
+        bool WorkerMayGoOn() const { return Stop || Produced - Consumed <= RefillAt; }
+
+        void Produce() {
+            for (;;) {
+                std::uint64_t Index;
+                {
+                    std::unique_lock<std::mutex> L(Lock);
+                    if (!Stop && Produced - Consumed == SlotCount) {
+                        WorkerWaiting = true;
+                        Freed.wait(L, [this] { return WorkerMayGoOn(); });
+                        WorkerWaiting = false;
+                    }
+                    if (Stop) break;
+                    Index = Produced;
+                }
+                TSlot& S = Slots[Index % SlotCount];
+                bool Last;
+                try {
+                    S.Count = ClampCount(Stream.Read(S.Data.get(), ChunkSize), ChunkSize);
+                    S.Error = nullptr;
+                    Last = S.Count != ChunkSize;
+                } catch (...) {
+                    S.Count = 0;
+                    S.Error = std::current_exception();
+                    Last = true;
+                }
+                bool Wake;
+                {
+                    std::lock_guard<std::mutex> L(Lock);
+                    ++Produced;
+                    Wake = CallerWaiting;
+                }
+                if (Wake) Filled.notify_one();
+                if (Last) break;
+            }
+        }
+
+        // After Produce, once the worker no longer touches the stream.
+        void Finish() {
+            std::lock_guard<std::mutex> L(Lock);
+            WorkerDone = true;
+            Filled.notify_one();
+        }
+
+        TStream& Stream;
+        const std::int32_t ChunkSize;
+        TSlot Slots[SlotCount];
+        std::mutex Lock;
+        std::condition_variable Filled;  // the worker published a chunk or ended
+        std::condition_variable Freed;   // the caller gave slots back, or stop
+        std::uint64_t Produced = 0;
+        std::uint64_t Consumed = 0;
+        bool Holding = false;
+        bool WorkerWaiting = false;  // asleep on Freed
+        bool CallerWaiting = false;  // asleep on Filled
+        bool Stop = false;
+        bool WorkerDone = false;
     };
 
-    void Produce() {
-        for (;;) {
-            std::uint64_t Index;
-            {
-                std::unique_lock<std::mutex> L(FLock);
-                FFreed.wait(L, [this] { return FStop || FProduced - FConsumed < SlotCount; });
-                if (FStop) break;
-                Index = FProduced;
-            }
-            TSlot& S = FSlots[Index % SlotCount];
-            bool Last;
-            try {
-                S.Count = ClampCount(FStream.Read(S.Data.get(), FChunkSize), FChunkSize);
-                S.Error = nullptr;
-                Last = S.Count != FChunkSize;
-            } catch (...) {
-                S.Count = 0;
-                S.Error = std::current_exception();
-                Last = true;
-            }
-            {
-                std::lock_guard<std::mutex> L(FLock);
-                ++FProduced;
-            }
-            FFilled.notify_one();
-            if (Last) break;
-        }
-        {
-            std::lock_guard<std::mutex> L(FLock);
-            FWorkerDone = true;
-        }
-        FFilled.notify_one();
-    }
-
-    TStream& FStream;
-    std::int32_t FChunkSize;
-    TSlot FSlots[SlotCount];
-    std::mutex FLock;
-    std::condition_variable FFilled;  // the worker published a chunk or ended
-    std::condition_variable FFreed;   // the caller gave a slot back, or stop
-    std::uint64_t FProduced = 0;
-    std::uint64_t FConsumed = 0;
-    bool FHolding = false;
-    bool FStop = false;
-    bool FWorkerDone = false;
-    std::thread FWorker;  // last: started once everything it uses exists
+    std::shared_ptr<TRing> FRing;
 };
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
 #include "runtime/MemoryStream.h"
-#include "sfds/sfds_chunksource.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -581,21 +580,4 @@ TEST_F(ExtractTest, RawCopyOfAnEntryYieldsItsStoredBytes) {
     Rec = TRecorder{};
     Rec.ThrowAt = 1;
     EXPECT_THROW(R->DirectStreamToStreamCopy("first", &Dest, "", Rec.Event(), true), std::runtime_error);
-}
-
-TEST(ChunkSourceTest, ReadAheadHandsOutTheSameReadsAsAPlainLoop) {
-    const std::string Data = PatternBytes(10 * 32768 + 5, 12);
-    for (std::int64_t Expected : {std::int64_t{0}, SFDS_ReadAheadMinSize}) {
-        TMemoryStream M(Data);
-        auto Source = SFDS_CreateChunkSource(M, 32768, Expected);
-        std::string Got;
-        std::int32_t N = 0;
-        do {
-            const std::uint8_t* P = Source->Next(N);
-            Got.append(reinterpret_cast<const char*>(P), static_cast<std::size_t>(N));
-        } while (N == 32768);
-        EXPECT_EQ(Got, Data);
-        Source->Next(N);
-        EXPECT_EQ(N, 0);  // after the end: nothing more, no hang
-    }
 }
