@@ -6,6 +6,10 @@
 // ahead of the caller, so the two halves overlap on two cores. The caller
 // still sees exactly the sequence of reads a plain loop would make, and an
 // exception raised by a read reaches it at the chunk where it happened.
+//
+// Workers are shared by all read-aheads of the process: one whose read-ahead
+// has ended waits up to 30 seconds for the next before its thread ends, as
+// starting a thread costs milliseconds on some systems.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +30,8 @@ public:
 // Read-ahead when ExpectedSize is worth a thread and one can be started,
 // otherwise plain reads on the caller's thread. The stream must outlive the
 // source and must not be touched by anyone else meanwhile; destroying the
-// source stops the worker (after at most one read in progress). Raises
+// source stops its read-ahead after at most one read in progress; the worker
+// then waits for the next. Raises
 // std::bad_alloc when the chunk buffers cannot be allocated.
 std::unique_ptr<TSFDSChunkSource> SFDS_CreateChunkSource(TStream& Stream, std::int32_t ChunkSize,
                                                          std::int64_t ExpectedSize);
