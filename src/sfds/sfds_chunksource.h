@@ -29,10 +29,10 @@ public:
 
 // Read-ahead when ExpectedSize is worth a thread and one can be started,
 // otherwise plain reads on the caller's thread. The stream must outlive the
-// source and must not be touched by anyone else meanwhile; destroying the
-// source stops its read-ahead after at most one read in progress; the worker
-// then waits for the next. Raises
-// std::bad_alloc when the chunk buffers cannot be allocated.
+// source and must not be touched by anyone else meanwhile. Destroying the
+// source stops its read-ahead after at most one read in progress, and the
+// worker waits for the next. Raises std::bad_alloc when the chunk buffers
+// cannot be allocated.
 std::unique_ptr<TSFDSChunkSource> SFDS_CreateChunkSource(TStream& Stream, std::int32_t ChunkSize,
                                                          std::int64_t ExpectedSize);
 
