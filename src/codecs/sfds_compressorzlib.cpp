@@ -2,22 +2,23 @@
 
 #include <algorithm>
 
+#include "codecs/sfds_keptpool.h"
+
 #include "sfds/sfds_consts.h"
 
 // ---- TZEntryCompressionStream ------------------------------------------------
 
 namespace {
 
-// The memory a whole-entry compression used on this thread: the entry held
-// and its compressed form. The next entry compressed here writes into it
-// instead of fresh pages, which cost more than deflating them on some
-// machines; pack compresses entry after entry on the same threads. What is
-// kept is at most what the largest whole entry needed.
-struct TWholeEntryMemory {
-    std::string Held;
-    std::string Packed;
-};
-thread_local TWholeEntryMemory KeptMemory;
+// The memory of whole-entry compressions: the entry held and its compressed
+// form. The next entry writes into memory kept from an earlier one instead of
+// fresh pages, which cost more than deflating them on some machines; pack
+// compresses entry after entry. As many as threads compress at once are
+// kept, each at most what the largest whole entry needed.
+TKeptPool<std::unique_ptr<TZWholeEntryMemory>>& KeptMemory() {
+    static TKeptPool<std::unique_ptr<TZWholeEntryMemory>> Pool;
+    return Pool;
+}
 
 }  // namespace
 
@@ -26,13 +27,15 @@ TZEntryCompressionStream::TZEntryCompressionStream(TStream& Dest, TZCompressionL
       FDestPos(Dest.Position()),
       FLevel(Level),
       FStrategy(Strategy),
-      FHolding(ZDefaultEngine() == TZEngine::Fast && Strategy == zsDefault && ZLibLevel(Level) != 0) {
+      FHolding(ZDefaultEngine() == TZEngine::Fast && ZFastDeflateAvailable() && Strategy == zsDefault &&
+               ZLibLevel(Level) != 0) {
     if (!FHolding) {
         FStreaming = std::make_unique<TZCompressionStream>(Dest, Level, 15, 8, Strategy);
         return;
     }
-    FHeld = std::move(KeptMemory.Held);
-    FHeld.clear();
+    FMemory = KeptMemory().Take();
+    if (!FMemory) FMemory = std::make_unique<TZWholeEntryMemory>();
+    FMemory->Held.clear();
 }
 
 TZEntryCompressionStream::~TZEntryCompressionStream() {
@@ -49,21 +52,22 @@ void TZEntryCompressionStream::StartStreaming() {
     if (FDest.Position() != FDestPos) FDest.SetPosition(FDestPos);
     FStreaming = std::make_unique<TZCompressionStream>(FDest, FLevel, 15, 8, FStrategy);
     FHolding = false;
-    std::string Held = std::move(FHeld);
-    FHeld = std::string();
+    std::unique_ptr<TZWholeEntryMemory> Memory = std::move(FMemory);
+    const std::string& Held = Memory->Held;
     for (std::size_t At = 0; At < Held.size(); At += CodecBufferSize * 16) {
         const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Held.size() - At);
         FStreaming->WriteBuffer(Held.data() + At, static_cast<std::int32_t>(N));
     }
-    Held.clear();
-    KeptMemory.Held = std::move(Held);
+    Memory->Held.clear();
+    KeptMemory().Give(std::move(Memory));
 }
 
 std::int32_t TZEntryCompressionStream::Write(const void* Buffer, std::int32_t Count) {
+    if (FFinished) throw EZCompressionError(SZInvalidOperation);  // the stream is complete
     if (Count < 0) Count = 0;
-    if (FHolding && static_cast<std::int64_t>(FHeld.size()) + Count > ZWholeEntryLimit) StartStreaming();
+    if (FHolding && static_cast<std::int64_t>(FMemory->Held.size()) + Count > ZWholeEntryLimit) StartStreaming();
     if (FHolding) {
-        FHeld.append(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
+        FMemory->Held.append(static_cast<const char*>(Buffer), static_cast<std::size_t>(Count));
     } else {
         FStreaming->WriteBuffer(Buffer, Count);
     }
@@ -84,17 +88,18 @@ void TZEntryCompressionStream::Finish() {
         return;
     }
     const int Level = ZLibLevel(FLevel) < 0 ? 6 : ZLibLevel(FLevel);
-    std::string Packed = std::move(KeptMemory.Packed);
-    ZFastDeflate(FHeld, Level, Packed);
-    FHeld.clear();
-    KeptMemory.Held = std::move(FHeld);
+    FHolding = false;
+    std::unique_ptr<TZWholeEntryMemory> Memory = std::move(FMemory);
+    ZFastDeflate(Memory->Held, Level, Memory->Packed);
+    Memory->Held.clear();
+    const std::string& Packed = Memory->Packed;
     if (FDest.Position() != FDestPos) FDest.SetPosition(FDestPos);
     for (std::size_t At = 0; At < Packed.size(); At += CodecBufferSize * 16) {
         const std::size_t N = std::min<std::size_t>(CodecBufferSize * 16, Packed.size() - At);
         FDest.WriteBuffer(Packed.data() + At, static_cast<std::int32_t>(N));
     }
-    Packed.clear();
-    KeptMemory.Packed = std::move(Packed);
+    Memory->Packed.clear();
+    KeptMemory().Give(std::move(Memory));
 }
 
 // ---- Plug-ins ----------------------------------------------------------------

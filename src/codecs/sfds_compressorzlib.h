@@ -37,9 +37,14 @@ inline constexpr std::int64_t ZWholeEntryLimit = std::int64_t{64} << 20;
 // write that would pass ZWholeEntryLimit on, and for every other combination,
 // they stream through a TZCompressionStream. Either way the destination
 // receives one zlib stream (window bits 15) at the same zlib level.
-// A thread that has held a whole entry keeps that memory (the entry and its
-// compressed form, at most ZWholeEntryLimit and its deflate bound) for the
-// next entry it compresses, until the thread ends.
+// The memory of a whole entry held (the entry and its compressed form, at
+// most ZWholeEntryLimit and its deflate bound) is kept afterwards for the
+// next entry, by as many as threads run at once, until the process ends.
+struct TZWholeEntryMemory {
+    std::string Held;
+    std::string Packed;
+};
+
 class TZEntryCompressionStream : public TStream {
 public:
     TZEntryCompressionStream(TStream& Dest, TZCompressionLevel Level, TZStrategy Strategy);
@@ -48,6 +53,7 @@ public:
     ~TZEntryCompressionStream() override;
 
     std::int32_t Read(void* Buffer, std::int32_t Count) override;
+    // Raises EZCompressionError once Finish has run: the stream is complete.
     std::int32_t Write(const void* Buffer, std::int32_t Count) override;
     // Only Seek(0, soCurrent) is answered: the number of bytes written so far.
     std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
@@ -55,7 +61,8 @@ public:
     // Writes the compressed data (all of it, when held) into the destination;
     // raises what the destination or the deflater raises. Runs at most once.
     void Finish();
-    // Whether the bytes are still held for the whole-buffer deflater.
+    // Whether the bytes are still held for the whole-buffer deflater (no
+    // longer once Finish has run).
     bool Holding() const { return FHolding; }
 
 private:
@@ -67,7 +74,7 @@ private:
     TZStrategy FStrategy;
     bool FHolding;
     bool FFinished = false;
-    std::string FHeld;
+    std::unique_ptr<TZWholeEntryMemory> FMemory;  // while holding
     std::unique_ptr<TZCompressionStream> FStreaming;
     std::int64_t FTotalIn = 0;
 };

@@ -1,6 +1,7 @@
 #include "codecs/sfds_zengine.h"
 
 #include <atomic>
+#include <string>
 
 namespace {
 
@@ -11,6 +12,12 @@ std::atomic<TZEngine>& DefaultEngine() {
 
 }  // namespace
 
+bool ZFastEngineAvailable() { return ZFastInflaterLibrary() != nullptr || ZFastDeflaterLibrary() != nullptr; }
+
+bool ZFastInflateAvailable() { return ZFastInflaterLibrary() != nullptr; }
+
+bool ZFastDeflateAvailable() { return ZFastDeflaterLibrary() != nullptr; }
+
 std::vector<TZEngine> ZAvailableEngines() {
     std::vector<TZEngine> Engines{TZEngine::ZLib};
     if (ZFastEngineAvailable()) Engines.push_back(TZEngine::Fast);
@@ -18,7 +25,14 @@ std::vector<TZEngine> ZAvailableEngines() {
 }
 
 const char* ZEngineName(TZEngine Engine) {
-    return Engine == TZEngine::Fast && ZFastEngineAvailable() ? ZFastEngineLibraries() : "zlib";
+    if (Engine != TZEngine::Fast || !ZFastEngineAvailable()) return "zlib";
+    // "ISA-L inflate, libdeflate deflate", or one part and zlib for the other.
+    static const std::string Name = [] {
+        const char* In = ZFastInflaterLibrary();
+        const char* Out = ZFastDeflaterLibrary();
+        return std::string(In != nullptr ? In : "zlib inflate") + ", " + (Out != nullptr ? Out : "zlib deflate");
+    }();
+    return Name.c_str();
 }
 
 TZEngine ZDefaultEngine() { return DefaultEngine().load(std::memory_order_relaxed); }

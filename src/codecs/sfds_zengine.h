@@ -1,8 +1,9 @@
 // The deflate implementations behind the zlib adapters and the format-1
 // plug-in. zlib is always there. Where the build found faster libraries, a
-// fast engine adds a streaming inflater and a whole-buffer deflater; both read
-// and write plain zlib streams (RFC 1950), so either engine reads what the
-// other writes.
+// fast engine adds a streaming inflater, a whole-buffer deflater or both (the
+// Linux build has both; the Windows build the deflater alone), and zlib does
+// what it lacks. All read and write plain zlib streams (RFC 1950), so either
+// engine reads what the other writes.
 #pragma once
 
 #include <zlib.h>
@@ -14,8 +15,12 @@
 
 enum class TZEngine { ZLib, Fast };
 
-// Whether this build has the fast engine.
+// Whether this build has the fast engine: a fast inflater, deflater or both.
 bool ZFastEngineAvailable();
+// Whether the fast engine inflates with an inflater of its own.
+bool ZFastInflateAvailable();
+// Whether the fast engine deflates (ZFastDeflate does the work).
+bool ZFastDeflateAvailable();
 // The engines this build has, zlib first.
 std::vector<TZEngine> ZAvailableEngines();
 // What the engine stands on, for reports: "zlib" or the fast libraries' names.
@@ -44,12 +49,14 @@ public:
     virtual int Inflate(z_stream& Z) = 0;
 };
 
-// Supplied by the engine backend the build picked (engine/*.cpp).
-const char* ZFastEngineLibraries();
-
-// A new fast inflater, or null in a build without the fast engine.
+// Supplied by the engine parts the build picked (engine/inflate_*.cpp and
+// engine/deflate_*.cpp):
+// The fast inflater's library for reports, or null where zlib inflates.
+const char* ZFastInflaterLibrary();
+// A new fast inflater, or null where zlib inflates.
 std::unique_ptr<TZFastInflater> ZNewFastInflater();
-
+// The fast deflater's library for reports, or null where zlib deflates.
+const char* ZFastDeflaterLibrary();
 // Deflates In as one zlib stream at zlib level Level (1 to 9) into Out;
-// false in a build without the fast engine.
+// false where zlib deflates.
 bool ZFastDeflate(std::string_view In, int Level, std::string& Out);

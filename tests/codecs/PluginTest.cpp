@@ -169,7 +169,7 @@ TEST(SFDS_Plugins, ZLibLevelAndStrategyReachZLib) {
 // Other strategies, no compression and entries beyond the limit stream through
 // zlib exactly as under the zlib engine.
 TEST(SFDS_Plugins, FastEngineWritesZLibStreamsAtTheSameLevel) {
-    if (!ZFastEngineAvailable()) GTEST_SKIP() << "this build has zlib only";
+    if (!ZFastDeflateAvailable()) GTEST_SKIP() << "this build deflates through zlib only";
     const std::string Data = TextLikeData(300000, 9) + RandomBytes(70000);
     const struct {
         TSFDSCompressionLevel Level;
@@ -199,7 +199,7 @@ TEST(SFDS_Plugins, FastEngineWritesZLibStreamsAtTheSameLevel) {
 }
 
 TEST(SFDS_Plugins, FastEngineStreamsThroughZLibBeyondTheWholeEntryLimit) {
-    if (!ZFastEngineAvailable()) GTEST_SKIP() << "this build has zlib only";
+    if (!ZFastDeflateAvailable()) GTEST_SKIP() << "this build deflates through zlib only";
     std::string Piece;
     while (Piece.size() < (1 << 20)) Piece += TextLikeData(4096, 2);  // cheap to deflate
     const std::int64_t Pieces = ZWholeEntryLimit / static_cast<std::int64_t>(Piece.size()) + 1;
@@ -216,6 +216,32 @@ TEST(SFDS_Plugins, FastEngineStreamsThroughZLibBeyondTheWholeEntryLimit) {
         Out[E == TZEngine::Fast] = Dest.AsString();
     }
     EXPECT_TRUE(SameBytes(Out[1], Out[0]));
+}
+
+// Once finished, the entry's stream is complete: a later write is refused
+// and leaves the destination as it was, under either engine, held or
+// streamed, and for entries one after another (their memory is reused).
+TEST(SFDS_Plugins, EntryStreamRefusesWritesAfterFinish) {
+    for (const TZEngine E : ZAvailableEngines()) {
+        SCOPED_TRACE(EngineTrace(E));
+        TZEngineScope Engine(E);
+        for (const TZStrategy Strategy : {zsDefault, zsFiltered}) {
+            for (int Entry = 0; Entry < 2; ++Entry) {
+                const std::string Data = TextLikeData(50000 + Entry, 30 + Entry);
+                TMemoryStream Dest;
+                TZEntryCompressionStream C(Dest, zcDefault, Strategy);
+                C.WriteBuffer(Data.data(), static_cast<std::int32_t>(Data.size()));
+                C.Finish();
+                const std::string Written = Dest.AsString();
+                EXPECT_THROW(C.Write("x", 1), EZCompressionError);
+                EXPECT_FALSE(C.Holding());
+                EXPECT_EQ(Dest.AsString(), Written);
+                TMemoryStream Source(Written);
+                TZDecompressionStream Z(Source);
+                EXPECT_TRUE(SameBytes(ReadToEnd(Z), Data));
+            }
+        }
+    }
 }
 
 TEST(SFDS_Plugins, BZip2LevelSetsTheBlockSizeAndTheStrategyIsIgnored) {

@@ -1,12 +1,9 @@
-// The fast engine: ISA-L's streaming inflater and libdeflate's whole-buffer
-// deflater. The zlib adapter hands the inflater the stream after its two
-// header bytes; the inflater decodes the deflate data and checks the Adler-32
-// trailer that follows it.
+// The fast engine's inflater: ISA-L's streaming inflate. The zlib adapter
+// hands it the stream after its two header bytes; it decodes the deflate data
+// and checks the Adler-32 trailer that follows it.
 #include <isa-l/igzip_lib.h>
-#include <libdeflate.h>
 
 #include <memory>
-#include <new>
 
 #include "codecs/sfds_zengine.h"
 
@@ -52,37 +49,8 @@ private:
     bool FDone = false;
 };
 
-struct TCompressorFree {
-    void operator()(libdeflate_compressor* C) const { libdeflate_free_compressor(C); }
-};
-
-// One compressor per level and thread: allocating one costs more than
-// deflating a small entry.
-libdeflate_compressor* CompressorFor(int Level) {
-    thread_local std::unique_ptr<libdeflate_compressor, TCompressorFree> Compressors[10];
-    auto& C = Compressors[Level];
-    if (!C) {
-        C.reset(libdeflate_alloc_compressor(Level));
-        if (!C) throw std::bad_alloc();
-    }
-    return C.get();
-}
-
 }  // namespace
 
-bool ZFastEngineAvailable() { return true; }
-
-const char* ZFastEngineLibraries() { return "ISA-L inflate, libdeflate deflate"; }
+const char* ZFastInflaterLibrary() { return "ISA-L inflate"; }
 
 std::unique_ptr<TZFastInflater> ZNewFastInflater() { return std::make_unique<TISALInflater>(); }
-
-bool ZFastDeflate(std::string_view In, int Level, std::string& Out) {
-    if (Level < 1) Level = 1;
-    if (Level > 9) Level = 9;
-    libdeflate_compressor* C = CompressorFor(Level);
-    Out.resize(libdeflate_zlib_compress_bound(C, In.size()));
-    const std::size_t N = libdeflate_zlib_compress(C, In.data(), In.size(), Out.data(), Out.size());
-    if (N == 0) throw std::bad_alloc();  // cannot happen: the bound always fits
-    Out.resize(N);
-    return true;
-}
