@@ -16,16 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "runtime/CodePage.h"
+
 namespace {
 
 std::wstring LauncherPath;
-
-std::wstring Widen(const char* Text) {
-    const int N = MultiByteToWideChar(CP_UTF8, 0, Text, -1, nullptr, 0);
-    std::wstring W(static_cast<std::size_t>(N > 0 ? N - 1 : 0), L'\0');
-    if (N > 1) MultiByteToWideChar(CP_UTF8, 0, Text, -1, W.data(), N);
-    return W;
-}
 
 class LauncherExecutableTest : public ::testing::Test {
 protected:
@@ -128,6 +123,9 @@ TEST_F(LauncherExecutableTest, VersionResourceGivesFileAndProductVersion) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    if (argc > 1) LauncherPath = Widen(argv[1]);
+    if (argc > 1) {
+        const std::u16string Path = UTF8ToUnicode(argv[1]);
+        LauncherPath.assign(Path.begin(), Path.end());
+    }
     return RUN_ALL_TESTS();
 }
