@@ -33,8 +33,16 @@ std::u16string UTF8ToUnicode(std::string_view S);
 std::string UnicodeToUTF8(std::u16string_view S);
 
 // Byte length of the character starting at P (at least 1, at most End - P);
-// 0 at End.
+// 0 at End. A lead byte whose next byte completes no character of the code
+// page is a character of its own when that byte is below 0x80: the
+// conversions above read such a pair as two characters, and so does every
+// walk over names that steps with this.
 std::size_t AnsiCharLength(const char* P, const char* End);
+// True when a character of the process code page can hold a byte below 0x80
+// after its first byte (the double-byte code pages: the trail byte of a
+// character may be `\` or `|`). Otherwise every such byte is a character
+// of its own, and a plain byte search finds only whole characters.
+bool SystemCodePageHasAsciiTrailBytes();
 // Lower-cases every letter the locale knows of, in the process code page.
 std::string AnsiLowerCase(std::string_view S);
 std::string AnsiUpperCase(std::string_view S);

@@ -6,19 +6,35 @@
 #include <unordered_map>
 #include <vector>
 
+#include "runtime/AnsiSearch.h"
 #include "runtime/AsciiCase.h"
+#include "runtime/CodePage.h"
 
 bool IsPathDelimiter(char C) { return C == '\\' || C == '/'; }
+
+bool EndsWithPathDelimiter(const std::string& Path) { return AnsiEndsWithOneOf(Path, PathDelimiters); }
 
 namespace {
 
 // Index one past the last separator or drive colon; 0 when there is none.
 std::size_t NamePartStart(const std::string& FileName) {
-    const std::size_t P = FileName.find_last_of("\\/:");
+    const std::size_t P = AnsiFindLastOf(FileName, "\\/:");
     return P == std::string::npos ? 0 : P + 1;
 }
 
 }  // namespace
+
+std::string ExcludeTrailingPathDelimiters(const std::string& Path) {
+    const char* const Begin = Path.data();
+    const char* const End = Begin + Path.size();
+    std::size_t Keep = 0;
+    for (const char* P = Begin; P < End;) {
+        const std::size_t Len = AnsiCharLength(P, End);
+        if (Len != 1 || !IsPathDelimiter(*P)) Keep = static_cast<std::size_t>(P - Begin) + Len;
+        P += Len;
+    }
+    return Path.substr(0, Keep);
+}
 
 std::string ExtractFilePath(const std::string& FileName) {
     return FileName.substr(0, NamePartStart(FileName));
@@ -30,21 +46,21 @@ std::string ExtractFileName(const std::string& FileName) {
 
 std::string ExtractFileExt(const std::string& FileName) {
     const std::size_t Start = NamePartStart(FileName);
-    const std::size_t Dot = FileName.rfind('.');
-    if (Dot == std::string::npos || Dot < Start) return {};
-    return FileName.substr(Dot);
+    const std::size_t Dot = AnsiFindLastOf(std::string_view(FileName).substr(Start), ".");
+    if (Dot == std::string::npos) return {};
+    return FileName.substr(Start + Dot);
 }
 
 std::string IncludeTrailingPathDelimiter(const std::string& Path) {
-    if (!Path.empty() && IsPathDelimiter(Path.back())) return Path;
+    if (EndsWithPathDelimiter(Path)) return Path;
     return Path + '\\';
 }
 
 bool ForceDirectories(const std::string& Name) {
-    std::string Dir = Name;
-    while (!Dir.empty() && IsPathDelimiter(Dir.back())) Dir.pop_back();
+    const std::string Dir = ExcludeTrailingPathDelimiters(Name);
     if (Dir.empty() || DirectoryExists(Dir)) return true;
-    if (Dir.size() == 2 && Dir[1] == ':') return DirectoryExists(Dir + "\\");
+    if (Dir.size() == 2 && AnsiCharLength(Dir.data(), Dir.data() + 2) == 1 && Dir[1] == ':')
+        return DirectoryExists(Dir + "\\");
     const std::string Parent = ExtractFilePath(Dir);
     if (!Parent.empty() && Parent != Dir && !ForceDirectories(Parent)) return false;
     return CreateDir(Dir) || DirectoryExists(Dir);
@@ -138,11 +154,13 @@ TDestinationFolder::TCreateResult TDestinationFolder::Create(const std::string& 
     Handle = INVALID_HANDLE_VALUE_RTL;
     std::vector<std::string> Parts;
     std::size_t Begin = 0;
-    for (std::size_t I = 0; I <= RelativeName.size(); ++I) {
-        if (I < RelativeName.size() && !IsPathDelimiter(RelativeName[I])) continue;
+    for (;;) {
+        std::size_t I = AnsiFindFirstOf(RelativeName, PathDelimiters, Begin);
+        if (I == std::string::npos) I = RelativeName.size();
         std::string Part = RelativeName.substr(Begin, I - Begin);
         // A trailing separator leaves an empty file name, which fails to be created.
         if ((!Part.empty() && Part != ".") || I == RelativeName.size()) Parts.push_back(std::move(Part));
+        if (I == RelativeName.size()) break;
         Begin = I + 1;
     }
 

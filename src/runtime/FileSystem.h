@@ -63,7 +63,13 @@ std::string ExtractFilePath(const std::string& FileName);
 std::string ExtractFileName(const std::string& FileName);
 std::string ExtractFileExt(const std::string& FileName);
 std::string IncludeTrailingPathDelimiter(const std::string& Path);
+// Separators are characters: in a double-byte code page the second byte of a
+// character may have the value of `\`, and it separates nothing.
+inline constexpr char PathDelimiters[] = "\\/";
 bool IsPathDelimiter(char C);
+bool EndsWithPathDelimiter(const std::string& Path);
+// Path without any of the separators at its end.
+std::string ExcludeTrailingPathDelimiters(const std::string& Path);
 
 // ---- Writing below a folder without ever leaving it ------------------------
 //

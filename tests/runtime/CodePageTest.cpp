@@ -21,6 +21,18 @@ private:
 const std::string HangulUTF8 = "\xED\x95\x9C\xEA\xB8\x80";  // two Hangul syllables
 const std::string HangulCP949 = "\xC7\xD1\xB1\xDB";
 
+// The byte lengths of S's characters, in order.
+std::vector<std::size_t> CharacterLengths(const std::string& S) {
+    const char* P = S.data();
+    const char* End = P + S.size();
+    std::vector<std::size_t> Lengths;
+    while (std::size_t N = AnsiCharLength(P, End)) {
+        Lengths.push_back(N);
+        P += N;
+    }
+    return Lengths;
+}
+
 }  // namespace
 
 TEST(CodePage, CP949RoundTripsThroughUTF8AndUTF16) {
@@ -56,26 +68,27 @@ TEST(CodePage, CharacterStepping) {
     {
         TCodePageScope Scope("CP949");
         const std::string S = "a" + HangulCP949 + "\xC7";  // a trailing lone lead byte
-        const char* P = S.data();
-        const char* End = P + S.size();
-        std::vector<std::size_t> Lengths;
-        while (std::size_t N = AnsiCharLength(P, End)) {
-            Lengths.push_back(N);
-            P += N;
-        }
-        EXPECT_EQ(Lengths, (std::vector<std::size_t>{1, 2, 2, 1}));
+        EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 2, 2, 1}));
+    }
+    {
+        // 0xC7 leads only pairs with 0xA1..0xFE: before an ASCII byte it is a
+        // character of its own, as the conversions read it.
+        TCodePageScope Scope("CP949");
+        const std::string S = "\xC7" "A" "\xC7\xD1";
+        EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 1, 2}));
+        EXPECT_EQ(AnsiToUnicode(S), u"\xFFFD" u"A\xD55C");
+    }
+    {
+        // Katakana so and po end in the bytes of `\` and `|`.
+        TCodePageScope Scope("CP932");
+        const std::string S = "\x83\x5C\x83\x7C\\";
+        EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{2, 2, 1}));
+        EXPECT_EQ(AnsiToUnicode(S), u"\x30BD\x30DD\\");
     }
     {
         TCodePageScope Scope("UTF-8");
         const std::string S = "a" + HangulUTF8 + "\xF0\x9F\x98\x80" + "\xE0";
-        const char* P = S.data();
-        const char* End = P + S.size();
-        std::vector<std::size_t> Lengths;
-        while (std::size_t N = AnsiCharLength(P, End)) {
-            Lengths.push_back(N);
-            P += N;
-        }
-        EXPECT_EQ(Lengths, (std::vector<std::size_t>{1, 3, 3, 4, 1}));
+        EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 3, 3, 4, 1}));
     }
 }
 

@@ -9,6 +9,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
+#include "sfds/CodePageScope.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
 
@@ -123,6 +124,31 @@ TEST(FileSystem, NameParts) {
     }
     EXPECT_EQ(IncludeTrailingPathDelimiter("a"), "a\\");
     EXPECT_EQ(IncludeTrailingPathDelimiter("a/"), "a/");
+}
+
+TEST(FileSystem, NamePartsSplitDoubleByteNamesByCharacter) {
+    TCodePageScope CP("CP932");
+    if (!CP.Ok()) GTEST_SKIP() << "no CP932 converter";
+    // Each ends in the byte of `\`: katakana so, hyou, nou.
+    const std::string So = "\x83\x5C", Hyo = "\x95\x5C", Nou = "\x94\x5C";
+    struct {
+        std::string Name, Path, File, Ext;
+    } const Cases[] = {
+        {"E:\\" + So + "\\" + Hyo + ".exe", "E:\\" + So + "\\", Hyo + ".exe", ".exe"},
+        {So + "x.txt", "", So + "x.txt", ".txt"},
+        {Hyo + "\\" + Nou, Hyo + "\\", Nou, ""},
+        {"d.x/" + So, "d.x/", So, ""},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(testing::PrintToString(C.Name));
+        EXPECT_EQ(ExtractFilePath(C.Name), C.Path);
+        EXPECT_EQ(ExtractFileName(C.Name), C.File);
+        EXPECT_EQ(ExtractFileExt(C.Name), C.Ext);
+    }
+    EXPECT_EQ(IncludeTrailingPathDelimiter(So), So + "\\");
+    EXPECT_EQ(IncludeTrailingPathDelimiter(So + "/"), So + "/");
+    EXPECT_EQ(ExcludeTrailingPathDelimiters(Hyo + "\\/\\"), Hyo);
+    EXPECT_EQ(ExcludeTrailingPathDelimiters(Hyo), Hyo);
 }
 
 TEST(FileSystem, NameWithANulCharacterIsRefusedNotCut) {

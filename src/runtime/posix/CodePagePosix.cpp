@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -78,23 +79,44 @@ struct TCodePageState {
     bool UTF8 = true;
     // For each byte: length of the character it starts (DBCS lead bytes: 2).
     std::array<unsigned char, 256> LeadLength{};
+    // Lead byte (0x80..0xFF) and a byte below 0x80 that form one character
+    // together; any other such pair is two characters, as the converters
+    // read it, so a `\` after a lone lead byte stays a separator.
+    std::bitset<128 * 128> AsciiPairs;
+    bool AsciiTrails = false;  // some character holds a byte below 0x80 after its first
     unsigned Generation = 0;
 };
 
+// Feeds Len bytes to a fresh conversion: 0 when they decode completely,
+// else the errno (EINVAL: they are only the start of a character).
+int DecodeError(iconv_t Cd, const char* Bytes, std::size_t Len) {
+    char Out[16];
+    char* InP = const_cast<char*>(Bytes);
+    char* OutP = Out;
+    std::size_t InLeft = Len, OutLeft = sizeof Out;
+    ::iconv(Cd, nullptr, nullptr, nullptr, nullptr);
+    return ::iconv(Cd, &InP, &InLeft, &OutP, &OutLeft) == static_cast<std::size_t>(-1) ? errno : 0;
+}
+
 void ComputeLeadLengths(TCodePageState& S) {
     S.LeadLength.fill(1);
+    S.AsciiPairs.reset();
+    S.AsciiTrails = false;
     if (S.UTF8) return;
     const iconv_t Cd = ::iconv_open("UTF-8", S.Name.c_str());
     if (Cd == reinterpret_cast<iconv_t>(-1)) return;
     for (int B = 0x80; B < 0x100; ++B) {
-        char In = static_cast<char>(B);
-        char Out[8];
-        char* InP = &In;
-        char* OutP = Out;
-        std::size_t InLeft = 1, OutLeft = sizeof Out;
-        ::iconv(Cd, nullptr, nullptr, nullptr, nullptr);
-        if (::iconv(Cd, &InP, &InLeft, &OutP, &OutLeft) == static_cast<std::size_t>(-1) && errno == EINVAL)
-            S.LeadLength[static_cast<std::size_t>(B)] = 2;
+        const char In = static_cast<char>(B);
+        if (DecodeError(Cd, &In, 1) != EINVAL) continue;
+        S.LeadLength[static_cast<std::size_t>(B)] = 2;
+        for (int T = 0; T < 0x80; ++T) {
+            const char Pair[2] = {In, static_cast<char>(T)};
+            // A pair that still wants more bytes (a four-byte sequence) is no
+            // character of two; what it holds below 0x80 are digits.
+            if (DecodeError(Cd, Pair, 2) != 0) continue;
+            S.AsciiPairs.set(static_cast<std::size_t>((B - 0x80) * 128 + T));
+            S.AsciiTrails = true;
+        }
     }
     ::iconv_close(Cd);
 }
@@ -306,17 +328,16 @@ std::string UnicodeToUTF8(std::u16string_view S) {
 std::size_t AnsiCharLength(const char* P, const char* End) {
     if (P >= End) return 0;
     const auto B = static_cast<unsigned char>(*P);
-    std::size_t Len = 1;
-    if (B >= 0x80) {
-        TCodePageState& S = State();
-        if (S.UTF8) {
-            Len = UTF8CharLength(P, End);
-        } else {
-            Len = S.LeadLength[B];
-        }
-    }
-    return std::min<std::size_t>(Len, static_cast<std::size_t>(End - P));
+    if (B < 0x80) return 1;
+    const TCodePageState& S = State();
+    if (S.UTF8) return UTF8CharLength(P, End);
+    if (S.LeadLength[B] != 2 || End - P < 2) return 1;
+    const auto T = static_cast<unsigned char>(P[1]);
+    if (T < 0x80 && !S.AsciiPairs.test(static_cast<std::size_t>((B - 0x80) * 128 + T))) return 1;
+    return 2;
 }
+
+bool SystemCodePageHasAsciiTrailBytes() { return State().AsciiTrails; }
 
 std::string AnsiLowerCase(std::string_view S) { return MapCase(S, ::towlower_l, 'A', 'a'); }
 std::string AnsiUpperCase(std::string_view S) { return MapCase(S, ::towupper_l, 'a', 'A'); }

@@ -212,7 +212,7 @@ std::string GetCurrentDir() {
 
 std::string ExpandFileName(const std::string& FileName) {
     if (!FileName.empty() && IsPathDelimiter(FileName.front())) return FileName;
-    if (FileName.size() >= 2 && FileName[1] == ':') return FileName;
+    if (FileName.size() >= 2 && static_cast<unsigned char>(FileName[0]) < 0x80 && FileName[1] == ':') return FileName;
     std::string Cwd = GetCurrentDir();
     if (Cwd.empty() || Cwd.back() != '/') Cwd += '/';
     return Cwd + FileName;

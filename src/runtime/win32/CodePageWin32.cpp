@@ -3,6 +3,8 @@
 // see CodePageNumber).
 #include <windows.h>
 
+#include <array>
+#include <bitset>
 #include <cstdlib>
 #include <string>
 
@@ -36,11 +38,53 @@ UINT& ProcessCodePage() {
     return Cp;
 }
 
+// How the process code page cuts bytes into characters: lead bytes, and
+// which lead byte and byte below 0x80 form one character. Any other pair of
+// a lead byte and such a byte is two characters, as the conversions below
+// read it, so that a `\` after a lone lead byte stays a separator.
+struct TCharTable {
+    UINT Cp = CP_UTF8;
+    std::array<unsigned char, 256> LeadLength{};
+    std::bitset<128 * 128> AsciiPairs;
+    bool AsciiTrails = false;  // some character holds a byte below 0x80 after its first
+};
+
+TCharTable MakeCharTable(UINT Cp) {
+    TCharTable T;
+    T.Cp = Cp;
+    T.LeadLength.fill(1);
+    if (Cp == CP_UTF8) return T;
+    for (int B = 0x80; B < 0x100; ++B) {
+        if (!IsDBCSLeadByteEx(Cp, static_cast<BYTE>(B))) continue;
+        T.LeadLength[static_cast<std::size_t>(B)] = 2;
+        for (int Trail = 0; Trail < 0x80; ++Trail) {
+            const char Pair[2] = {static_cast<char>(B), static_cast<char>(Trail)};
+            wchar_t W[2];
+            if (MultiByteToWideChar(Cp, MB_ERR_INVALID_CHARS, Pair, 2, W, 2) != 1) continue;
+            T.AsciiPairs.set(static_cast<std::size_t>((B - 0x80) * 128 + Trail));
+            T.AsciiTrails = true;
+        }
+    }
+    return T;
+}
+
+// Callers switch the code page before any other thread runs.
+TCharTable& CharTable() {
+    static TCharTable Table = MakeCharTable(ProcessCodePage());
+    return Table;
+}
+
 // Bytes of the character at P in code page Cp (at least 1, at most End - P).
 std::size_t CharLengthIn(UINT Cp, const char* P, const char* End) {
     if (Cp == CP_UTF8) return UTF8CharLength(P, End);
-    const bool Lead = IsDBCSLeadByteEx(Cp, static_cast<BYTE>(*P)) != 0;
-    return Lead && End - P >= 2 ? 2 : 1;
+    const auto B = static_cast<unsigned char>(*P);
+    if (B < 0x80 || End - P < 2) return 1;
+    const TCharTable& T = CharTable();
+    if (T.Cp != Cp) return IsDBCSLeadByteEx(Cp, B) ? 2 : 1;
+    if (T.LeadLength[B] != 2) return 1;
+    const auto Trail = static_cast<unsigned char>(P[1]);
+    if (Trail < 0x80 && !T.AsciiPairs.test(static_cast<std::size_t>((B - 0x80) * 128 + Trail))) return 1;
+    return 2;
 }
 
 std::u16string ToWide(UINT Cp, std::string_view S) {
@@ -112,6 +156,7 @@ bool SetSystemCodePage(const std::string& Name) {
     const UINT Cp = ParseCodePage(Name);
     if (Cp == 0) return false;
     ProcessCodePage() = Cp;
+    CharTable() = MakeCharTable(Cp);
     return true;
 }
 
@@ -124,13 +169,10 @@ std::string UnicodeToUTF8(std::u16string_view S) { return FromWide(CP_UTF8, S); 
 
 std::size_t AnsiCharLength(const char* P, const char* End) {
     if (P >= End) return 0;
-    // CharNextExA knows double-byte lead bytes only: it would step UTF-8 byte by byte.
-    if (ProcessCodePage() == CP_UTF8) return UTF8CharLength(P, End);
-    const char* Next = CharNextExA(static_cast<WORD>(ProcessCodePage()), P, 0);
-    std::size_t Len = Next > P ? static_cast<std::size_t>(Next - P) : 1;
-    const auto Left = static_cast<std::size_t>(End - P);
-    return Len < Left ? Len : Left;
+    return CharLengthIn(ProcessCodePage(), P, End);
 }
+
+bool SystemCodePageHasAsciiTrailBytes() { return CharTable().AsciiTrails; }
 
 std::string AnsiLowerCase(std::string_view S) { return MapCase(S, true); }
 std::string AnsiUpperCase(std::string_view S) { return MapCase(S, false); }

@@ -191,8 +191,10 @@ namespace {
 
 std::string ChildName(const TFolderHandle& Parent, const std::string& Part) { return Parent.Path + '\\' + Part; }
 
+// Judged as the system will read it: in a double-byte code page the second
+// byte of a character may have the value of `\`, which separates nothing.
 bool SinglePart(const std::string& Part) {
-    if (Part.empty() || Part.find_first_of(std::string("\\/:\0", 4)) != std::string::npos) {
+    if (Part.empty() || AnsiToWide(Part).find_first_of(std::wstring_view(L"\\/:\0", 4)) != std::wstring::npos) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
@@ -219,12 +221,14 @@ bool FileSystemIgnoresCase() { return true; }
 std::string FolderNativePart(const std::string& Part) { return Part; }
 
 bool FolderOpen(const std::string& Name, TFolderHandle& Folder) {
-    std::string Path = Name;
-    while (Path.size() > 1 && IsPathDelimiter(Path.back()) && Path[Path.size() - 2] != ':') Path.pop_back();
+    // The separators at the end go, but for the one of a root (C:\ or \ alone).
+    std::string Path = ExcludeTrailingPathDelimiters(Name);
+    const std::size_t Trimmed = Path.size();
+    if (Trimmed < Name.size() && (Path.empty() || Path.back() == ':')) Path += Name[Trimmed];
     const HANDLE H = CreateFileW(AnsiToWide(Path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (H == INVALID_HANDLE_VALUE) return false;
-    if (!Path.empty() && IsPathDelimiter(Path.back())) Path.pop_back();
+    Path.resize(Trimmed);
     Folder.Handle = reinterpret_cast<THandle>(H);
     Folder.Path = Path;
     return true;
