@@ -2,6 +2,7 @@
 
 #include "app/AppConsts.h"
 #include "app/MessageBoxService.h"
+#include "runtime/AnsiSearch.h"
 #include "runtime/AsciiCase.h"
 #include "shellutil/DirectoryListing.h"
 
@@ -10,7 +11,7 @@ namespace {
 const char* const VideoExtensions[] = {".mkv", ".mp4", ".avi", ".wmv"};
 
 bool IsVideoName(const std::string& Name) {
-    const std::size_t Dot = Name.rfind('.');
+    const std::size_t Dot = AnsiFindLastOf(Name, ".");
     if (Dot == std::string::npos) return false;
     const std::string Ext = LowerAscii(Name.substr(Dot));
     for (const char* V : VideoExtensions)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "runtime/AnsiSearch.h"
 #include "runtime/AsciiCase.h"
 #include "runtime/Checked.h"
 #include "runtime/FileSystem.h"
@@ -160,7 +161,7 @@ bool SFDS_OpenStream(const std::string& ArchivePath, std::unique_ptr<TStream>& S
     Stream.reset();
     StreamSize = 0;
     try {
-        const std::size_t Separator = ArchivePath.find(ArchivePathSeparator);
+        const std::size_t Separator = AnsiFind(ArchivePath, ArchivePathSeparator);
         std::string ArchiveName;
         std::string EntryName = ArchivePath;
         if (Separator != std::string::npos) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <new>
 
+#include "runtime/AnsiSearch.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
@@ -32,14 +33,17 @@ bool IsParentComponent(const std::string& Name, std::size_t Begin, std::size_t E
 bool StaysInside(const std::string& FileName) {
     if (FileName.empty() || IsPathDelimiter(FileName.front())) return false;
     std::size_t Begin = 0;
-    for (std::size_t I = 0; I <= FileName.size(); ++I) {
-        if (I < FileName.size() && FileName[I] == ':') return false;
-        if (I == FileName.size() || IsPathDelimiter(FileName[I])) {
-            if (IsParentComponent(FileName, Begin, I)) return false;
-            Begin = I + 1;
-        }
+    for (;;) {
+        // Characters, not bytes: the second byte of a double-byte character
+        // may have the value of `\`, and the name is cut where the
+        // destination walk will cut it.
+        std::size_t I = AnsiFindFirstOf(FileName, "\\/:", Begin);
+        if (I != std::string::npos && FileName[I] == ':') return false;
+        if (I == std::string::npos) I = FileName.size();
+        if (IsParentComponent(FileName, Begin, I)) return false;
+        if (I == FileName.size()) return true;
+        Begin = I + 1;
     }
-    return true;
 }
 
 // Records the exception ThrowExceptions would raise for this failure.
@@ -68,7 +72,7 @@ std::string ShownName(const std::string& FileName) {
 // destination is the current folder, not the root of the drive.
 std::string JoinedName(const std::string& DestinationDir, const std::string& FileName) {
     std::string Joined = DestinationDir;
-    if (!Joined.empty() && !IsPathDelimiter(Joined.back())) Joined += '\\';
+    if (!Joined.empty() && !EndsWithPathDelimiter(Joined)) Joined += '\\';
     return Joined + FileName;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "runtime/AnsiSearch.h"
 #include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
@@ -62,7 +63,7 @@ TExtensionSet BuildExtensionSet(const std::string& Extensions) {
         }
     }
     for (std::string& Item : Items) {
-        for (std::size_t At = Item.find("*."); At != std::string::npos; At = Item.find("*.", At + 1))
+        for (std::size_t At = AnsiFind(Item, "*."); At != std::string::npos; At = AnsiFind(Item, "*.", At + 1))
             Item.erase(At, 1);
         Item = UpperAscii(Item);
     }
@@ -70,7 +71,7 @@ TExtensionSet BuildExtensionSet(const std::string& Extensions) {
 }
 
 std::string NameExtension(const std::string& Name) {
-    const std::size_t Dot = Name.rfind('.');
+    const std::size_t Dot = AnsiFindLastOf(Name, ".");
     return Dot == std::string::npos ? std::string() : UpperAscii(Name.substr(Dot));
 }
 

@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <thread>
 #include <typeinfo>
 #include <vector>
 
+#include "CodePageScope.h"
 #include "ReaderFixtures.h"
 #include "codecs/sfds_zlibex.h"
 #include "runtime/FileSystem.h"
@@ -503,6 +505,33 @@ TEST_F(ExtractTest, UnusualButContainedNamesExtract) {
         std::replace(Native.begin(), Native.end(), '\\', '/');
         EXPECT_EQ(ReadWholeFile(Dir.File("out/") + Native), N) << N;
     }
+}
+
+TEST_F(ExtractTest, DoubleByteNamesAreCutAtTheirSeparatorsOnly) {
+    TCodePageScope CP("CP932");
+    if (!CP.Ok()) GTEST_SKIP() << "no CP932 converter";
+    // Katakana so, hyou and nou end in the byte of `\`; the po of "poster"
+    // ends in that of `|`, its ta in that of `^`.
+    const std::string So = "\x83\x5C", Hyo = "\x95\x5C", Nou = "\x94\x5C";
+    const std::string Soft = So + "\x83\x74\x83\x67", Poster = "\x83\x7C\x83\x58\x83\x5E\x81\x5B";
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes(Soft + ".txt", "soft", 0);
+        W.AddBytes(Hyo + "\\" + Nou + ".txt", "nou", 1);
+        W.AddBytes(Poster + "/" + So + ".txt", "so", 2);
+        W.AddBytes(Hyo + "\\" + So + "\\" + Nou, "deep", 0);
+    });
+    EXPECT_EQ(R->ExtractFilesTo(Dir.File("out"), "*", false, {}, true), SFDS_OK);
+    EXPECT_EQ(FilesBelow(Dir.File("out")), (std::map<std::string, std::string>{
+                                               {"ソフト.txt", "soft"},
+                                               {"表/能.txt", "nou"},
+                                               {"ポスター/ソ.txt", "so"},
+                                               {"表/ソ/能", "deep"},
+                                           }));
+
+    // A colon after a lead byte it does not complete is a colon: refused.
+    auto Colon = Open([&](TSFDSFileWriter& W) { W.AddBytes("\x81:stream", "x", 0); }, "colon.sfds");
+    EXPECT_EQ(Colon->ExtractFilesTo(Dir.File("out2"), "*", false, {}, false), SFDS_ERR_FILE_OPEN);
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("out2")) && !std::filesystem::is_empty(Dir.File("out2")));
 }
 
 TEST(ExtractFileNameTest, JoinsWithOneSeparatorAndKeepsAnEmptyFolderCurrent) {

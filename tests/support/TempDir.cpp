@@ -41,3 +41,16 @@ void WriteWholeFile(const std::string& FileName, const std::string& Bytes) {
     if (!Out) throw std::runtime_error("cannot write " + FileName);
     Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
 }
+
+std::map<std::string, std::string> FilesBelow(const std::string& Root) {
+    namespace fs = std::filesystem;
+    const fs::path Base = TestPath(Root);
+    std::map<std::string, std::string> Files;
+    for (const fs::directory_entry& E : fs::recursive_directory_iterator(Base)) {
+        if (!E.is_regular_file()) continue;
+        const std::u8string Name = E.path().lexically_relative(Base).generic_u8string();
+        std::ifstream In(E.path(), std::ios::binary);
+        Files[std::string(Name.begin(), Name.end())] = std::string(std::istreambuf_iterator<char>(In), {});
+    }
+    return Files;
+}

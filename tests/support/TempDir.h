@@ -1,6 +1,7 @@
 // A fresh folder per test, removed with everything in it when the test ends.
 #pragma once
 
+#include <map>
 #include <string>
 
 class TTempDir {
@@ -21,3 +22,6 @@ private:
 // Whole-file helpers for fixtures.
 std::string ReadWholeFile(const std::string& FileName);
 void WriteWholeFile(const std::string& FileName, const std::string& Bytes);
+// Every regular file below the folder Root (UTF-8): its name relative to Root
+// in UTF-8 with `/` separators, and its bytes.
+std::map<std::string, std::string> FilesBelow(const std::string& Root);

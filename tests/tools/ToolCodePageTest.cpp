@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "ToolRun.h"
+#include "runtime/CodePage.h"
+#include "sfds/CodePageScope.h"
 #include "support/TempDir.h"
 
 // The code page of the names comes from --codepage or SFDS_CODEPAGE, both
@@ -40,4 +43,28 @@ TEST(ToolCodePage, EnvironmentAndOptionTakeTheSameNames) {
         EXPECT_EQ(R.Out.substr(0, C.OutStart.size()), C.OutStart);
         EXPECT_EQ(R.Err, C.Err);
     }
+}
+
+// In code page 932 the second byte of many characters has the value of `\`
+// (so, hyou, nou) or `|` (po): extraction cuts names at their separators
+// only, on every build.
+TEST(ToolCodePage, DoubleByteNamesAreExtractedWhole) {
+    TTempDir Dir;
+    std::string Archive;
+    {
+        TCodePageScope CP("CP932");
+        if (!CP.Ok()) GTEST_SKIP() << "no CP932 converter";
+        Archive = WriteContainer(Dir.File("j.sfds"), [&](TSFDSFileWriter& W) {
+            W.AddBytes(UTF8ToAnsi("ソフト.txt"), "soft", 0);
+            W.AddBytes(UTF8ToAnsi("表\\能.txt"), "nou", 1);
+            W.AddBytes(UTF8ToAnsi("ポスター\\ソ.txt"), "so", 0);
+        });
+    }
+    const TRun R = RunTool(Dir, {"extract", Archive, Dir.File("out"), "--codepage", "CP932"});
+    EXPECT_EQ(R.Code, 0) << R.Out << R.Err;
+    EXPECT_EQ(FilesBelow(Dir.File("out")), (std::map<std::string, std::string>{
+                                               {"ソフト.txt", "soft"},
+                                               {"表/能.txt", "nou"},
+                                               {"ポスター/ソ.txt", "so"},
+                                           }));
 }
