@@ -7,6 +7,7 @@
 
 #include "app/AppConsts.h"
 #include "app/MessageBoxService.h"
+#include "runtime/CodePage.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
@@ -15,7 +16,19 @@
 std::string EscapeBatchText(std::string_view Text) {
     std::string Result;
     Result.reserve(Text.size());
-    for (const char C : Text) {
+    // Character by character in the process code page, in which the file is
+    // written: the second byte of a double-byte character may have the
+    // value of `|` or `^` and is neither.
+    const char* const End = Text.data() + Text.size();
+    for (const char* P = Text.data(); P < End;) {
+        const std::size_t Len = AnsiCharLength(P, End);
+        const char C = *P;
+        if (Len != 1) {
+            Result.append(P, Len);
+            P += Len;
+            continue;
+        }
+        ++P;
         switch (C) {
             case '&':
             case '|':

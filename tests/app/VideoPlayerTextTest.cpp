@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/VideoPlayer.h"
+#include "sfds/CodePageScope.h"
 
 TEST(VideoPlayerTextTest, CommandInterpreterCharactersAreEscaped) {
     struct {
@@ -43,4 +44,20 @@ TEST(VideoPlayerTextTest, ProgramDirectoryAndBatchFileNameComeFromTheProgramsPat
         EXPECT_EQ(ProgramDirectory(C.Path), C.Dir);
         EXPECT_EQ(BatchFileNameFor(C.Path), C.Batch);
     }
+}
+
+// In code page 932 the po of "poster" ends in the byte of `|`, its ta in that
+// of `^`, and so and hyou end in that of `\`: none of them is escaped or cut.
+TEST(VideoPlayerTextTest, DoubleByteCharactersAreEscapedAndSplitWhole) {
+    TCodePageScope CP("CP932");
+    if (!CP.Ok()) GTEST_SKIP() << "no CP932 converter";
+    const std::string Poster = "\x83\x7C\x83\x58\x83\x5E\x81\x5B";
+    const std::string So = "\x83\x5C", Hyo = "\x95\x5C";
+    EXPECT_EQ(EscapeBatchText("E:\\" + Poster + "\\"), "E:\\" + Poster + "\\");
+    EXPECT_EQ(EscapeBatchText(Poster + "&|^%" + So), Poster + "^&^|^^%%" + So);
+    EXPECT_EQ(PlayerLine(VideoPlayers[6], "E:\\" + Poster + "\\"),
+              "start /D\"c:\\KMPlayer\\\" KMPlayer.exe E:\\" + Poster + "\\QMZBox");
+    EXPECT_EQ(ProgramDirectory("E:\\" + So + "\\" + Hyo + ".exe"), "E:\\" + So + "\\");
+    EXPECT_EQ(BatchFileNameFor("E:\\" + So + "\\" + Hyo + ".exe"), Hyo + ".exe.bat");
+    EXPECT_EQ(BatchFileNameFor("E:\\" + So), So + ".bat");
 }
