@@ -1,4 +1,5 @@
-// Message boxes of the Qt front end.
+// Message boxes of the Qt front end, each a child of the launcher or of the
+// viewer while it is up, whichever window of the system is active.
 #pragma once
 
 #include "app/MessageBoxService.h"

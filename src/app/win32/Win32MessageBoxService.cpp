@@ -3,11 +3,12 @@
 #include <windows.h>
 
 #include "app/win32/Win32Text.h"
+#include "app/win32/Win32Window.h"
 
 namespace {
 
 void ShowBox(UINT Icon, const std::u16string& Caption, const std::u16string& Text) {
-    MessageBoxW(GetActiveWindow(), Wide(Text).c_str(), Wide(Caption).c_str(), MB_OK | Icon);
+    MessageBoxW(MessageBoxOwner(), Wide(Text).c_str(), Wide(Caption).c_str(), MB_OK | Icon);
 }
 
 }  // namespace

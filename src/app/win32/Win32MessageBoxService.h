@@ -1,5 +1,6 @@
-// Message boxes of the Win32 front end: MessageBoxW, owned by the active
-// window, with one OK button.
+// Message boxes of the Win32 front end: MessageBoxW with one OK button, owned
+// by the launcher or the viewer (MessageBoxOwner), so that they are modal to
+// the program whichever window is active.
 #pragma once
 
 #include "app/MessageBoxService.h"

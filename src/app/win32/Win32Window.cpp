@@ -1,7 +1,9 @@
 #include "app/win32/Win32Window.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/ErrorHandler.h"
 #include "app/win32/Win32Text.h"
@@ -27,6 +29,25 @@ int SystemDpi() {
     const int Dpi = GetDeviceCaps(Screen, LOGPIXELSY);
     ReleaseDC(nullptr, Screen);
     return Dpi > 0 ? Dpi : 96;
+}
+
+namespace {
+
+// The program's top-level windows, oldest first. GUI thread only.
+std::vector<HWND>& TopLevelWindows() {
+    static std::vector<HWND> Windows;
+    return Windows;
+}
+
+}  // namespace
+
+HWND MessageBoxOwner() {
+    const std::vector<HWND>& Windows = TopLevelWindows();
+    for (auto It = Windows.rbegin(); It != Windows.rend(); ++It)
+        if (IsWindowVisible(*It) && IsWindowEnabled(*It)) return *It;
+    for (auto It = Windows.rbegin(); It != Windows.rend(); ++It)
+        if (IsWindowVisible(*It)) return *It;
+    return nullptr;
 }
 
 TWin32Window::~TWin32Window() {
@@ -67,6 +88,11 @@ LRESULT CALLBACK TWin32Window::StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, 
         auto* Self = static_cast<TWin32Window*>(Create->lpCreateParams);
         Self->FHandle = Wnd;
         SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
+        if ((Create->style & WS_CHILD) == 0) TopLevelWindows().push_back(Wnd);
+    }
+    if (Msg == WM_NCDESTROY) {
+        std::vector<HWND>& Windows = TopLevelWindows();
+        Windows.erase(std::remove(Windows.begin(), Windows.end(), Wnd), Windows.end());
     }
     auto* Self = reinterpret_cast<TWin32Window*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
     if (Self == nullptr) return DefWindowProcW(Wnd, Msg, WParam, LParam);

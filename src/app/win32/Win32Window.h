@@ -26,6 +26,13 @@ int SystemDpi();
 
 inline COLORREF ToColorRef(TColorRGB C) { return RGB((C >> 16) & 0xFF, (C >> 8) & 0xFF, C & 0xFF); }
 
+// The window every message box belongs to, whichever window of the system is
+// active: the newest of the program's own top-level windows that is shown
+// and enabled (the viewer while it is up, else the launcher), else the
+// newest one shown; null when none is shown. The box disables it while it
+// is up, so the window cannot be closed under the box.
+HWND MessageBoxOwner();
+
 class TWin32Window {
 public:
     TWin32Window() = default;

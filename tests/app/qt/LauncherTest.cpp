@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include <QApplication>
 #include <QEnterEvent>
 #include <QGroupBox>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -15,6 +17,7 @@
 #include "app/qt/widgets/CaptionPanel.h"
 #include "app/qt/widgets/GradientButton.h"
 #include "app/qt/widgets/HTLabel.h"
+#include "app/qt/widgets/TransparentButton.h"
 #include "runtime/FileSystem.h"
 #include "shellutil/WindowsEdition.h"
 
@@ -292,4 +295,72 @@ TEST_F(LauncherTest, ImageOnlyOpensTheViewerOnceAndClosesAfterIt) {
     EXPECT_EQ(Boxes.Boxes[0].Kind, bkWarning);
     EXPECT_EQ(Boxes.Boxes[0].Caption, u"Warning");
     EXPECT_EQ(Boxes.Boxes[0].Text, NotSFDS);
+}
+
+namespace {
+
+// Answers each real message box with OK as soon as it is shown, noting the
+// window it belongs to first.
+class TBoxAnswerer {
+public:
+    TBoxAnswerer() {
+        FTimer.setInterval(10);
+        QObject::connect(&FTimer, &QTimer::timeout, [this] {
+            for (QWidget* W : QApplication::topLevelWidgets()) {
+                auto* Box = qobject_cast<QMessageBox*>(W);
+                if (Box == nullptr || !Box->isVisible()) continue;
+                Owners.push_back(Box->parentWidget());
+                Box->done(QMessageBox::Ok);
+            }
+        });
+        FTimer.start();
+    }
+    std::vector<QWidget*> Owners;
+
+private:
+    QTimer FTimer;
+};
+
+}  // namespace
+
+// The box belongs to the launcher (or the viewer while it is up) whichever
+// window is active, as the Win32 front end's boxes do.
+TEST(QtMessageBoxOwnerTest, EveryBoxBelongsToTheLauncherOrTheViewerWhicheverWindowIsActive) {
+    TTempDir Dir;
+    TWorkingDirScope Here(Dir.Path());
+    {
+        SCOPED_TRACE("nothing to run, another window active at the scan");
+        TForm1 Form;
+        Form.show();
+        QWidget Other;
+        Other.show();
+        QApplication::setActiveWindow(&Other);
+        Pump(20);
+        EXPECT_NE(QApplication::activeWindow(), &Form);
+        TBoxAnswerer Answerer;
+        ASSERT_TRUE(WaitFor([&] { return !Answerer.Owners.empty(); }, 5000));
+        Pump(50);
+        ASSERT_EQ(Answerer.Owners.size(), 1u);
+        EXPECT_EQ(Answerer.Owners[0], &Form);
+        EXPECT_TRUE(Form.isVisible());
+    }
+    {
+        SCOPED_TRACE("a stored file that is no picture, while the viewer is up");
+        MakePictureArchive(Dir.Path(), {{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 1},
+                                        {"notes.txt", "These are notes, not a picture.", 1}});
+        TForm1 Form;  // not shown: no scan of its own
+        TfmIView V(&Form);
+        V.Init();
+        TBoxAnswerer Answerer;
+        QTimer::singleShot(900, &V, [&V] { V.JvTransparentButton3->click(); });
+        QTimer Closer;
+        QObject::connect(&Closer, &QTimer::timeout, &V, [&] {
+            if (!Answerer.Owners.empty()) V.close();
+        });
+        Closer.start(50);
+        V.ShowModal();
+        ASSERT_EQ(Answerer.Owners.size(), 1u);
+        EXPECT_EQ(Answerer.Owners[0], &V);
+        FreeAllReaders();
+    }
 }

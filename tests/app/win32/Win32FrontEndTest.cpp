@@ -1,13 +1,18 @@
 // The native windows, driven through their messages under Wine: the four
 // outcomes of the launcher, the gradient buttons' colours by state, the
-// viewer's painting, stepping and closing, and the error box.
+// viewer's painting, stepping and closing, the error box, and which window
+// each real message box belongs to.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "AppCoreTestSupport.h"
 #include "app/FitScale.h"
@@ -417,4 +422,137 @@ TEST_F(Win32ViewerTest, TextEntryGivesTheJpegErrorBoxAndTheViewerStaysOpen) {
     EXPECT_TRUE(NearColour(ShownColour(V), 0xFF0000));  // the previous picture stays
     ClickButton(V, 2);
     EXPECT_TRUE(NearColour(ShownColour(V), 0x0000FF));
+}
+
+namespace {
+
+// What a real message box showed while it was up.
+struct TBoxSeen {
+    std::u16string Caption;
+    HWND Owner;
+    bool OwnerEnabled;     // whether its owner took input meanwhile
+    bool LauncherEnabled;  // whether the launcher did
+};
+
+// Answers each message box of this thread with OK as soon as it is shown,
+// noting its owner first.
+class TBoxAnswerer {
+public:
+    explicit TBoxAnswerer(HWND Launcher) : FLauncher(Launcher) {
+        Instance = this;
+        FTimer = SetTimer(nullptr, 0, 20, &TBoxAnswerer::Tick);
+    }
+    ~TBoxAnswerer() {
+        KillTimer(nullptr, FTimer);
+        Instance = nullptr;
+    }
+    std::vector<TBoxSeen> Seen;
+    std::atomic<int> Answered{0};
+
+private:
+    static BOOL CALLBACK Visit(HWND Wnd, LPARAM) {
+        wchar_t Class[16] = {};
+        GetClassNameW(Wnd, Class, 16);
+        if (!IsWindowVisible(Wnd) || std::wstring(Class) != L"#32770") return TRUE;
+        if (std::find(Instance->FDone.begin(), Instance->FDone.end(), Wnd) != Instance->FDone.end()) return TRUE;
+        Instance->FDone.push_back(Wnd);
+        wchar_t Caption[128] = {};
+        GetWindowTextW(Wnd, Caption, 128);
+        const HWND Owner = GetWindow(Wnd, GW_OWNER);
+        Instance->Seen.push_back({FromWide(Caption), Owner, Owner != nullptr && IsWindowEnabled(Owner) != FALSE,
+                                  IsWindowEnabled(Instance->FLauncher) != FALSE});
+        PostMessageW(Wnd, WM_COMMAND, IDOK, 0);
+        ++Instance->Answered;
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (Instance == nullptr) return;
+        auto& Done = Instance->FDone;
+        Done.erase(std::remove_if(Done.begin(), Done.end(), [](HWND W) { return !IsWindow(W); }), Done.end());
+        EnumThreadWindows(GetCurrentThreadId(), &TBoxAnswerer::Visit, 0);
+    }
+    static inline TBoxAnswerer* Instance = nullptr;
+    HWND FLauncher;
+    UINT_PTR FTimer = 0;
+    std::vector<HWND> FDone;
+};
+
+// The launcher's boxes as the program shows them (no recording service).
+class Win32MessageBoxOwnerTest : public ::testing::Test {
+protected:
+    Win32MessageBoxOwnerTest() : Cwd(Dir.Path()) {}
+    ~Win32MessageBoxOwnerTest() override { FreeAllReaders(); }
+
+    TTempDir Dir;
+    TWorkingDirScope Cwd;
+};
+
+}  // namespace
+
+// Every box belongs to the launcher, or to the viewer while it is up, and
+// keeps its owner from taking input, whichever window is active: the
+// launcher cannot be closed under a box.
+TEST_F(Win32MessageBoxOwnerTest, EveryBoxBelongsToTheLauncherOrTheViewerWhicheverWindowIsActive) {
+    const std::u16string Title = U16("컨텐츠 실행기");
+    {
+        SCOPED_TRACE("nothing to run, another window active at the scan");
+        TForm1 Form(false);
+        Form.Show();
+        const HWND Other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                           100, nullptr, nullptr, nullptr, nullptr);
+        SetForegroundWindow(Other);
+        SetActiveWindow(Other);
+        EXPECT_NE(GetActiveWindow(), Form.Handle());
+        TBoxAnswerer Answerer(Form.Handle());
+        ASSERT_TRUE(WaitFor([&] { return Answerer.Answered > 0; }, 10000));
+        WaitFor([] { return false; }, 100);
+        ASSERT_EQ(Answerer.Seen.size(), 1u);
+        EXPECT_EQ(Answerer.Seen[0].Caption, Title);
+        EXPECT_EQ(Answerer.Seen[0].Owner, Form.Handle());
+        EXPECT_FALSE(Answerer.Seen[0].LauncherEnabled);
+        EXPECT_TRUE(Form.Exists());
+        EXPECT_TRUE(IsWindowEnabled(Form.Handle()));
+        DestroyWindow(Other);
+    }
+    {
+        SCOPED_TRACE("the viewer's warning before it is shown, then an empty viewer");
+        ForceDirectories(Dir.File("QMZBox"));
+        WriteWholeFile(Dir.File("QMZBox/QMZImage.QMZ"), "not a picture archive");
+        TForm1 Form(false);
+        const HWND Launcher = Form.Handle();
+        TBoxAnswerer Answerer(Launcher);
+        TViewerCloser Closer(300);
+        Form.Show();
+        ASSERT_TRUE(WaitFor([&] { return !Form.Exists(); }, 10000));
+        ASSERT_EQ(Answerer.Seen.size(), 1u);
+        EXPECT_EQ(Answerer.Seen[0].Caption, u"Warning");
+        EXPECT_EQ(Answerer.Seen[0].Owner, Launcher);
+        EXPECT_FALSE(Answerer.Seen[0].LauncherEnabled);
+        EXPECT_EQ(Closer.ViewersClosed, 1);
+    }
+    {
+        SCOPED_TRACE("a stored file that is no picture, while the viewer is up");
+        MakePictureArchive(Dir.Path(), {{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 1},
+                                        {"notes.txt", "These are notes, not a picture.", 1}});
+        TForm1 Form(false);
+        TfmIView V(Form.Handle());
+        V.Init();
+        TBoxAnswerer Answerer(Form.Handle());
+        std::thread User([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(900));
+            PostMessageW(V.Handle(), WM_KEYDOWN, VK_RIGHT, 0);
+            for (int I = 0; I < 500 && Answerer.Answered == 0; ++I)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            PostMessageW(V.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        });
+        V.ShowModal();
+        User.join();
+        ASSERT_EQ(Answerer.Seen.size(), 1u);
+        EXPECT_EQ(Answerer.Seen[0].Caption, Title);
+        EXPECT_EQ(Answerer.Seen[0].Owner, V.Handle());
+        EXPECT_FALSE(Answerer.Seen[0].OwnerEnabled);
+        EXPECT_FALSE(Answerer.Seen[0].LauncherEnabled);
+        EXPECT_TRUE(IsWindowEnabled(Form.Handle()));
+    }
 }
