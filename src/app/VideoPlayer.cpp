@@ -91,19 +91,41 @@ void WriteBatchFile(const std::string& FileName, const std::vector<std::string>&
     }
 }
 
+std::string WriteBatchFileWhereWritable(const std::string& FileName, const std::vector<std::string>& Lines) {
+    try {
+        WriteBatchFile(FileName, Lines);
+        return FileName;
+    } catch (...) {
+        const std::exception_ptr InWorkingDirectory = std::current_exception();
+        const std::string TempDir = GetTempDir();
+        if (!TempDir.empty()) {
+            const std::string InTemp = TempDir + FileName;
+            try {
+                WriteBatchFile(InTemp, Lines);
+                return InTemp;
+            } catch (...) {
+                DeleteFile(InTemp);  // whatever part of it was written
+            }
+        }
+        std::rethrow_exception(InWorkingDirectory);
+    }
+}
+
 std::string ProgramDirectory(const std::string& ProgramPath) { return ExtractFilePath(ProgramPath); }
 
 std::string BatchFileNameFor(const std::string& ProgramPath) { return ExtractFileName(ProgramPath) + SBatchExtension; }
 
 void RunVideoPlayer(const std::string& ProgramPath, const std::function<void()>& ProcessMessages) {
     const std::string BatchFileName = BatchFileNameFor(ProgramPath);
+    std::string Written;  // where the file went, when not into the working directory
 
     std::exception_ptr Error;
     try {
         const std::vector<std::string> Lines = BatchFileLines(ProgramDirectory(ProgramPath));
         if (Lines.size() >= 2) {
-            WriteBatchFile(BatchFileName, Lines);
-            LaunchProgram(BatchFileName, std::string(), SW_SHOWNORMAL);
+            const std::string BatchFile = WriteBatchFileWhereWritable(BatchFileName, Lines);
+            if (BatchFile != BatchFileName) Written = BatchFile;
+            LaunchProgram(BatchFile, std::string(), SW_SHOWNORMAL);
         } else {
             MessageBoxes().ShowMessage(AppText(SNoPlayer));
         }
@@ -116,6 +138,7 @@ void RunVideoPlayer(const std::string& ProgramPath, const std::function<void()>&
     std::this_thread::sleep_for(std::chrono::milliseconds(BatchFilePauseMs));
     if (ProcessMessages) ProcessMessages();
     DeleteFile(BatchFileName);
+    if (!Written.empty()) DeleteFile(Written);
 
     if (Error) std::rethrow_exception(Error);
 }

@@ -47,6 +47,13 @@ std::string BatchFileText(const std::vector<std::string>& Lines);
 // "Cannot create file ..." with the full name when it cannot be created.
 void WriteBatchFile(const std::string& FileName, const std::vector<std::string>& Lines);
 
+// Writes the batch file FileName (a bare name) into the working directory;
+// when it cannot be written there (a read-only medium), into the user's
+// folder for temporary files. Returns the name written: FileName, or the
+// full name in the temporary folder. When neither can be written, raises
+// the working directory's error.
+std::string WriteBatchFileWhereWritable(const std::string& FileName, const std::vector<std::string>& Lines);
+
 // Folder part of the program's full file name, ending with its separator.
 std::string ProgramDirectory(const std::string& ProgramPath);
 // The batch file's bare name: the program's file name followed by ".bat".
@@ -54,8 +61,10 @@ std::string BatchFileNameFor(const std::string& ProgramPath);
 
 // The video action. ProgramPath is the program's full file name as the system
 // spells it (on Windows with backslashes), in the process code page. Writes
-// the batch file into the working directory and hands it to the shell, or says
-// that no player is installed; then, in every case, waits a second without
-// handling window messages, lets ProcessMessages handle those pending, and
-// deletes the batch file. An error of the write is raised after that.
+// the batch file (WriteBatchFileWhereWritable) and hands it to the shell by
+// the name written, or says that no player is installed; then, in every case,
+// waits a second without handling window messages, lets ProcessMessages
+// handle those pending, and deletes the batch file from the working directory
+// and from the temporary folder when it went there. An error of the write is
+// raised after that.
 void RunVideoPlayer(const std::string& ProgramPath, const std::function<void()>& ProcessMessages);

@@ -47,6 +47,10 @@ bool CreateDir(const std::string& Name);
 bool ForceDirectories(const std::string& Name);
 bool DeleteFile(const std::string& FileName);
 std::string GetCurrentDir();
+// The user's folder for temporary files, ending with a separator (Windows:
+// the system's temporary path; POSIX: TMPDIR, else /tmp); empty when the
+// system names none.
+std::string GetTempDir();
 
 // Full name of a possibly relative name against the current folder.
 std::string ExpandFileName(const std::string& FileName);

@@ -1,31 +1,73 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <thread>
 
 #include "AppCoreTestSupport.h"
 #include "app/VideoPlayer.h"
+#include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileSystem.h"
+#include "sfds/CodePageScope.h"
 #include "shellutil/WindowsEdition.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
 const std::u16string NoPlayer = U16("플레이어가 없습니다. 화면에 보이는 플레이어 중 하나는 있어야 합니다");
 
-// Sets an environment variable for its lifetime.
-class TEnvScope {
+// Makes a folder read-only for its lifetime where this system can: the
+// immutable attribute (which holds for root too), else the permissions.
+// Ok() is false when neither keeps a new file out.
+class TReadOnlyFolder {
 public:
-    TEnvScope(const char* Name, const std::string& Value) : FName(Name) { ::setenv(Name, Value.c_str(), 1); }
-    ~TEnvScope() { ::unsetenv(FName.c_str()); }
+    explicit TReadOnlyFolder(std::string Folder) : FFolder(std::move(Folder)) {
+        const int Fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int Flags = 0;
+        if (Fd >= 0 && ::ioctl(Fd, FS_IOC_GETFLAGS, &Flags) == 0) {
+            Flags |= FS_IMMUTABLE_FL;
+            FImmutable = ::ioctl(Fd, FS_IOC_SETFLAGS, &Flags) == 0;
+        }
+        if (Fd >= 0) ::close(Fd);
+        if (!FImmutable) ::chmod(FFolder.c_str(), 0555);
+        const std::string Probe = FFolder + "/probe";
+        const int P = ::open(Probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        FOk = P < 0;
+        if (P >= 0) {
+            ::close(P);
+            ::unlink(Probe.c_str());
+        }
+    }
+    ~TReadOnlyFolder() {
+        if (FImmutable) {
+            const int Fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            int Flags = 0;
+            if (Fd >= 0 && ::ioctl(Fd, FS_IOC_GETFLAGS, &Flags) == 0) {
+                Flags &= ~FS_IMMUTABLE_FL;
+                ::ioctl(Fd, FS_IOC_SETFLAGS, &Flags);
+            }
+            if (Fd >= 0) ::close(Fd);
+        }
+        ::chmod(FFolder.c_str(), 0755);
+    }
+    TReadOnlyFolder(const TReadOnlyFolder&) = delete;
+    TReadOnlyFolder& operator=(const TReadOnlyFolder&) = delete;
+    bool Ok() const { return FOk; }
 
 private:
-    std::string FName;
+    std::string FFolder;
+    bool FImmutable = false;
+    bool FOk = false;
 };
 
 // Drive C of the POSIX stand-in, with players installed on request, and a
@@ -45,7 +87,7 @@ protected:
     TTempDir DriveC;
     TTempDir Program;
     TWorkingDirScope Cwd;
-    TEnvScope DriveCScope;
+    TTestEnvScope DriveCScope;
     TRecordingMessageBoxes Boxes;
 };
 
@@ -126,10 +168,60 @@ TEST_F(VideoPlayerTest, NoPlayerSaysSoAndRemovesAStaleBatchFile) {
     EXPECT_FALSE(FileExists(Batch));
 }
 
-TEST_F(VideoPlayerTest, BatchFileThatCannotBeCreatedIsRaisedAfterThePause) {
+// A read-only medium: the batch file goes to the user's temporary folder and
+// is started and deleted there; the player's folder and argument stay.
+TEST_F(VideoPlayerTest, BatchFileGoesToTheTemporaryFolderWhenTheWorkingFolderCannotTakeIt) {
+    const std::string PlayerFolder = InstallPlayer(7);
+    TTempDir Temp;
+    const TTestEnvScope TempScope("TMPDIR", Temp.Path());
+    const std::string InTemp = Temp.File("QMZRun.exe.bat");
+    for (const bool ReadOnly : {false, true}) {
+        SCOPED_TRACE(ReadOnly ? "read-only working folder" : "a folder in the batch file's place");
+        TTempDir Medium;
+        const TWorkingDirScope Here(Medium.Path());
+        // A folder in the file's place fails to be created as a file even for root.
+        if (!ReadOnly) ForceDirectories(Medium.File("QMZRun.exe.bat"));
+        const TReadOnlyFolder Locked(Medium.Path());
+        if (ReadOnly && !Locked.Ok()) GTEST_SKIP() << "no read-only folder can be made here";
+        DeleteFile(Work.File("player-ran"));
+        TFileWatcher Watcher(InTemp);
+        RunVideoPlayer(ProgramPath(), nullptr);
+        EXPECT_EQ(Watcher.Stop(), "@echo off\r\nstart /D\"c:\\KMPlayer\\\" KMPlayer.exe " +
+                                      EscapeBatchText(Program.File("media/")) + "QMZBox\r\n");
+        EXPECT_TRUE(Boxes.Boxes.empty());
+        EXPECT_FALSE(FileExists(InTemp));
+        EXPECT_EQ(FilesBelow(Medium.Path()), (std::map<std::string, std::string>{}));
+        ASSERT_TRUE(WaitForFile(Work.File("player-ran"), 5000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::string Ran = ReadWholeFile(Work.File("player-ran"));
+        EXPECT_EQ(Ran.substr(0, Ran.find('\n')), Program.File("media/") + "QMZBox");
+        char Real[4096];
+        ASSERT_NE(::realpath(PlayerFolder.c_str(), Real), nullptr);
+        EXPECT_NE(Ran.find(std::string("\n") + Real + "\n"), std::string::npos) << Ran;
+    }
+}
+
+// Under code page 932 the po of "poster" ends in the byte of `|` and its ta
+// in that of `^`: the player is started on the folder as it is named.
+TEST_F(VideoPlayerTest, AMediumFolderWithDoubleByteCharactersReachesThePlayerWhole) {
+    TCodePageScope CP("CP932");
+    if (!CP.Ok()) GTEST_SKIP() << "no CP932 converter";
+    InstallPlayer(7);
+    const std::string Poster = "ポスター";
+    std::filesystem::create_directories(TestPath(Program.File(Poster)));
+    RunVideoPlayer(UTF8ToAnsi(Program.File(Poster + "/QMZRun.exe")), nullptr);
+    EXPECT_TRUE(Boxes.Boxes.empty());
+    ASSERT_TRUE(WaitForFile(Work.File("player-ran"), 5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const std::string Ran = ReadWholeFile(Work.File("player-ran"));
+    EXPECT_EQ(Ran.substr(0, Ran.find('\n')), Program.File(Poster + "/") + "QMZBox");
+}
+
+TEST_F(VideoPlayerTest, BatchFileThatCanBeCreatedNowhereIsRaisedAfterThePause) {
     InstallPlayer(1);
     // A folder in the file's place: creating the file fails even for root.
     ForceDirectories(Work.File("QMZRun.exe.bat"));
+    const TTestEnvScope TempScope("TMPDIR", Work.File("no-such-folder"));
     const auto Start = std::chrono::steady_clock::now();
     try {
         RunVideoPlayer(ProgramPath(), nullptr);
@@ -140,6 +232,7 @@ TEST_F(VideoPlayerTest, BatchFileThatCannotBeCreatedIsRaisedAfterThePause) {
     }
     EXPECT_GE(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(1000));
     EXPECT_TRUE(DirectoryExists(Work.File("QMZRun.exe.bat")));
+    EXPECT_FALSE(std::filesystem::exists(Work.File("no-such-folder")));
 }
 
 TEST_F(VideoPlayerTest, ALinkToAFolderInTheBatchFilesPlaceIsRemovedNotItsFolder) {

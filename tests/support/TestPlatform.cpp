@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -94,3 +95,10 @@ void MakeReadOnly(const std::string& Path) {
     fs::permissions(Path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
 }
+
+TTestEnvScope::TTestEnvScope(std::string Name, const std::optional<std::string>& Value) : FName(std::move(Name)) {
+    if (const char* Old = std::getenv(FName.c_str())) FOld = Old;
+    SetTestEnv(FName, Value);
+}
+
+TTestEnvScope::~TTestEnvScope() { SetTestEnv(FName, FOld); }

@@ -25,6 +25,19 @@ bool TestUnderWine();
 // Sets an environment variable of this process, or removes it (nullopt).
 void SetTestEnv(const std::string& Name, const std::optional<std::string>& Value);
 
+// SetTestEnv for its lifetime; then the variable is as it was before.
+class TTestEnvScope {
+public:
+    TTestEnvScope(std::string Name, const std::optional<std::string>& Value);
+    ~TTestEnvScope();
+    TTestEnvScope(const TTestEnvScope&) = delete;
+    TTestEnvScope& operator=(const TTestEnvScope&) = delete;
+
+private:
+    std::string FName;
+    std::optional<std::string> FOld;
+};
+
 // Open file descriptors (POSIX) or handles (Windows) of this process.
 int OpenHandleCount();
 

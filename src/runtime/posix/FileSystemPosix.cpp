@@ -210,6 +210,13 @@ std::string GetCurrentDir() {
     return UTF8ToAnsi(Buf.data());
 }
 
+std::string GetTempDir() {
+    const char* Env = std::getenv("TMPDIR");
+    std::string Dir = Env != nullptr && *Env != '\0' ? Env : "/tmp";
+    if (Dir.back() != '/') Dir += '/';
+    return UTF8ToAnsi(Dir);
+}
+
 std::string ExpandFileName(const std::string& FileName) {
     if (!FileName.empty() && IsPathDelimiter(FileName.front())) return FileName;
     if (FileName.size() >= 2 && static_cast<unsigned char>(FileName[0]) < 0x80 && FileName[1] == ':') return FileName;

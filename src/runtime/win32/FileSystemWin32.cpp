@@ -174,6 +174,23 @@ std::string GetCurrentDir() {
     return WideToAnsi(std::wstring_view(Buf, N));
 }
 
+std::string GetTempDir() {
+    wchar_t Buf[MAX_PATH + 1];
+    const DWORD N = GetTempPathW(MAX_PATH + 1, Buf);
+    if (N == 0 || N > MAX_PATH) return {};
+    const std::wstring Path(Buf, N);
+    const std::string Ansi = WideToAnsi(Path);
+    if (AnsiToWide(Ansi) == Path) return Ansi;
+    // A folder name the process code page cannot hold would come back with
+    // '?' in it; its short form is plain ASCII where the volume keeps one.
+    wchar_t Short[MAX_PATH + 1];
+    const DWORD S = GetShortPathNameW(Path.c_str(), Short, MAX_PATH + 1);
+    if (S == 0 || S > MAX_PATH) return Ansi;
+    const std::wstring ShortPath(Short, S);
+    const std::string ShortAnsi = WideToAnsi(ShortPath);
+    return AnsiToWide(ShortAnsi) == ShortPath ? ShortAnsi : Ansi;
+}
+
 std::string ExpandFileName(const std::string& FileName) {
     wchar_t Buf[MAX_PATH * 4];
     const DWORD N = GetFullPathNameW(AnsiToWide(FileName).c_str(), MAX_PATH * 4, Buf, nullptr);

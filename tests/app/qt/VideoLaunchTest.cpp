@@ -17,6 +17,7 @@
 #include "runtime/FileSystem.h"
 #include "shellutil/WindowsEdition.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -66,8 +67,10 @@ TEST_F(VideoLaunchTest, TheLauncherStartsThePlayerOnTheContentFolderBesideThePro
 
 TEST_F(VideoLaunchTest, BatchFileThatCannotBeCreatedReachesTheErrorHandlerAndTheLauncherStays) {
     InstallPlayer(1);
-    // A folder in the file's place: creating the file fails even for root.
+    // A folder in the file's place: creating the file fails even for root;
+    // and no temporary folder to fall back on.
     ForceDirectories(Work.File(BatchName()));
+    const TTestEnvScope TempScope("TMPDIR", Work.File("no-such-folder"));
     {
         TForm1 Form;
         EXPECT_THROW(Form.RunVideoPlayer(), EFCreateError);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,8 +21,10 @@
 #include "app/win32/Win32Text.h"
 #include "app/win32/umain.h"
 #include "app/win32/ufmivew.h"
+#include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace {
 
@@ -232,6 +235,40 @@ TEST_F(Win32LauncherTest, VideoOnlyRunsTheVideoActionAndCloses) {
     EXPECT_FALSE(Form.Exists());
     ASSERT_EQ(Boxes.Boxes.size(), 1u);
     EXPECT_EQ(Boxes.Boxes[0].Text, NoPlayer);  // no player in this prefix's drive C
+}
+
+// Neither the working folder (a folder holds the batch file's name) nor the
+// temporary folder (it does not exist) takes the batch file: the error box
+// names the file in the working folder, and the launcher stays open.
+TEST_F(Win32LauncherTest, VideoWithNowhereToWriteTheBatchFileShowsTheErrorAndStaysOpen) {
+    namespace fs = std::filesystem;
+    const fs::path PlayerFolder = TestPath("c:\\KMPlayer");
+    fs::create_directories(PlayerFolder);
+    WriteWholeFile("c:\\KMPlayer\\KMPlayer.exe", "a player");
+    struct TRemove {
+        fs::path Folder;
+        ~TRemove() {
+            std::error_code Ec;
+            fs::remove_all(Folder, Ec);
+        }
+    } const RemovePlayer{PlayerFolder};
+    const std::string BatchName = ExtractFileName(UnicodeToAnsi(ProgramFileName())) + ".bat";
+    MakeContent({"clip.mp4"});
+    ForceDirectories(Dir.File(BatchName));
+    const TTestEnvScope Tmp("TMP", Dir.File("no-such-folder"));
+    const TTestEnvScope Temp("TEMP", Dir.File("no-such-folder"));
+
+    TForm1 Form(false);
+    Form.Show();
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.Boxes.empty(); }, 10000));
+    WaitFor([] { return false; }, 100);
+    EXPECT_TRUE(Form.Exists());
+    ASSERT_EQ(Boxes.Boxes.size(), 1u);
+    EXPECT_EQ(Boxes.Boxes[0].Kind, bkError);
+    const std::string Text = U8(Boxes.Boxes[0].Text);
+    const std::string Expected = "Cannot create file \"" + AnsiToUTF8(ExpandFileName(BatchName)) + "\". ";
+    EXPECT_EQ(Text.rfind(Expected, 0), 0u) << Text;
+    EXPECT_FALSE(fs::exists(TestPath(Dir.File("no-such-folder"))));
 }
 
 TEST_F(Win32LauncherTest, ImageOnlyOpensTheViewerOnceAndClosesAfterIt) {
