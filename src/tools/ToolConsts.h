@@ -14,7 +14,7 @@ inline constexpr const char* ToolName = "sfds";
 inline constexpr const char* ToolDescription =
     "Lists, tests, extracts, prints and packs SFDS containers.\n"
     "Exit status: 0 success, 1 the archive cannot be opened or parsed (or packing failed), 2 usage error;\n"
-    "test and extract exit with the result code of the first failing entry, cat with that of its entry\n"
+    "test and extract exit with the result code of the first failing entry, cat with the one test gives its entry\n"
     "(%d MD5 mismatch, %d no such stored file, %d destination cannot be created, %d read error,\n"
     "%d write error, %d cancelled).\n"
     "Names and texts from a container are printed with control characters escaped: \\xHH, C1 controls\n"
@@ -27,9 +27,6 @@ inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
 inline constexpr const char* ToolNameNotInCodePage =
     "Cannot store \"%s\": the name cannot be written in code page %s. Choose a code page that has every "
     "character of the names with --codepage, for example CP949 or UTF-8; nothing was written";
-// cat: the bytes do not match the entry's stored size.
-inline constexpr const char* ToolCatTooLong = "%s: more bytes than the stored size of %lld";
-inline constexpr const char* ToolCatTooShort = "%s: %lld bytes instead of the stored size of %lld";
 inline constexpr const char* ToolOutputWriteError = "Cannot write standard output: %s";
 // test and extract: one line per entry.
 inline constexpr const char* ToolEntryOK = "%s: OK";
