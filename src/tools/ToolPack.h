@@ -26,7 +26,11 @@ struct TToolPackOptions {
 
 // Folders are added recursively, each file under its name relative to the
 // folder given (folders joined with `\`), in byte order of those names; a
-// file given by itself is stored under its bare name. The archive being
-// written is never packed into itself. On failure or Ctrl-C the partly
-// written archive is deleted.
+// file given by itself is stored under its bare name. Each file is read by the
+// very name its folder listed; a name that cannot be stored as it is (one
+// holding `\`, one the system cannot open by a path) is refused, as is an
+// archive that is one of the inputs or lies in an input folder, before
+// anything is written. The archive is written beside its place and renamed
+// into it when complete: on failure or Ctrl-C the file that had its name
+// stays as it was.
 int ToolPack(const TToolPackOptions& Options);

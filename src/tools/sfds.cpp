@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::string PackFormat = "zlib", PackLevel = "default", TableFormat = "zlib", Locator;
     CLI::App* PackCmd = App.add_subcommand("pack", "Write a container from files and folders (folders recursively, "
                                                    "entries named relative to the folder)");
-    PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write (replaced)")->required();
+    PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write; one already there is replaced only once the new one is complete")->required();
     PackCmd->add_option("INPUTS", Pack.Inputs, "Files and folders to store")->required()->expected(-1);
     PackCmd->add_option("--format", PackFormat, "Compression of the entries: store, zlib or bzip2 (default zlib)")
         ->check(CLI::IsMember(FormatChoices()));
