@@ -42,14 +42,19 @@ struct TInputs {
 // entry would otherwise end there and be stored cut short, digest and all.
 class TInputStream : public TStream {
 public:
-    explicit TInputStream(const fs::path& Path) : FFile(NativeOpenRead(Path)), FPath(Path) {}
+    // A file the walk listed, opened by the path it gave.
+    explicit TInputStream(const fs::path& Path) : FFile(NativeOpenRead(Path)), FName(ToolToAnsi(ToolPathText(Path))) {}
+    // A file named on the command line and read as every other name there:
+    // Name in the process code page.
+    TInputStream(const std::string& Name, std::uint16_t Mode)
+        : FFile(std::make_unique<TFileStream>(Name, Mode)), FName(Name) {}
     std::int64_t GetSize() override { return FFile->Size(); }
     std::int32_t Read(void* Buffer, std::int32_t Count) override {
         if (Count <= 0) return 0;
         const std::int32_t N = FileRead(FFile->Handle(), Buffer, Count);
         if (N < 0) {
             const std::string Reason = SysErrorMessage(GetLastOSError());
-            throw EReadError(Format(ToolInputReadError, ToolToAnsi(ToolPathText(FPath)).c_str(), Reason.c_str()));
+            throw EReadError(Format(ToolInputReadError, FName.c_str(), Reason.c_str()));
         }
         return N;
     }
@@ -60,7 +65,7 @@ public:
 
 private:
     std::unique_ptr<TFileStream> FFile;
-    fs::path FPath;
+    std::string FName;
 };
 
 // Passes reads through, moves the progress bar and turns Ctrl-C into the
@@ -173,7 +178,7 @@ bool CollectInputs(const TToolPackOptions& Options, TInputs& Inputs) {
 // would be stored with '?' in place of its characters. Every name is checked
 // before anything is written.
 bool NamesFitCodePage(const TToolPackOptions& Options, const std::vector<TInputFile>& Files) {
-    std::vector<std::string> Names = {Options.Archive};
+    std::vector<std::string> Names = {Options.Archive, Options.Host};
     for (const TInputFile& F : Files) Names.push_back(F.StoredName);
     for (const std::string& Name : Names) {
         if (!ToolFitsCodePage(Name)) {
@@ -414,7 +419,7 @@ private:
 
 // Copies the host file to the start of the output, Ctrl-C checked between chunks.
 void CopyHost(const std::string& Host, TStream& Dest) {
-    TInputStream Source(ToolPath(Host));
+    TInputStream Source(ToolToAnsi(Host), fmOpenRead | fmShareDenyWrite);
     std::vector<char> Buffer(SFDS_CopyBufferSize);
     for (;;) {
         if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
