@@ -9,12 +9,14 @@
 #include <random>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileStream.h"
 #include "runtime/Format.h"
 #include "runtime/NativePath.h"
+#include "sfds/sfds_naturalorder.h"
 #include "sfds/sfds_reader.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
@@ -31,6 +33,7 @@ struct TInputFile {
     fs::path Path;
     std::string StoredName;  // UTF-8
     std::int64_t Size = 0;
+    std::size_t Input = 0;  // which input of the command line it came from
 };
 
 struct TInputs {
@@ -128,7 +131,7 @@ bool RefuseName(const char* Reason, const fs::path& Path) {
 // Adds the files below Folder, stored under Prefix and their names relative
 // to it. Each name is checked before anything is done with it; links to
 // folders are not followed.
-bool WalkFolder(const fs::path& Folder, const std::string& Prefix, std::vector<TInputFile>& Found) {
+bool WalkFolder(const fs::path& Folder, const std::string& Prefix, std::size_t Input, std::vector<TInputFile>& Found) {
     std::vector<TNativeName> Names;
     std::error_code Ec;
     if (!NativeListFolder(Folder, Names, Ec)) {
@@ -142,9 +145,9 @@ bool WalkFolder(const fs::path& Folder, const std::string& Prefix, std::vector<T
         const fs::file_status Link = fs::symlink_status(Path, Ec);
         const fs::file_status Target = fs::is_symlink(Link) ? fs::status(Path, Ec) : Link;
         if (fs::is_directory(Target)) {
-            if (!fs::is_symlink(Link) && !WalkFolder(Path, Stored + '\\', Found)) return false;
+            if (!fs::is_symlink(Link) && !WalkFolder(Path, Stored + '\\', Input, Found)) return false;
         } else if (fs::is_regular_file(Target)) {
-            Found.push_back({Path, Stored, 0});
+            Found.push_back({Path, Stored, 0, Input});
         }
     }
     return true;
@@ -153,25 +156,41 @@ bool WalkFolder(const fs::path& Folder, const std::string& Prefix, std::vector<T
 // Every file to store, or false (with the message printed) when an input is
 // missing or holds a name that cannot be stored as it is.
 bool CollectInputs(const TToolPackOptions& Options, TInputs& Inputs) {
-    for (const std::string& Input : Options.Inputs) {
-        const fs::path Root = ToolPath(Input);
+    for (std::size_t I = 0; I < Options.Inputs.size(); ++I) {
+        const fs::path Root = ToolPath(Options.Inputs[I]);
         std::error_code Ec;
         if (fs::is_directory(Root, Ec)) {
-            std::vector<TInputFile> Found;
-            if (!WalkFolder(Root, std::string(), Found)) return false;
-            std::sort(Found.begin(), Found.end(),
-                      [](const TInputFile& A, const TInputFile& B) { return A.StoredName < B.StoredName; });
-            Inputs.Files.insert(Inputs.Files.end(), Found.begin(), Found.end());
+            if (!WalkFolder(Root, std::string(), I, Inputs.Files)) return false;
             Inputs.Folders.push_back(Root);
         } else if (fs::is_regular_file(Root, Ec)) {
             if (const char* Reason = NameRefusal(Root.filename().native())) return RefuseName(Reason, Root);
-            Inputs.Files.push_back({Root, ToolPathText(Root.filename()), 0});
+            Inputs.Files.push_back({Root, ToolPathText(Root.filename()), 0, I});
         } else {
-            ToolError(Format(ToolNoSuchInput, Input.c_str()));
+            ToolError(Format(ToolNoSuchInput, Options.Inputs[I].c_str()));
             return false;
         }
     }
     return true;
+}
+
+// Puts the files into the archive's order. Ties keep the order given, and
+// the result is the same on every run whatever order folders list files in.
+void OrderInputs(TToolPackOrder Order, std::vector<TInputFile>& Files) {
+    std::vector<std::pair<std::string, TInputFile>> Keyed;  // the names as the library compares them
+    Keyed.reserve(Files.size());
+    for (TInputFile& F : Files) Keyed.emplace_back(ToolToAnsi(F.StoredName), std::move(F));
+    // The inputs as given, each folder's files by their plain bytes.
+    std::stable_sort(Keyed.begin(), Keyed.end(), [](const auto& A, const auto& B) {
+        return A.second.Input != B.second.Input ? A.second.Input < B.second.Input : A.first < B.first;
+    });
+    if (Order == poNatural) {
+        std::stable_sort(Keyed.begin(), Keyed.end(),
+                         [](const auto& A, const auto& B) { return SFDS_CompareNatural(A.first, B.first) < 0; });
+    } else if (Order == poName) {
+        std::stable_sort(Keyed.begin(), Keyed.end(), [](const auto& A, const auto& B) { return A.first < B.first; });
+    }
+    Files.clear();
+    for (auto& K : Keyed) Files.push_back(std::move(K.second));
 }
 
 // The library names files in the process code page: a name it cannot hold
@@ -438,6 +457,7 @@ int ToolPack(const TToolPackOptions& Options) {
     if (!CollectInputs(Options, Inputs)) return 1;
     std::vector<TInputFile>& Files = Inputs.Files;
     if (!NamesFitCodePage(Options, Files)) return 1;
+    OrderInputs(Options.Order, Files);
     if (!OutputApart(Options.Archive, NativePathOf(ToolToAnsi(Options.Archive)), Inputs)) return 1;
     std::int64_t Total = 0;
     for (TInputFile& F : Files) {

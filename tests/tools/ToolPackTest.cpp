@@ -286,3 +286,46 @@ TEST(ToolPack, CtrlCKeepsTheArchiveItWouldHaveReplaced) {
     EXPECT_EQ(RunTool(Dir, {"list", Archive}).Out.substr(0, 7), "in.txt\t");
     EXPECT_EQ(Listing(Dir.File("out")), std::vector<std::string>{"box.sfds"});
 }
+
+// The entries' order is the order the viewer shows pictures in: by default
+// natural (2.jpg before 10.jpg), over every entry; --order picks another.
+TEST(ToolPack, EntriesComeInTheOrderAsked) {
+    TTempDir Dir;
+    std::vector<std::string> Numbered;  // 1.jpg ... 20.jpg
+    for (int I = 1; I <= 20; ++I) Numbered.push_back(std::to_string(I) + ".jpg");
+    std::filesystem::create_directories(Dir.File("pics/Extra"));
+    for (const std::string& Name : Numbered) WriteWholeFile(Dir.File("pics/" + Name), Name);
+    WriteWholeFile(Dir.File("pics/Extra/3.jpg"), "extra");
+    WriteWholeFile(Dir.File("cover.jpg"), "cover");
+
+    std::vector<std::string> Bytewise = Numbered;
+    std::sort(Bytewise.begin(), Bytewise.end());
+    const auto Join = [](std::vector<std::string> Head, const std::vector<std::string>& Tail) {
+        Head.insert(Head.end(), Tail.begin(), Tail.end());
+        return Head;
+    };
+    struct TCase {
+        std::vector<std::string> Options;
+        std::vector<std::string> Names;
+    };
+    const std::vector<TCase> Cases = {
+        // Letters without case: cover before Extra.
+        {{}, Join(Numbered, {"cover.jpg", "Extra\\3.jpg"})},
+        {{"--order", "natural"}, Join(Numbered, {"cover.jpg", "Extra\\3.jpg"})},
+        {{"--order", "name"}, Join(Bytewise, {"Extra\\3.jpg", "cover.jpg"})},
+        {{"--order", "given"}, Join(Join({"cover.jpg"}, Bytewise), {"Extra\\3.jpg"})},
+    };
+    for (const TCase& C : Cases) {
+        const std::string Label = C.Options.empty() ? "default" : C.Options[1];
+        SCOPED_TRACE(Label);
+        const std::string Archive = Dir.File(Label + ".sfds");
+        std::vector<std::string> Args = Join({"pack", Archive, Dir.File("cover.jpg"), Dir.File("pics")}, C.Options);
+        TRun R = RunTool(Dir, Args);
+        ASSERT_EQ(R.Code, 0) << R.Err;
+        R = RunTool(Dir, {"list", Archive});
+        std::vector<std::string> Listed;
+        for (std::size_t At = 0; At < R.Out.size(); At = R.Out.find('\n', At) + 1)
+            Listed.push_back(R.Out.substr(At, R.Out.find('\t', At) - At));
+        EXPECT_EQ(Listed, C.Names);
+    }
+}
