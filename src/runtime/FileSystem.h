@@ -46,6 +46,13 @@ bool CreateDir(const std::string& Name);
 // Creates every missing folder of the chain; true when the folder exists after.
 bool ForceDirectories(const std::string& Name);
 bool DeleteFile(const std::string& FileName);
+// FileCreate that never touches what is there: fails with the system's
+// "exists" error when anything of that name exists.
+THandle FileCreateNew(const std::string& FileName);
+// Gives the file OldName the name NewName in one step, replacing the file of
+// that name: whoever opens NewName finds the old file or the new one, whole.
+// For a new version written beside the file it replaces (same folder).
+bool RenameFileReplacing(const std::string& OldName, const std::string& NewName);
 std::string GetCurrentDir();
 // The user's folder for temporary files, ending with a separator (Windows:
 // the system's temporary path; POSIX: TMPDIR, else /tmp); empty when the

@@ -3,8 +3,9 @@
 
 #include <string>
 
-// ArchivePath: ARCHIVE::ENTRY, in UTF-8. The bytes are checked as they pass:
-// more than the stored size stop the output with 18 (read error); at the end
-// fewer bytes give 18, a digest that differs from the stored one 13. Each
-// failure is named on standard error.
+// ArchivePath: ARCHIVE::ENTRY, in UTF-8. This is extraction with standard
+// output as the destination: the bytes pass as they are read, are verified as
+// `test` verifies them (the stored digest decides), and the exit status is the
+// result code `test` gives the same entry (19 when standard output refuses a
+// write). A failure is named on standard error.
 int ToolCat(const std::string& ArchivePath);

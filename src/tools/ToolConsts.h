@@ -14,7 +14,7 @@ inline constexpr const char* ToolName = "sfds";
 inline constexpr const char* ToolDescription =
     "Lists, tests, extracts, prints and packs SFDS containers.\n"
     "Exit status: 0 success, 1 the archive cannot be opened or parsed (or packing failed), 2 usage error;\n"
-    "test and extract exit with the result code of the first failing entry, cat with that of its entry\n"
+    "test and extract exit with the result code of the first failing entry, cat with the one test gives its entry\n"
     "(%d MD5 mismatch, %d no such stored file, %d destination cannot be created, %d read error,\n"
     "%d write error, %d cancelled).\n"
     "Names and texts from a container are printed with control characters escaped: \\xHH, C1 controls\n"
@@ -24,12 +24,22 @@ inline constexpr const char* ToolUnknownEnvironmentCodePage = "Unknown code page
 inline constexpr const char* ToolNoEntryInPath = "Expected ARCHIVE::ENTRY, got: %s";
 inline constexpr const char* ToolArchiveWriteError = "Cannot write %s: %s";
 inline constexpr const char* ToolNoSuchInput = "No such file or folder: %s";
+inline constexpr const char* ToolNameHoldsSeparator =
+    "Cannot store \"%s\": stored names separate folders with \\, so a file or folder name holding one would "
+    "come back as another file; rename it; nothing was written";
+inline constexpr const char* ToolNameNotReachable =
+    "Cannot store \"%s\": the system cannot open a file or folder of this name (it holds \\ / : * ? \" < > | or a "
+    "control character, ends in a dot or blank, or is a device name); rename it; nothing was written";
+inline constexpr const char* ToolOutputIsInput = "Cannot write %s: it is one of the inputs; nothing was written";
+inline constexpr const char* ToolOutputInInputFolder =
+    "Cannot write %s: it lies in the input folder %s and would be packed from it; nothing was written";
+inline constexpr const char* ToolInputReadError = "Cannot read %s: %s";
+// The new archive is written beside the old one under this suffix (a random
+// number) and renamed over it when complete.
+inline constexpr const char* ToolTempSuffix = ".sfds-%06x.tmp";
 inline constexpr const char* ToolNameNotInCodePage =
     "Cannot store \"%s\": the name cannot be written in code page %s. Choose a code page that has every "
     "character of the names with --codepage, for example CP949 or UTF-8; nothing was written";
-// cat: the bytes do not match the entry's stored size.
-inline constexpr const char* ToolCatTooLong = "%s: more bytes than the stored size of %lld";
-inline constexpr const char* ToolCatTooShort = "%s: %lld bytes instead of the stored size of %lld";
 inline constexpr const char* ToolOutputWriteError = "Cannot write standard output: %s";
 // test and extract: one line per entry.
 inline constexpr const char* ToolEntryOK = "%s: OK";

@@ -36,6 +36,7 @@ const std::map<std::string, TSFDSCompressionLevel> LevelNames{
 const std::map<std::string, TStreamAutorenameMode> RenameNames{
     {"none", sarmNone}, {"system", sarmSystem}, {"windows", sarmWindows}, {"unix", sarmUNIX}};
 const std::map<std::string, TSFDSLocatorPlacement> LocatorNames{{"head", lpHostOffset}, {"tail", lpHostEnd}};
+const std::map<std::string, TToolPackOrder> OrderNames{{"natural", poNatural}, {"name", poName}, {"given", poGiven}};
 
 void AddCodePage(CLI::App* Command, std::string& CodePage) {
     Command->add_option("--codepage", CodePage,
@@ -92,10 +93,10 @@ int main(int argc, char** argv) {
     AddCodePage(InfoCmd, CodePage);
 
     TToolPackOptions Pack;
-    std::string PackFormat = "zlib", PackLevel = "default", TableFormat = "zlib", Locator;
+    std::string PackFormat = "zlib", PackLevel = "default", TableFormat = "zlib", Locator, Order = "natural";
     CLI::App* PackCmd = App.add_subcommand("pack", "Write a container from files and folders (folders recursively, "
-                                                   "entries named relative to the folder)");
-    PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write (replaced)")->required();
+                                                   "entries named relative to the folder), in natural order");
+    PackCmd->add_option("ARCHIVE", Pack.Archive, "The container file to write; one already there is replaced only once the new one is complete")->required();
     PackCmd->add_option("INPUTS", Pack.Inputs, "Files and folders to store")->required()->expected(-1);
     PackCmd->add_option("--format", PackFormat, "Compression of the entries: store, zlib or bzip2 (default zlib)")
         ->check(CLI::IsMember(FormatChoices()));
@@ -113,6 +114,14 @@ int main(int argc, char** argv) {
     PackCmd->add_option("--locator", Locator, "Where the locator goes: head (over bytes 46..57) or tail (default)")
         ->check(CLI::IsMember({"head", "tail"}))
         ->needs(HostOpt);
+    PackCmd->add_option("--order", Order,
+                        "Order of the entries, which the viewer shows pictures in: natural (default) sorts every "
+                        "entry as people and Windows Explorer order names (digit runs as numbers, letters without "
+                        "case, folder by folder: 1.jpg 2.jpg 10.jpg, IMG_9 before IMG_10); name sorts every entry by "
+                        "the plain bytes of its name; given keeps the files and folders in the order named here, "
+                        "each folder's files by the plain bytes of their names. Entries of the same name keep the "
+                        "order named")
+        ->check(CLI::IsMember({"natural", "name", "given"}));
     AddCodePage(PackCmd, CodePage);
 
     try {
@@ -151,6 +160,7 @@ int main(int argc, char** argv) {
             Pack.Level = LevelNames.at(PackLevel);
             Pack.TableFormat = FormatID(TableFormat);
             if (!Locator.empty()) Pack.Locator = LocatorNames.at(Locator);
+            Pack.Order = OrderNames.at(Order);
             return ToolPack(Pack);
         }
     } catch (const Exception& E) {

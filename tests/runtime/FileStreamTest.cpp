@@ -231,3 +231,26 @@ TEST(TDestinationFolder, MakesAMissingRootWithItsParents) {
     FileClose(H);
     EXPECT_TRUE(FileExists(Dir.File("a/b/c/f")));
 }
+
+// A new version is written beside a file and put in its place in one step;
+// the new-file create never touches a file that is there.
+TEST(FileSystem, ANewFileReplacesTheOldInOneStep) {
+    TTempDir Dir;
+    WriteWholeFile(Dir.File("old.sfds"), "old");
+    EXPECT_EQ(FileCreateNew(Dir.File("old.sfds")), INVALID_HANDLE_VALUE_RTL);
+    EXPECT_EQ(ReadWholeFile(Dir.File("old.sfds")), "old");
+
+    const THandle H = FileCreateNew(Dir.File("old.sfds.new"));
+    ASSERT_NE(H, INVALID_HANDLE_VALUE_RTL);
+    EXPECT_EQ(FileWrite(H, "new", 3), 3);
+    FileClose(H);
+    // Names resolve as everywhere: the file of the other case is replaced.
+    EXPECT_TRUE(RenameFileReplacing(Dir.File("old.sfds.new"), Dir.File("OLD.sfds")));
+    EXPECT_EQ(ReadWholeFile(Dir.File("old.sfds")), "new");
+    EXPECT_FALSE(std::filesystem::exists(TestPath(Dir.File("old.sfds.new"))));
+
+    EXPECT_TRUE(RenameFileReplacing(Dir.File("old.sfds"), Dir.File("moved.sfds")));  // nothing to replace
+    EXPECT_EQ(ReadWholeFile(Dir.File("moved.sfds")), "new");
+    EXPECT_FALSE(RenameFileReplacing(Dir.File("missing"), Dir.File("moved.sfds")));
+    EXPECT_EQ(ReadWholeFile(Dir.File("moved.sfds")), "new");
+}

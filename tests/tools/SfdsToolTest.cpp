@@ -117,7 +117,7 @@ TEST_F(SfdsToolTest, PackTestExtractAndListRoundTripInEveryFormat) {
         std::int64_t Total = 0;
         ASSERT_EQ(J["entries"].size(), Files.size());
         std::size_t I = 0;
-        for (const auto& [Name, Bytes] : Files) {  // packed in byte order of the names
+        for (const auto& [Name, Bytes] : Files) {  // in natural order, here the byte order of the names
             const nlohmann::json& E = J["entries"][I++];
             EXPECT_EQ(E["name"], Stored(Name));
             EXPECT_EQ(E["original_name"], Stored(Name));

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -197,6 +198,22 @@ bool CreateDir(const std::string& Name) {
 
 bool DeleteFile(const std::string& FileName) {
     if (::unlink(NativeFileName(FileName).c_str()) == 0) return true;
+    LastError = errno;
+    return false;
+}
+
+THandle FileCreateNew(const std::string& FileName) {
+    if (FileName.find('\0') != std::string::npos) {
+        LastError = EINVAL;
+        return INVALID_HANDLE_VALUE_RTL;
+    }
+    const int Fd = ::open(NativeFileName(FileName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (Fd < 0) LastError = errno;
+    return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
+}
+
+bool RenameFileReplacing(const std::string& OldName, const std::string& NewName) {
+    if (::rename(NativeFileName(OldName).c_str(), NativeFileName(NewName).c_str()) == 0) return true;
     LastError = errno;
     return false;
 }

@@ -168,6 +168,18 @@ bool DeleteFile(const std::string& FileName) {
     return false;
 }
 
+THandle FileCreateNew(const std::string& FileName) {
+    if (!ValidName(FileName)) return INVALID_HANDLE_VALUE_RTL;
+    const HANDLE H = CreateFileW(AnsiToWide(FileName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
+}
+
+bool RenameFileReplacing(const std::string& OldName, const std::string& NewName) {
+    return MoveFileExW(AnsiToWide(OldName).c_str(), AnsiToWide(NewName).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 std::string GetCurrentDir() {
     wchar_t Buf[MAX_PATH * 4];
     const DWORD N = GetCurrentDirectoryW(MAX_PATH * 4, Buf);
