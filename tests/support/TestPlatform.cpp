@@ -10,6 +10,9 @@
 #include <windows.h>
 #else
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -17,6 +20,10 @@ namespace fs = std::filesystem;
 fs::path TestPath(const std::string& Utf8) { return fs::path(std::u8string(Utf8.begin(), Utf8.end())); }
 
 #ifdef _WIN32
+
+TTestFifo::TTestFifo(const std::string&) {}
+TTestFifo::~TTestFifo() = default;
+std::string TTestFifo::Received() { return std::string(); }
 
 bool TestUnderWine() {
     const HMODULE Ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -81,6 +88,21 @@ int OpenHandleCount() {
 }
 
 void MarkHidden(const std::string&) {}
+
+TTestFifo::TTestFifo(const std::string& Path) {
+    if (::mkfifo(Path.c_str(), 0600) == 0) FFd = ::open(Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+}
+
+TTestFifo::~TTestFifo() {
+    if (FFd >= 0) ::close(FFd);
+}
+
+std::string TTestFifo::Received() {
+    std::string Got;
+    char Buf[4096];
+    for (ssize_t N; FFd >= 0 && (N = ::read(FFd, Buf, sizeof Buf)) > 0;) Got.append(Buf, static_cast<std::size_t>(N));
+    return Got;
+}
 
 void SetModifiedTime(const std::string& Path, std::time_t Time) {
     const auto Sys = std::chrono::system_clock::from_time_t(Time);
