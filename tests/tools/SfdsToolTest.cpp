@@ -372,6 +372,10 @@ TEST_F(SfdsToolTest, CtrlCEndsTheToolInEveryState) {
         bool Drain;  // standard output is read on after the signal
     };
     const std::vector<TCase> Cases = {
+        // An archive that never arrives: the tool waits in read.
+        {"reading an archive nobody writes", {"extract", Dir.File("archive-fifo"), Dir.File("out")}, false},
+        // The tool waits in write on its standard output.
+        {"writing output nobody reads", {"test", Many}, false},
         // It goes on once the output flows and meets the cancel.
         {"walking the entries", {"test", Many}, true},
     };
