@@ -36,14 +36,18 @@ void SetTestEnv(const std::string& Name, const std::optional<std::string>& Value
     SetEnvironmentVariableA(Name.c_str(), Value ? Value->c_str() : nullptr);
 }
 
+// The handles of files, pipes and consoles, as a POSIX descriptor count
+// sees them: threads and their events come and go with the library's worker
+// pool. Counted over the handle values (multiples of 4), as Wine 8 answers 0
+// to GetProcessHandleCount and no call tells the kinds apart in one go.
 int OpenHandleCount() {
-    DWORD Count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &Count) && Count > 0) return static_cast<int>(Count);
-    // Wine 8 answers 0: count the handle values (multiples of 4) that name a handle.
     int N = 0;
     for (std::uintptr_t Value = 4; Value < (1u << 16); Value += 4) {
+        const HANDLE H = reinterpret_cast<HANDLE>(Value);
         DWORD Flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(Value), &Flags)) ++N;
+        if (!GetHandleInformation(H, &Flags)) continue;
+        SetLastError(NO_ERROR);
+        if (GetFileType(H) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR) ++N;
     }
     return N;
 }
