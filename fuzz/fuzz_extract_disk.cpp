@@ -3,12 +3,17 @@
 // entry is extracted below a fresh destination folder, once by the library's
 // walk below a folder and once by the tool's extract command over what the
 // walk left (files over files, files where folders are, folders where files
-// are; the command goes on past failures). The destination starts out holding
-// links that lead out of it: "l" and "L" to a folder beside it, "s" to a file
-// beside it, "h" a second name of that file. Whatever extraction writes must
-// stay inside the destination: afterwards the target's folder holds the input
-// and the file beside it, both unchanged, the empty folder beside it, and the
-// destination.
+// are; the command goes on past failures). The archive itself lies in the
+// destination, as "in.bin" and under a second name, "k". The destination also
+// holds links that lead out of it: "l" and "L" to a folder beside it, "s" to a
+// file beside it, "h" a second name of that file; and pipes nobody reads, "p"
+// and "q/p". Whatever extraction writes must stay inside the destination, no
+// pipe may be opened for writing (that would wait for ever: a timeout), and
+// the archive must survive: afterwards the target's folder holds the file
+// beside it, unchanged, the empty folder beside it, and the destination, in
+// which the archive is unchanged and the pipes are still there.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -30,13 +35,19 @@ void Fail(const std::string& What) {
     std::abort();
 }
 
-void PlantLinks(const std::string& Dest, const std::string& Outside, const std::string& Victim) {
+const char* const Pipes[] = {"/p", "/q/p"};
+
+void Plant(const std::string& Dest, const std::string& Input, const std::string& Outside,
+           const std::string& Victim) {
     namespace fs = std::filesystem;
-    fs::create_directory(Dest);
     fs::create_directory_symlink(Outside, Dest + "/l");
     fs::create_directory_symlink(Outside, Dest + "/L");
     fs::create_symlink(Victim, Dest + "/s");
     fs::create_hard_link(Victim, Dest + "/h");
+    fs::create_hard_link(Input, Dest + "/k");
+    fs::create_directory(Dest + "/q");
+    for (const char* Pipe : Pipes)
+        if (::mkfifo((Dest + Pipe).c_str(), 0600) != 0) std::abort();
 }
 
 void CheckNothingOutside(const std::string& Input, std::string_view Bytes, const std::string& Dest,
@@ -44,11 +55,13 @@ void CheckNothingOutside(const std::string& Input, std::string_view Bytes, const
     std::error_code Ec;
     for (const auto& Item : std::filesystem::directory_iterator(fuzz::TempFolder(), Ec)) {
         const std::string Path = Item.path().string();
-        if (Path != Input && Path != Dest && Path != Outside && Path != Victim) Fail(Path);
+        if (Path != Dest && Path != Outside && Path != Victim) Fail(Path);
     }
     if (!std::filesystem::is_empty(Outside, Ec)) Fail(Outside);
-    if (fuzz::ReadFile(Input) != Bytes) Fail(Input);
     if (fuzz::ReadFile(Victim) != VictimBytes) Fail(Victim);
+    if (fuzz::ReadFile(Input) != Bytes) Fail("the archive " + Input);
+    for (const char* Pipe : Pipes)
+        if (!std::filesystem::is_fifo(Dest + Pipe, Ec)) Fail("the pipe " + Dest + Pipe);
 }
 
 }  // namespace
@@ -59,17 +72,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size) {
-    static const std::string Input = fuzz::TempFolder() + "/in.bin";
     static const std::string Dest = fuzz::TempFolder() + "/dest";
+    static const std::string Input = Dest + "/in.bin";
     static const std::string Outside = fuzz::TempFolder() + "/outside";
     static const std::string Victim = fuzz::TempFolder() + "/victim";
     const std::string_view Bytes(reinterpret_cast<const char*>(Data), Size);
-    fuzz::WriteFile(Input, Bytes);
     fuzz::RemoveTree(Dest);
     fuzz::RemoveTree(Outside);
+    std::filesystem::create_directory(Dest);
     std::filesystem::create_directory(Outside);
+    fuzz::WriteFile(Input, Bytes);
     fuzz::WriteFile(Victim, VictimBytes);
-    PlantLinks(Dest, Outside, Victim);
+    Plant(Dest, Input, Outside, Victim);
 
     std::int64_t Budget = fuzz::ReadBudget;
     const TSFDSProgressEvent OnProgress = [&Budget](TSFDSCustomSource*, std::int64_t, std::int64_t,

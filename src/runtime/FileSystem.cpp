@@ -121,7 +121,7 @@ void TDestinationFolder::Resolve(TFolderState& Folder, const TFolderHandle& Hand
     if (It != Folder.Folded.end()) Native = It->second;
 }
 
-TDestinationFolder::TCreateResult TDestinationFolder::Descend(std::size_t Depth, const std::string& Part) {
+TCreateResult TDestinationFolder::Descend(std::size_t Depth, const std::string& Part) {
     TOpenFolder& Parent = FOpen[Depth];
     TFolderState& ParentState = State(Parent.Key);
     std::string Native;
@@ -150,7 +150,7 @@ TDestinationFolder::TCreateResult TDestinationFolder::Descend(std::size_t Depth,
     return crCreated;
 }
 
-TDestinationFolder::TCreateResult TDestinationFolder::Create(const std::string& RelativeName, THandle& Handle) {
+TCreateResult TDestinationFolder::Create(const std::string& RelativeName, THandle& Handle, const TFileIdentity* Keep) {
     Handle = INVALID_HANDLE_VALUE_RTL;
     std::vector<std::string> Parts;
     std::size_t Begin = 0;
@@ -182,8 +182,7 @@ TDestinationFolder::TCreateResult TDestinationFolder::Create(const std::string& 
     TFolderState& S = State(Parent.Key);
     std::string Native;
     Resolve(S, Parent.Handle, FolderNativePart(Parts.back()), Native);
-    Handle = FolderCreateFile(Parent.Handle, Native);
-    if (Handle == INVALID_HANDLE_VALUE_RTL) return crFailed;
-    S.Add(Native);
-    return crCreated;
+    const TCreateResult R = FolderCreateFile(Parent.Handle, Native, Keep, Handle);
+    if (R == crCreated) S.Add(Native);
+    return R;
 }

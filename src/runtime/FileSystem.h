@@ -59,6 +59,32 @@ std::string GetCurrentDir();
 // system names none.
 std::string GetTempDir();
 
+// Which file a handle is open on, whatever name or link led to it: the
+// device and inode on POSIX, the volume serial and file index on Windows.
+struct TFileIdentity {
+    std::uint64_t Volume = 0;
+    std::uint64_t File = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+bool FileIdentityOf(THandle Handle, TFileIdentity& Identity);
+
+// How creating a file for writing ended.
+enum TCreateResult : std::uint8_t {
+    crCreated,
+    crLink,        // the way to the file, or the file itself, is a link that cannot be replaced; nothing was written
+    crNotRegular,  // a pipe, device or socket has the file's name; it was not opened for writing
+    crKept,        // the file of that name is the one the caller keeps from being written
+    crFailed,      // GetLastOSError says why
+};
+
+// Creates FileName for writing, or empties the file of that name, as
+// FileCreate does (a link in the name is followed: the caller chose it), but
+// only ever writes a plain file: a pipe, device or socket is refused before it
+// is opened for writing, so nothing can block, and the file Keep (when given)
+// is refused before it is emptied, so that a file being read is never
+// destroyed by writing over it.
+TCreateResult FileCreateChecked(const std::string& FileName, const TFileIdentity* Keep, THandle& Handle);
+
 // Full name of a possibly relative name against the current folder.
 std::string ExpandFileName(const std::string& FileName);
 
@@ -92,6 +118,9 @@ std::string ExcludeTrailingPathDelimiters(const std::string& Path);
 struct TFolderHandle {
     THandle Handle = INVALID_HANDLE_VALUE_RTL;
     std::string Path;  // the folder's full name where the platform needs one (Windows)
+    // Where the folder really is, as the system resolves it, where the platform
+    // needs it to see that what it opens inside stays inside (Windows).
+    std::wstring Final;
 };
 
 enum class TChildKind : std::uint8_t {
@@ -111,13 +140,17 @@ std::string FolderNativePart(const std::string& Part);
 bool FolderOpen(const std::string& Name, TFolderHandle& Folder);
 void FolderClose(TFolderHandle& Folder);
 TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part);
-// Opens the child folder Part; never follows a link (ckLink then).
+// Opens the child folder Part; never follows a link (ckLink then), however
+// the system presents it: what is opened must be that folder's own entry.
 TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part, TFolderHandle& Child);
 bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part);
-// Creates the file Part for writing (shared for reading only), replacing
-// whatever file is there. A link, or a file with further hard links, is
-// replaced by a new file and never written through.
-THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part);
+// Creates the file Part for writing (shared for reading only), or empties the
+// file there. A link, or a file with further hard links, is replaced by a new
+// file and never written through (crLink where it cannot be replaced); a pipe,
+// device or socket is never opened for writing (crNotRegular), and the file
+// Keep, when given, is never emptied (crKept).
+TCreateResult FolderCreateFile(const TFolderHandle& Parent, const std::string& Part, const TFileIdentity* Keep,
+                               THandle& Handle);
 // The names of the folder's entries, "." and ".." left out.
 bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names);
 
@@ -131,11 +164,7 @@ bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Name
 // names opens each folder once.
 class TDestinationFolder {
 public:
-    enum TCreateResult : std::uint8_t {
-        crCreated,
-        crLink,    // a folder part of the name is a link; nothing was created
-        crFailed,  // GetLastOSError says why
-    };
+    using enum TCreateResult;
 
     explicit TDestinationFolder(std::string Root);
     ~TDestinationFolder();
@@ -144,8 +173,10 @@ public:
 
     // RelativeName's parts are separated by `\` or `/`; empty and "." parts
     // are skipped. The caller has refused names that would leave the root
-    // (parent-folder parts, drives, leading separators).
-    TCreateResult Create(const std::string& RelativeName, THandle& Handle);
+    // (parent-folder parts, drives, leading separators). crLink: a folder
+    // part of the name is a link, or the file's own name is one that cannot
+    // be replaced. Keep, when given, is a file never to be written over.
+    TCreateResult Create(const std::string& RelativeName, THandle& Handle, const TFileIdentity* Keep = nullptr);
 
 private:
     struct TFolderState;

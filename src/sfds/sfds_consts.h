@@ -161,6 +161,10 @@ inline constexpr const char* SFDS_ERR_LinkInFileName =
 // %s: the stored name, each NUL shown as \0.
 inline constexpr const char* SFDS_ERR_NulInFileName =
     "Stored file name holds a NUL character and is not extracted:\r\n\"%s\"";
+// Why extraction creates no file over what has the disk file's name: the
+// reason of "Cannot create file \"%s\". %s".
+inline constexpr const char* SFDS_ERR_NotAFile = "It is a pipe, device or socket, not a file";
+inline constexpr const char* SFDS_ERR_ArchiveItself = "It is the archive being read";
 inline constexpr const char* SFDS_ERR_WriteReadOnly = "Invalid stream operation. Cannot write to a read-only stream.";
 inline constexpr const char* SFDS_ERR_ReadReader =
     "TSFDSCustomReader.Read error: Can't read directly from this stream. Instead use the OpenStream method to get "

@@ -68,6 +68,15 @@ std::string ShownName(const std::string& FileName) {
     return Shown;
 }
 
+// The file-creation error for a disk file that was not created: the
+// system's reason, or why extraction would not write there.
+EFCreateError CreateError(TCreateResult Result, const std::string& DiskFileName) {
+    const std::string Reason = Result == crNotRegular ? std::string(SFDS_ERR_NotAFile)
+                               : Result == crKept     ? std::string(SFDS_ERR_ArchiveItself)
+                                                      : SysErrorMessage(GetLastOSError());
+    return EFCreateError(Format(SFCreateErrorEx, ExpandFileName(DiskFileName).c_str(), Reason.c_str()));
+}
+
 // DestinationDir and FileName joined with one separator; an empty
 // destination is the current folder, not the root of the drive.
 std::string JoinedName(const std::string& DestinationDir, const std::string& FileName) {
@@ -141,7 +150,7 @@ bool SFDS_MaskSelects(const std::string& FileName, const std::string& Mask) {
 TSFDSExtractDestination::TSFDSExtractDestination(const std::string& DestinationDir)
     : FDestinationDir(DestinationDir), FFolder(DestinationDir) {}
 
-std::unique_ptr<TFileStream> TSFDSExtractDestination::Create(const std::string& FileName) {
+std::unique_ptr<TFileStream> TSFDSExtractDestination::Create(const std::string& FileName, const TFileIdentity* Keep) {
     std::string DiskFileName;
     if (!SFDS_ExtractFileName(FDestinationDir, FileName, DiskFileName)) {
         if (FileName.find('\0') != std::string::npos)
@@ -149,14 +158,9 @@ std::unique_ptr<TFileStream> TSFDSExtractDestination::Create(const std::string& 
         throw ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str()));
     }
     THandle Handle = INVALID_HANDLE_VALUE_RTL;
-    switch (FFolder.Create(FileName, Handle)) {
-        case TDestinationFolder::crCreated: break;
-        case TDestinationFolder::crLink:
-            throw ESFDSException(Format(SFDS_ERR_LinkInFileName, FileName.c_str()));
-        case TDestinationFolder::crFailed:
-            throw EFCreateError(Format(SFCreateErrorEx, ExpandFileName(DiskFileName).c_str(),
-                                       SysErrorMessage(GetLastOSError()).c_str()));
-    }
+    const TCreateResult Result = FFolder.Create(FileName, Handle, Keep);
+    if (Result == crLink) throw ESFDSException(Format(SFDS_ERR_LinkInFileName, FileName.c_str()));
+    if (Result != crCreated) throw CreateError(Result, DiskFileName);
     return std::make_unique<TFileStream>(Handle, DiskFileName);
 }
 
@@ -183,10 +187,13 @@ std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std:
     // The folder part ends at the last `\`, `/` or `:`; a bare name has none
     // and goes into the current folder. A folder that cannot be made shows
     // as the file's creation error.
-    const auto OpenDisk = [&DiskFileName] {
+    const auto OpenDisk = [this, &DiskFileName] {
         const std::string Dir = ExtractFilePath(DiskFileName);
         if (!Dir.empty() && !DirectoryExists(Dir)) ForceDirectories(Dir);
-        return std::make_unique<TFileStream>(DiskFileName, fmCreate);
+        THandle Handle = INVALID_HANDLE_VALUE_RTL;
+        const TCreateResult Result = FileCreateChecked(DiskFileName, SourceIdentity(), Handle);
+        if (Result != crCreated) throw CreateError(Result, DiskFileName);
+        return std::make_unique<TFileStream>(Handle, DiskFileName);
     };
     using TOpen = std::function<std::unique_ptr<TFileStream>()>;
     return Extract(FileIndex, DiskFileName, ToDisk && !Test ? TOpen(OpenDisk) : TOpen(),
@@ -204,13 +211,13 @@ std::int32_t TSFDSCustomReader::ExtractFileTo(TSFDSExtractDestination& Destinati
     if (!SFDS_ExtractFileName(Destination.DestinationDir(), FileName, DiskFileName)) {
         // Refused before anything is opened; the destination says why.
         try {
-            Destination.Create(FileName);
+            Destination.Create(FileName, SourceIdentity());
         } catch (...) {
             return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
         }
     }
-    return Extract(FileIndex, DiskFileName, [&] { return Destination.Create(FileName); }, nullptr, ProgressEvent,
-                   Failure);
+    return Extract(FileIndex, DiskFileName, [&] { return Destination.Create(FileName, SourceIdentity()); }, nullptr,
+                   ProgressEvent, Failure);
 }
 
 // Steps shared by every extraction once the destination is settled: open

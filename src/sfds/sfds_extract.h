@@ -52,8 +52,9 @@ bool SFDS_MaskSelects(const std::string& FileName, const std::string& Mask);
 // SFDS_ExtractFileName does, and their files are created below it without
 // ever leaving it: a folder on the way that is a link (or a reparse point) is
 // refused rather than followed, a link or hard-linked file in the file's
-// place is replaced rather than written through. Folders stay open and known
-// from one entry to the next, so a folder is read at most once per walk.
+// place is replaced rather than written through, and a pipe, device or socket
+// there is refused without being opened for writing. Folders stay open and
+// known from one entry to the next, so a folder is read at most once per walk.
 class TSFDSExtractDestination {
 public:
     explicit TSFDSExtractDestination(const std::string& DestinationDir);
@@ -61,9 +62,11 @@ public:
     const std::string& DestinationDir() const { return FDestinationDir; }
     // The file for the stored name FileName, created (or emptied) for
     // writing. Raises ESFDSException naming the stored name when it would
-    // leave the folder or leads through a link, EFCreateError with the
-    // system's reason when the file or a folder cannot be created.
-    std::unique_ptr<TFileStream> Create(const std::string& FileName);
+    // leave the folder or leads through a link, EFCreateError with the reason
+    // when the file or a folder cannot be created, when a pipe, device or
+    // socket has the name, or when the file of that name is Keep (the archive
+    // being read, which is never written over; null: none).
+    std::unique_ptr<TFileStream> Create(const std::string& FileName, const TFileIdentity* Keep);
 
 private:
     std::string FDestinationDir;

@@ -265,7 +265,7 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
         if (!SFDS_ExtractFileName(FDestination->DestinationDir(), Entry->FileName, ArcName)) {
             // Refused before anything is opened; the destination says why.
             try {
-                FDestination->Create(Entry->FileName);
+                FDestination->Create(Entry->FileName, FReader.SourceIdentity());
             } catch (...) {
                 return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
             }
@@ -279,7 +279,7 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     std::unique_ptr<TFileStream> DiskFile;
     if (FDestination != nullptr) {
         try {
-            DiskFile = FDestination->Create(Entry->FileName);
+            DiskFile = FDestination->Create(Entry->FileName, FReader.SourceIdentity());
         } catch (...) {
             return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
         }

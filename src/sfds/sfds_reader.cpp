@@ -71,6 +71,11 @@ void TSFDSCustomReader::Initialize(std::int64_t StartOffset, PGUID FormatGUID, T
     TSFDSCustomStreamParser Parser(FSourceStream, FRelOffset, false, this);
     Parser.Parse(FExtraInfoFields.get(), FFileEntrys.get(), FAssignUniqueNames, FStreamAutorenameMode);
     FInfo = Parser.Info();
+
+    TFileIdentity Identity;
+    if (const auto* File = dynamic_cast<const THandleStream*>(FSourceStream);
+        File != nullptr && FileIdentityOf(File->Handle(), Identity))
+        FSourceIdentity = Identity;
 }
 
 TSFDSCustomReader::~TSFDSCustomReader() {

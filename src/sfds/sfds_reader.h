@@ -17,6 +17,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "runtime/FileStream.h"
@@ -92,7 +93,11 @@ public:
     // Each returns a result code (SFDS_OK...); with ThrowExceptions failures
     // also raise. An exception of the progress handler passes through after
     // everything the call opened has been released. Streams given by the
-    // caller are never freed. A disk file partly written stays on disk.
+    // caller are never freed. A disk file partly written stays on disk. A
+    // disk file is only ever a plain file, and never the archive this reader
+    // reads (SourceIdentity): a pipe, device or socket of that name, or the
+    // archive itself, fails with 16 before anything is opened for writing or
+    // emptied.
 
     // Reads the stored file chunk by chunk, verifies its MD5 and writes it to
     // DiskFileName (ToDisk), into Stream at its position, or nowhere (Test).
@@ -169,6 +174,9 @@ public:
     TStreamAutorenameMode StreamAutorenameMode() const { return FStreamAutorenameMode; }
     TSFDSSupportedEvent SupportedProc() const { return FSupportedProc; }
     const TSFDSOnReadFileEntry& OnReadFileEntry() const { return FOnReadFileEntry; }
+    // The file the reader reads, when its source is a file handle (a file
+    // reader's always is): extraction never writes over it. Null otherwise.
+    const TFileIdentity* SourceIdentity() const { return FSourceIdentity ? &*FSourceIdentity : nullptr; }
 
 protected:
     // A stream over the whole source for reads that end before the call that
@@ -210,6 +218,7 @@ protected:
     std::unique_ptr<TSFDSFileExtraInfoList> FExtraInfoFields;
     bool FAssignUniqueNames = false;
     TStreamAutorenameMode FStreamAutorenameMode = sarmNone;
+    std::optional<TFileIdentity> FSourceIdentity;
 };
 
 // A reader over a disk file. It opens the file itself (read-only, denying

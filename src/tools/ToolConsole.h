@@ -17,8 +17,13 @@ void ToolBinaryConsole();
 
 // Ctrl-C (and on Windows Ctrl-Break) from now on calls OnInterrupt instead of
 // ending the process. It runs in a signal handler or a system thread: it may
-// only set an atomic flag.
-void ToolWatchInterrupt(void (*OnInterrupt)());
+// only set an atomic flag. The command then ends by itself, as a cancel; a
+// process that is still there ToolInterruptGraceMs after the first Ctrl-C (a
+// system call that does not return, for one: a pipe nobody reads) writes
+// StopText and a line feed to standard error and ends at once with ExitCode.
+// StopText must stay valid.
+void ToolWatchInterrupt(void (*OnInterrupt)(), const char* StopText, int ExitCode);
+inline constexpr int ToolInterruptGraceMs = 500;
 
 // A write beyond the process's file size limit fails with its reason instead
 // of ending the process without a word (POSIX raises SIGXFSZ; Windows has no

@@ -5,6 +5,7 @@
 
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
+#include "sfds/sfds_extract.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
@@ -20,7 +21,7 @@ constexpr std::size_t EntryWidth = 40;
 
 }  // namespace
 
-void ToolCatchInterrupt() { ToolWatchInterrupt(OnInterrupt); }
+void ToolCatchInterrupt() { ToolWatchInterrupt(OnInterrupt, SFDS_ERR_UserAborted, SFDS_ERR_ABORTED); }
 
 bool ToolInterrupted() { return Interrupted.load(); }
 

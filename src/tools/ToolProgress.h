@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <string>
 
-// Ctrl-C from now on only sets a flag; the commands poll it.
+// Ctrl-C from now on sets a flag, which the commands poll and turn into a
+// cancel (result 21); a command that has not ended shortly after is ended
+// with exit status 21 (see ToolWatchInterrupt).
 void ToolCatchInterrupt();
 bool ToolInterrupted();
 class TToolProgress {

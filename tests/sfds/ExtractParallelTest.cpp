@@ -249,3 +249,43 @@ TEST_F(ExtractParallelTest, AbandonedWalkStopsItsWorkersAndReleasesTheArchive) {
     EXPECT_EQ(Done.Next({}, Failure), SFDS_OK);
     EXPECT_THROW(Done.Next({}, Failure), std::logic_error);
 }
+
+// The workers read the archive while the caller creates the files: an entry
+// that would land on the archive itself fails with 16 before anything is
+// written, on every number of threads, and the archive stays whole.
+TEST(ExtractParallelArchive, TheArchiveBeingReadIsNeverWrittenOver) {
+    TTempDir Dir;
+    TReaderListGuard Guard;
+    const std::string Large = PatternBytes(std::size_t{9} << 19, 41);  // read ahead in its worker
+    const std::string Small = PatternBytes(70000, 42);
+    for (const unsigned Threads : {0u, 1u, 2u, 3u}) {
+        SCOPED_TRACE(testing::Message() << Threads << " threads");
+        const std::string Box = Dir.File("box" + std::to_string(Threads));
+        fs::create_directories(Box);
+        WriteWholeFile(Box + "/self.sfds", BuildContainer([&](TSFDSFileWriter& W) {
+                           W.AddBytes("large.bin", Large, 1);
+                           W.AddBytes("Self.sfds", "would replace the archive", 0);
+                           W.AddBytes("small.bin", Small, 2);
+                       }));
+        const std::string Archive = ReadWholeFile(Box + "/self.sfds");
+        TSFDSFileReader Reader(Box + "/self.sfds");
+        TSFDSExtractDestination Destination(Box);
+        std::unique_ptr<TSFDSParallelExtraction> Parallel;
+        if (Threads > 0)
+            Parallel = std::make_unique<TSFDSParallelExtraction>(Reader, std::vector<std::int32_t>{0, 1, 2},
+                                                                 &Destination, "", Threads);
+        std::vector<std::int32_t> Codes;
+        std::string Message;
+        for (std::int32_t I = 0; I < 3; ++I) {
+            std::exception_ptr Failure;
+            Codes.push_back(Parallel ? Parallel->Next({}, Failure)
+                                     : Reader.ExtractFileTo(Destination, I, false, {}, Failure));
+            if (Failure) Message = Describe(Failure);
+        }
+        EXPECT_EQ(Codes, (std::vector<std::int32_t>{SFDS_OK, SFDS_ERR_FILE_OPEN, SFDS_OK}));
+        EXPECT_NE(Message.find(SFDS_ERR_ArchiveItself), std::string::npos) << Message;
+        EXPECT_TRUE(ReadWholeFile(Box + "/self.sfds") == Archive) << "the archive changed";
+        EXPECT_TRUE(ReadWholeFile(Box + "/large.bin") == Large);
+        EXPECT_TRUE(ReadWholeFile(Box + "/small.bin") == Small);
+    }
+}

@@ -17,6 +17,7 @@
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
 #include "runtime/MemoryStream.h"
+#include "runtime/RtlConsts.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -457,6 +458,78 @@ TEST_F(ExtractTest, NameWithANulCharacterIsRefusedAndOverwritesNothing) {
     // A disk name given by the caller is refused the same way.
     EXPECT_EQ(R->ExtractFile(1, Dir.File("out/") + Nul, false, {}, false), SFDS_ERR_FILE_OPEN);
     EXPECT_EQ(ReadWholeFile(Dir.File("out/a")), "the real a");
+}
+
+// Extracting an archive into its own folder must not empty it while it is
+// being read: the entry that would land on it fails with 16, whichever name
+// leads there, and the archive stays whole.
+TEST_F(ExtractTest, TheArchiveBeingReadIsNeverWrittenOver) {
+    const std::string First = PatternBytes(BigSize, 31);
+    const std::string Box = Dir.File("box");
+    std::filesystem::create_directories(Box);
+    WriteWholeFile(Box + "/self.sfds", BuildContainer([&](TSFDSFileWriter& W) {
+                       W.AddBytes("first.bin", First, 1);
+                       W.AddBytes("SELF.SFDS", "would replace the archive", 0);
+                       W.AddBytes("last.bin", "last", 0);
+                   }));
+    if (!TestOnWindows) std::filesystem::create_hard_link(Box + "/self.sfds", Box + "/other name.sfds");
+    const std::string Archive = ReadWholeFile(Box + "/self.sfds");
+    TSFDSFileReader R(Box + "/self.sfds");
+    ASSERT_NE(R.SourceIdentity(), nullptr);
+
+    // The walk below a folder finds the archive under the entry's name in
+    // another letter case.
+    EXPECT_EQ(R.ExtractFilesTo(Box, "*", false, {}, false), SFDS_ERR_FILE_OPEN);
+    EXPECT_EQ(ReadWholeFile(Box + "/first.bin"), First);
+    EXPECT_FALSE(FileExists(Box + "/last.bin"));
+    const std::string Walk = MessageOf<EFCreateError>([&] { R.ExtractFilesTo(Box, "*", false, {}, true); });
+    EXPECT_NE(Walk.find(std::string("\\SELF.SFDS\". ") + SFDS_ERR_ArchiveItself), std::string::npos) << Walk;
+    // A disk name given by the caller: the archive's own, or another of its
+    // names. (Windows keeps writers out of an archive a reader has open in
+    // any case; the identity is what tells it elsewhere.)
+    std::vector<std::string> Names = {Box + "/self.sfds"};
+    if (!TestOnWindows) Names.push_back(Box + "/other name.sfds");
+    for (const std::string& Disk : Names) {
+        SCOPED_TRACE(Disk);
+        EXPECT_EQ(R.ExtractFile(1, Disk, false, {}, false), SFDS_ERR_FILE_OPEN);
+        const std::string Message = MessageOf<EFCreateError>([&] { R.ExtractFile(1, Disk, false, {}, true); });
+        if (!TestOnWindows) {
+            EXPECT_EQ(Message, Format(SFCreateErrorEx, Disk.c_str(), SFDS_ERR_ArchiveItself));
+        }
+    }
+    EXPECT_TRUE(ReadWholeFile(Box + "/self.sfds") == Archive) << "the archive changed";
+    EXPECT_EQ(R.ExtractFilesTo(Box, "*", true, {}, false), SFDS_OK);
+}
+
+// A pipe (or socket, or device) in a file's place is never opened for
+// writing: opening a pipe would wait for a reader, writing would feed
+// whoever reads it. Here a reader is there, and it gets nothing.
+TEST_F(ExtractTest, APipeInAFilesPlaceIsRefusedWithoutBeingWritten) {
+    if (TestOnWindows) GTEST_SKIP() << "a Windows program makes no FIFOs in a folder";
+    namespace fs = std::filesystem;
+    auto R = Open([&](TSFDSFileWriter& W) {
+        W.AddBytes("PIPE", "into the pipe", 1);
+        W.AddBytes("fine", "fine", 0);
+    });
+    fs::create_directories(Dir.File("out"));
+    TTestFifo Fifo(Dir.File("out/pipe"));
+    ASSERT_TRUE(Fifo.Made());
+    fs::create_symlink("pipe", Dir.File("out/to-pipe"));
+
+    TSFDSExtractDestination Destination(Dir.File("out"));
+    std::exception_ptr Failure;
+    EXPECT_EQ(R->ExtractFileTo(Destination, 0, false, {}, Failure), SFDS_ERR_FILE_OPEN);
+    EXPECT_EQ(MessageOf<EFCreateError>([&] { std::rethrow_exception(Failure); }),
+              Format(SFCreateErrorEx, (Dir.File("out") + "\\PIPE").c_str(), SFDS_ERR_NotAFile));
+    EXPECT_EQ(R->ExtractFileTo(Destination, 1, false, {}, Failure), SFDS_OK);
+    // A disk name given by the caller, also one that leads there through a link.
+    for (const char* Name : {"out/pipe", "out/to-pipe"}) {
+        EXPECT_EQ(MessageOf<EFCreateError>([&] { R->ExtractFile(0, Dir.File(Name), false, {}, true); }),
+                  Format(SFCreateErrorEx, Dir.File(Name).c_str(), SFDS_ERR_NotAFile));
+    }
+    EXPECT_EQ(Fifo.Received(), "");
+    EXPECT_TRUE(fs::is_fifo(Dir.File("out/pipe")));
+    EXPECT_EQ(ReadWholeFile(Dir.File("out/fine")), "fine");
 }
 
 // Counts the handles a file reader opens on its archive after construction.

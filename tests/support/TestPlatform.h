@@ -47,3 +47,20 @@ void SetModifiedTime(const std::string& Path, std::time_t Time);
 void MakeReadOnly(const std::string& Path);
 // Gives a file the hidden attribute (Windows); on POSIX a leading dot does that.
 void MarkHidden(const std::string& Path);
+
+// A FIFO at Path, held open for reading so that a writer would not wait for
+// a reader (POSIX). Windows programs make no FIFOs: Made() is false there.
+class TTestFifo {
+public:
+    explicit TTestFifo(const std::string& Path);
+    ~TTestFifo();
+    TTestFifo(const TTestFifo&) = delete;
+    TTestFifo& operator=(const TTestFifo&) = delete;
+
+    bool Made() const { return FFd >= 0; }
+    // What writers have put into it so far.
+    std::string Received();
+
+private:
+    int FFd = -1;
+};

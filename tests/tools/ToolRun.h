@@ -3,8 +3,10 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,8 +54,10 @@ inline pid_t SpawnProgram(const std::string& Program, const std::vector<std::str
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, 1, OutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // Read-write: a FIFO then opens without waiting for its reader, which
+    // could not come, as the spawn returns only after these opens.
+    posix_spawn_file_actions_addopen(&Actions, 1, OutFile.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&Actions, 2, ErrFile.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
     pid_t Pid = -1;
     const int Rc = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
     posix_spawn_file_actions_destroy(&Actions);
@@ -69,6 +73,33 @@ inline int Wait(pid_t Pid) {
     int Status = 0;
     if (waitpid(Pid, &Status, 0) != Pid) return -1;
     return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+}
+
+// The exit code as Wait gives it, or -2 when the child still runs Seconds
+// after the call: it is then killed. Only a bound that catches a hang, never
+// a measure of speed.
+inline int WaitAtMost(pid_t Pid, int Seconds) {
+    for (int Tick = 0; Tick < Seconds * 100; ++Tick) {
+        int Status = 0;
+        const pid_t Done = waitpid(Pid, &Status, WNOHANG);
+        if (Done == Pid) return WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+        if (Done < 0) return -1;
+        usleep(10000);
+    }
+    ::kill(Pid, SIGKILL);
+    Wait(Pid);
+    return -2;
+}
+
+// Like RunTool, but a tool still running after Seconds is killed (code -2).
+inline TRun RunToolAtMost(const TTempDir& Scratch, int Seconds, const std::vector<std::string>& Args) {
+    TRun R;
+    const pid_t Pid = SpawnProgram(ToolProgram(), Args, Scratch.File("stdout"), Scratch.File("stderr"));
+    if (Pid <= 0) return R;
+    R.Code = WaitAtMost(Pid, Seconds);
+    R.Out = ReadWholeFile(Scratch.File("stdout"));
+    R.Err = ReadWholeFile(Scratch.File("stderr"));
+    return R;
 }
 
 // Runs to the end; Scratch holds the output files.

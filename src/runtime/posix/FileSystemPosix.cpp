@@ -115,6 +115,90 @@ THandle FileCreate(const std::string& FileName) {
     return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
 }
 
+namespace {
+
+bool SameFile(const struct stat& St, const TFileIdentity* Keep) {
+    return Keep != nullptr && TFileIdentity{static_cast<std::uint64_t>(St.st_dev),
+                                            static_cast<std::uint64_t>(St.st_ino)} == *Keep;
+}
+
+// Opens Name (in Dir, or the current folder) for writing and creates it when
+// missing, but empties nothing and never blocks: whatever is there is looked
+// at first, and a pipe, device or socket is refused without being opened (an
+// open for writing would wait for a reader of a pipe, and opening a device can
+// act on it). The open itself is non-blocking and its result is looked at
+// again, in case something else took the name in between. NoFollow adds
+// O_NOFOLLOW: a link is then crLink. On crCreated, St describes the file.
+TCreateResult OpenForWriting(int Dir, const char* Name, int Access, int NoFollow, const TFileIdentity* Keep, int& Fd,
+                             struct stat& St) {
+    Fd = -1;
+    if (::fstatat(Dir, Name, &St, NoFollow != 0 ? AT_SYMLINK_NOFOLLOW : 0) == 0) {
+        if (S_ISLNK(St.st_mode)) return crLink;
+        if (!S_ISREG(St.st_mode) && !S_ISDIR(St.st_mode)) return crNotRegular;
+        if (SameFile(St, Keep)) return crKept;
+    }
+    const int Flags = Access | O_CREAT | O_NOCTTY | O_CLOEXEC | NoFollow;
+    Fd = ::openat(Dir, Name, Flags | O_NONBLOCK, 0666);
+    // A lease another program holds on the file refuses a non-blocking open
+    // while it is being broken; a plain file then waits for it like any writer.
+    if (Fd < 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) Fd = ::openat(Dir, Name, Flags, 0666);
+    if (Fd < 0) {
+        LastError = errno;
+        return NoFollow != 0 && errno == ELOOP ? crLink : crFailed;
+    }
+    TCreateResult Result = crCreated;
+    const int FdFlags = ::fcntl(Fd, F_GETFL);
+    if (::fstat(Fd, &St) != 0 || FdFlags < 0 || ::fcntl(Fd, F_SETFL, FdFlags & ~O_NONBLOCK) != 0) {
+        LastError = errno;
+        Result = crFailed;
+    } else if (!S_ISREG(St.st_mode)) {
+        Result = crNotRegular;
+    } else if (SameFile(St, Keep)) {
+        Result = crKept;
+    }
+    if (Result != crCreated) {
+        ::close(Fd);
+        Fd = -1;
+    }
+    return Result;
+}
+
+// Empties the file just opened; closes it when that fails.
+TCreateResult Emptied(int& Fd) {
+    if (::ftruncate(Fd, 0) == 0) return crCreated;
+    LastError = errno;
+    ::close(Fd);
+    Fd = -1;
+    return crFailed;
+}
+
+}  // namespace
+
+bool FileIdentityOf(THandle Handle, TFileIdentity& Identity) {
+    struct stat St;
+    if (::fstat(static_cast<int>(Handle), &St) != 0) {
+        LastError = errno;
+        return false;
+    }
+    Identity = TFileIdentity{static_cast<std::uint64_t>(St.st_dev), static_cast<std::uint64_t>(St.st_ino)};
+    return true;
+}
+
+TCreateResult FileCreateChecked(const std::string& FileName, const TFileIdentity* Keep, THandle& Handle) {
+    Handle = INVALID_HANDLE_VALUE_RTL;
+    if (FileName.find('\0') != std::string::npos) {
+        LastError = EINVAL;
+        return crFailed;
+    }
+    const std::string Native = NativeFileName(FileName);
+    int Fd = -1;
+    struct stat St;
+    TCreateResult Result = OpenForWriting(AT_FDCWD, Native.c_str(), O_RDWR, 0, Keep, Fd, St);
+    if (Result == crCreated) Result = Emptied(Fd);
+    if (Result == crCreated) Handle = Fd;
+    return Result;
+}
+
 std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count) {
     for (;;) {
         const ssize_t N = ::read(static_cast<int>(Handle), Buffer, static_cast<std::size_t>(Count));
@@ -338,33 +422,40 @@ bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part) {
     return false;
 }
 
-THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
-    if (!SinglePart(Part)) return INVALID_HANDLE_VALUE_RTL;
+TCreateResult FolderCreateFile(const TFolderHandle& Parent, const std::string& Part, const TFileIdentity* Keep,
+                               THandle& Handle) {
+    Handle = INVALID_HANDLE_VALUE_RTL;
+    if (!SinglePart(Part)) return crFailed;
     const int Dir = FolderFd(Parent);
     int Fd = ::openat(Dir, Part.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (Fd < 0 && errno == EEXIST) {
-        // Something is there. A link, or a file that further hard links
-        // share, is replaced by a new file; a plain file is emptied and
-        // written; a pipe or device is written into as it is; a folder, or a
-        // file that may not be written, fails as it would on its own.
-        bool Replace = false;
-        Fd = ::openat(Dir, Part.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
-        struct stat St;
-        if (Fd >= 0 && ::fstat(Fd, &St) == 0 && S_ISREG(St.st_mode)) {
-            Replace = St.st_nlink > 1;
-            if (Replace || ::ftruncate(Fd, 0) != 0) {
-                const int Error = errno;
-                ::close(Fd);
-                Fd = -1;
-                errno = Error;
-            }
-        } else if (Fd < 0) {
-            Replace = errno == ELOOP;
-        }
-        if (Replace) Fd = ReplaceWithNewFile(Dir, Part);
+    if (Fd >= 0) {
+        Handle = Fd;
+        return crCreated;
     }
-    if (Fd < 0) LastError = errno;
-    return Fd < 0 ? INVALID_HANDLE_VALUE_RTL : Fd;
+    if (errno != EEXIST) {
+        LastError = errno;
+        return crFailed;
+    }
+    // Something is there. A link, or a file that further hard links share,
+    // is replaced by a new file; a plain file is emptied and written; a pipe,
+    // device or socket, the file kept from writing, a folder, or a file that
+    // may not be written, is refused.
+    struct stat St;
+    TCreateResult Result = OpenForWriting(Dir, Part.c_str(), O_WRONLY, O_NOFOLLOW, Keep, Fd, St);
+    bool Replace = Result == crLink;
+    if (Result == crCreated && St.st_nlink > 1) {
+        ::close(Fd);
+        Replace = true;
+    } else if (Result == crCreated) {
+        Result = Emptied(Fd);
+    }
+    if (Replace) {
+        Fd = ReplaceWithNewFile(Dir, Part);
+        Result = Fd >= 0 ? crCreated : crFailed;
+        if (Fd < 0) LastError = errno;
+    }
+    if (Result == crCreated) Handle = Fd;
+    return Result;
 }
 
 bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names) {

@@ -48,6 +48,59 @@ THandle FileCreate(const std::string& FileName) {
 
 namespace {
 
+TFileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& Info) {
+    return TFileIdentity{Info.dwVolumeSerialNumber, (std::uint64_t{Info.nFileIndexHigh} << 32) | Info.nFileIndexLow};
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& Info, const TFileIdentity* Keep) {
+    return Keep != nullptr && IdentityOf(Info) == *Keep;
+}
+
+void CloseKeepingError(HANDLE H) {
+    const DWORD Error = GetLastError();
+    CloseHandle(H);
+    SetLastError(Error);
+}
+
+// Empties the file just opened for writing; closes it when that fails.
+TCreateResult Emptied(HANDLE& H) {
+    LARGE_INTEGER Zero{};
+    if (SetFilePointerEx(H, Zero, nullptr, FILE_BEGIN) && SetEndOfFile(H)) return crCreated;
+    CloseKeepingError(H);
+    H = INVALID_HANDLE_VALUE;
+    return crFailed;
+}
+
+}  // namespace
+
+bool FileIdentityOf(THandle Handle, TFileIdentity& Identity) {
+    BY_HANDLE_FILE_INFORMATION Info;
+    if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(Handle), &Info)) return false;
+    Identity = IdentityOf(Info);
+    return true;
+}
+
+TCreateResult FileCreateChecked(const std::string& FileName, const TFileIdentity* Keep, THandle& Handle) {
+    Handle = INVALID_HANDLE_VALUE_RTL;
+    if (!ValidName(FileName)) return crFailed;
+    // Opened as FileCreate opens it, but without emptying it: a pipe is no
+    // file to write, and the file kept from writing must survive the look.
+    HANDLE H = CreateFileW(AnsiToWide(FileName).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (H == INVALID_HANDLE_VALUE) return crFailed;
+    BY_HANDLE_FILE_INFORMATION Info;
+    TCreateResult Result = crCreated;
+    if (GetFileType(H) != FILE_TYPE_DISK) Result = crNotRegular;
+    else if (!GetFileInformationByHandle(H, &Info)) Result = crFailed;
+    else if (SameFile(Info, Keep)) Result = crKept;
+    if (Result == crCreated) Result = Emptied(H);
+    else CloseKeepingError(H);
+    if (Result == crCreated) Handle = reinterpret_cast<THandle>(H);
+    return Result;
+}
+
+namespace {
+
 // Whatever uses a handle's file pointer holds its lock, so a positioned read
 // (which moves the pointer and puts it back) never interleaves with it.
 // Handles share a small set of locks.
@@ -215,6 +268,12 @@ std::string ExpandFileName(const std::string& FileName) {
 // Win32 has no calls relative to an open folder, so a folder is walked by its
 // full name and held open without delete sharing while it is in use: it can
 // then be neither renamed nor removed, and no link can take its place.
+//
+// A link is not always shown as one: Wine shows a POSIX link to a file as
+// that file, and one to a folder as a reparse point by its name but not
+// through a handle. So besides the reparse-point checks, every folder and
+// file opened on the way is asked where it really is (its final path): it
+// must be its parent's final path followed by its own name, or it is a link.
 
 namespace {
 
@@ -243,6 +302,54 @@ TChildKind KindOf(DWORD Attributes) {
 
 bool Missing(DWORD Error) { return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND; }
 
+// The final path of what H is open on: with its drive letter where it has
+// one, else in the system's device form.
+bool FinalPath(HANDLE H, std::wstring& Path) {
+    for (const DWORD Form : {DWORD{VOLUME_NAME_DOS}, DWORD{VOLUME_NAME_NT}}) {
+        std::wstring Buf(MAX_PATH, L'\0');
+        for (int Attempt = 0; Attempt < 2; ++Attempt) {
+            const DWORD N = GetFinalPathNameByHandleW(H, Buf.data(), static_cast<DWORD>(Buf.size()), Form);
+            if (N == 0) break;
+            if (N < Buf.size()) {
+                Buf.resize(N);
+                Path = std::move(Buf);
+                return true;
+            }
+            Buf.assign(N + 1, L'\0');
+        }
+    }
+    return false;
+}
+
+// Whether Final is Parent's final path followed by Part as the system reads
+// it: trailing dots and blanks dropped, letter case ignored.
+bool DirectlyIn(const std::wstring& Final, const TFolderHandle& Parent, const std::string& Part) {
+    std::wstring Expected = Parent.Final;
+    if (Expected.empty() || Expected.back() != L'\\') Expected += L'\\';
+    std::wstring Name = AnsiToWide(Part);
+    while (!Name.empty() && (Name.back() == L'.' || Name.back() == L' ')) Name.pop_back();
+    Expected += Name;
+    return !Parent.Final.empty() &&
+           CompareStringOrdinal(Final.data(), static_cast<int>(Final.size()), Expected.data(),
+                                static_cast<int>(Expected.size()), TRUE) == CSTR_EQUAL;
+}
+
+// What H (opened on Part inside Parent) is, for a file to be written: crLink
+// when it is not Part's own entry, crCreated for a plain file that may be
+// written (Info then describes it).
+TCreateResult LookAtFile(HANDLE H, const TFolderHandle& Parent, const std::string& Part, const TFileIdentity* Keep,
+                         BY_HANDLE_FILE_INFORMATION& Info) {
+    std::wstring Final;
+    if (GetFileType(H) != FILE_TYPE_DISK) return crNotRegular;
+    if (!GetFileInformationByHandle(H, &Info) || !FinalPath(H, Final)) return crFailed;
+    if ((Info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !DirectlyIn(Final, Parent, Part)) return crLink;
+    if ((Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);  // what creating a file over a folder answers
+        return crFailed;
+    }
+    return SameFile(Info, Keep) ? crKept : crCreated;
+}
+
 }  // namespace
 
 bool FileSystemIgnoresCase() { return true; }
@@ -257,9 +364,15 @@ bool FolderOpen(const std::string& Name, TFolderHandle& Folder) {
     const HANDLE H = CreateFileW(AnsiToWide(Path).c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (H == INVALID_HANDLE_VALUE) return false;
+    std::wstring Final;
+    if (!FinalPath(H, Final)) {
+        CloseKeepingError(H);
+        return false;
+    }
     Path.resize(Trimmed);
     Folder.Handle = reinterpret_cast<THandle>(H);
     Folder.Path = Path;
+    Folder.Final = std::move(Final);
     return true;
 }
 
@@ -278,16 +391,18 @@ TChildKind FolderChildKind(const TFolderHandle& Parent, const std::string& Part)
 TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part, TFolderHandle& Child) {
     if (!SinglePart(Part)) return TChildKind::ckError;
     const std::string Name = ChildName(Parent, Part);
+    // A reparse point shown by its name is not opened at all.
+    if (FolderChildKind(Parent, Part) == TChildKind::ckLink) return TChildKind::ckLink;
     const HANDLE H = OpenEntry(Name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES);
     if (H == INVALID_HANDLE_VALUE) return Missing(GetLastError()) ? TChildKind::ckMissing : TChildKind::ckError;
     BY_HANDLE_FILE_INFORMATION Info;
-    if (!GetFileInformationByHandle(H, &Info)) {
-        const DWORD Error = GetLastError();
-        CloseHandle(H);
-        SetLastError(Error);
+    std::wstring Final;
+    if (!GetFileInformationByHandle(H, &Info) || !FinalPath(H, Final)) {
+        CloseKeepingError(H);
         return TChildKind::ckError;
     }
-    const TChildKind Kind = KindOf(Info.dwFileAttributes);
+    TChildKind Kind = KindOf(Info.dwFileAttributes);
+    if (Kind == TChildKind::ckFolder && !DirectlyIn(Final, Parent, Part)) Kind = TChildKind::ckLink;
     if (Kind != TChildKind::ckFolder) {
         CloseHandle(H);
         if (Kind == TChildKind::ckOther) SetLastError(ERROR_DIRECTORY);
@@ -295,6 +410,7 @@ TChildKind FolderOpenChild(const TFolderHandle& Parent, const std::string& Part,
     }
     Child.Handle = reinterpret_cast<THandle>(H);
     Child.Path = Name;
+    Child.Final = std::move(Final);
     return Kind;
 }
 
@@ -303,31 +419,73 @@ bool FolderMakeChild(const TFolderHandle& Parent, const std::string& Part) {
     return CreateDirectoryW(AnsiToWide(ChildName(Parent, Part)).c_str(), nullptr) != 0;
 }
 
-THandle FolderCreateFile(const TFolderHandle& Parent, const std::string& Part) {
-    if (!SinglePart(Part)) return INVALID_HANDLE_VALUE_RTL;
+TCreateResult FolderCreateFile(const TFolderHandle& Parent, const std::string& Part, const TFileIdentity* Keep,
+                               THandle& Handle) {
+    Handle = INVALID_HANDLE_VALUE_RTL;
+    if (!SinglePart(Part)) return crFailed;
     const std::wstring Name = AnsiToWide(ChildName(Parent, Part));
-    // A reparse point, or a file that further hard links share, is removed
-    // first (the link itself, never its target) and a new file made instead.
-    const HANDLE Existing = OpenEntry(ChildName(Parent, Part), FILE_READ_ATTRIBUTES);
-    DWORD Disposition = CREATE_NEW;
-    if (Existing != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION Info;
-        const bool Known = GetFileInformationByHandle(Existing, &Info) != 0;
-        CloseHandle(Existing);
-        if (!Known) return INVALID_HANDLE_VALUE_RTL;
-        const bool Link = (Info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        if (Link || Info.nNumberOfLinks > 1) {
-            const bool Removed = (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                                     ? RemoveDirectoryW(Name.c_str()) != 0
-                                     : DeleteFileW(Name.c_str()) != 0;
-            if (!Removed) return INVALID_HANDLE_VALUE_RTL;
-        } else {
-            Disposition = CREATE_ALWAYS;
+    constexpr DWORD Share = FILE_SHARE_READ;
+    constexpr DWORD Flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
+    // A few rounds: a link or shared file removed, or something that came or
+    // went in between, is looked at again.
+    for (int Round = 0; Round < 3; ++Round) {
+        const DWORD A = GetFileAttributesW(Name.c_str());
+        if (A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            // The link itself goes, never its target, and a new file is made.
+            const bool Removed = (A & FILE_ATTRIBUTE_DIRECTORY) != 0 ? RemoveDirectoryW(Name.c_str()) != 0
+                                                                     : DeleteFileW(Name.c_str()) != 0;
+            if (!Removed) return crLink;
+            continue;
         }
+        BY_HANDLE_FILE_INFORMATION Info;
+        if (A == INVALID_FILE_ATTRIBUTES) {
+            HANDLE H = CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, Share, nullptr, CREATE_NEW,
+                                   Flags, nullptr);
+            if (H != INVALID_HANDLE_VALUE) {
+                const TCreateResult Result = LookAtFile(H, Parent, Part, Keep, Info);
+                if (Result == crCreated) {
+                    Handle = reinterpret_cast<THandle>(H);
+                    return Result;
+                }
+                // Made where it must not be: it goes again.
+                FILE_DISPOSITION_INFO Dispose{TRUE};
+                SetFileInformationByHandle(H, FileDispositionInfo, &Dispose, sizeof Dispose);
+                CloseKeepingError(H);
+                return Result;
+            }
+            const DWORD Error = GetLastError();
+            if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) return crFailed;
+            // Something is there that shows no attributes: a pipe, or a link
+            // that leads nowhere (which Wine shows as nothing at all).
+        }
+        // Something is there: looked at without any access to its data first.
+        HANDLE Look = OpenEntry(ChildName(Parent, Part), FILE_READ_ATTRIBUTES);
+        if (Look == INVALID_HANDLE_VALUE) {
+            if (Missing(GetLastError())) continue;
+            return crFailed;
+        }
+        TCreateResult Result = LookAtFile(Look, Parent, Part, Keep, Info);
+        CloseKeepingError(Look);
+        if (Result != crCreated) return Result;
+        if (Info.nNumberOfLinks > 1) {
+            // Further names share the file: this name alone gets a new one.
+            if (!DeleteFileW(Name.c_str())) return crFailed;
+            continue;
+        }
+        // A plain file of its own: opened for writing, looked at once more
+        // (something may have taken its place), then emptied.
+        HANDLE H =
+            CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, Share, nullptr, OPEN_EXISTING, Flags, nullptr);
+        if (H == INVALID_HANDLE_VALUE) return crFailed;
+        Result = LookAtFile(H, Parent, Part, Keep, Info);
+        if (Result == crCreated) Result = Emptied(H);
+        else CloseKeepingError(H);
+        if (Result == crCreated) Handle = reinterpret_cast<THandle>(H);
+        return Result;
     }
-    const HANDLE H = CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, Disposition,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    return H == INVALID_HANDLE_VALUE ? INVALID_HANDLE_VALUE_RTL : reinterpret_cast<THandle>(H);
+    // The name stays unseen although something has it: a link the system
+    // does not show as one.
+    return crLink;
 }
 
 bool FolderListNames(const TFolderHandle& Folder, std::vector<std::string>& Names) {

@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
+#include <string>
 
 #include "runtime/CodePage.h"
 #include "tools/ToolConsole.h"
@@ -16,10 +18,24 @@
 namespace {
 
 void (*InterruptHandler)() = nullptr;
+const char* StopText = "";
+int StopCode = 1;
+std::atomic<bool> StopArmed{false};
 
+// Runs on a thread the system starts for the event, while the command goes
+// on: after the grace, a process still running (stuck in a call that does not
+// return) is ended here.
 BOOL WINAPI OnConsoleCtrl(DWORD Event) {
     if ((Event != CTRL_C_EVENT && Event != CTRL_BREAK_EVENT) || InterruptHandler == nullptr) return FALSE;
     InterruptHandler();
+    if (StopArmed.exchange(true)) return TRUE;
+    Sleep(ToolInterruptGraceMs);
+    const std::string Line = std::string(StopText) + "\n";
+    DWORD Written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), Line.data(), static_cast<DWORD>(Line.size()), &Written, nullptr);
+    // Not ExitProcess: the thread the command runs on may hold locks that
+    // the exit would wait for.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(StopCode));
     return TRUE;
 }
 
@@ -45,8 +61,10 @@ void ToolBinaryConsole() {
     _setmode(_fileno(stderr), _O_BINARY);
 }
 
-void ToolWatchInterrupt(void (*OnInterrupt)()) {
+void ToolWatchInterrupt(void (*OnInterrupt)(), const char* Text, int ExitCode) {
     InterruptHandler = OnInterrupt;
+    StopText = Text;
+    StopCode = ExitCode;
     SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
 }
 
