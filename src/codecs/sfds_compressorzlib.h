@@ -18,18 +18,12 @@ inline constexpr std::uint8_t SFDS_ZLibFormatID = 1;
 // An entry's decompressed bytes through zlib (sfds_entrydecompression.h).
 class TZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TZDecompressionStream> {
 public:
+    // UnpSize is the fast inflater's size hint too.
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, 15) {}
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, 15, UnpSize) {}
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits) {}
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits, UnpSize) {}
 };
-
-// Largest entry the format-1 compressor holds in memory to deflate in one
-// call. Whole-buffer deflate is about three times as fast as zlib's streaming
-// deflate at the same level; beyond this size the memory (the entry plus its
-// compressed form, per packing thread) outweighs the gain for the rare huge
-// entry, which streams through zlib instead.
-inline constexpr std::int64_t ZWholeEntryLimit = std::int64_t{64} << 20;
 
 // What the format-1 compressor writes through. With the fast engine
 // (ZDefaultEngine() at construction), the default strategy and a level above
