@@ -123,13 +123,16 @@ inline void FixedLit(TDeflateBitWriter& W, int Symbol) {
     else W.Code(static_cast<std::uint32_t>(0xC0 + Symbol - 280), 8);
 }
 
-// A stored block of Count bytes 'a', not final.
-inline void StoredRun(TDeflateBitWriter& W, std::size_t Count) {
-    BlockHeader(W, false, 0);
-    W.Align();
-    W.Put(static_cast<std::uint32_t>(Count), 16);
-    W.Put(static_cast<std::uint32_t>(~Count & 0xFFFF), 16);
-    W.Bytes(std::string(Count, 'a'));
+// Count bytes 'a' inside a block of the fixed code: one literal, then
+// matches of 258 at distance 1, then literals.
+inline void FixedRun(TDeflateBitWriter& W, std::size_t Count) {
+    if (Count == 0) return;
+    FixedLit(W, 'a');
+    for (--Count; Count >= 258; Count -= 258) {
+        FixedLit(W, 285);
+        W.Code(0, 5);
+    }
+    for (; Count > 0; --Count) FixedLit(W, 'a');
 }
 
 struct TCraftedStream {
@@ -255,8 +258,8 @@ inline std::vector<TCraftedStream> CraftedStreams() {
         FixedLit(W, 256);
     });
     Raw("fixed distance code 30", false, 40003, [](TDeflateBitWriter& W) {
-        StoredRun(W, 40000);
         BlockHeader(W, true, 1);
+        FixedRun(W, 40000);
         FixedLit(W, 257);
         W.Code(30, 5);
         W.Put(0, 14);
@@ -341,15 +344,18 @@ inline std::vector<TCraftedStream> CraftedStreams() {
         FixedLit(W, 256);
     });
     Raw("distance 32768", true, 40258, [](TDeflateBitWriter& W) {
-        StoredRun(W, 40000);
         BlockHeader(W, true, 1);
+        FixedRun(W, 40000);
         FixedLit(W, 285);
         W.Code(29, 5);
         W.Put(8191, 13);
         FixedLit(W, 256);
     });
     Raw("empty blocks of each type before the last", true, 1, [](TDeflateBitWriter& W) {
-        StoredRun(W, 0);
+        BlockHeader(W, false, 0);
+        W.Align();
+        W.Put(0, 16);
+        W.Put(0xFFFF, 16);
         BlockHeader(W, false, 1);
         FixedLit(W, 256);
         TDynamicBlock B;

@@ -2,9 +2,9 @@
 // stream in one call. It holds the compressed bytes of a stream until its
 // source ends, has zlib's rules judge all of them (libdeflate takes damaged
 // data zlib refuses), decodes them at once and hands the result out. Streams
-// of more than ZWholeEntryLimit bytes, damaged or cut ones and those it
-// cannot get the memory for are left to zlib, whose streaming inflate then
-// gives its own verdict. The Windows build inflates with it; the Linux build
+// of more than ZWholeEntryLimit bytes, streams that shrank to no less than
+// half, damaged or cut ones and those it cannot get the memory for are left
+// to zlib, whose streaming inflate then gives its own verdict. The Windows build inflates with it; the Linux build
 // has it for tests and fuzz targets.
 #include <libdeflate.h>
 
@@ -26,6 +26,12 @@ constexpr std::size_t InputLimit = ZWholeEntryLimit + ZWholeEntryLimit / 1024 + 
 // give a 258-byte match).
 constexpr std::size_t MaxExpansion = 1032;
 constexpr std::size_t FirstCapacity = 64 << 10;
+// The walk with zlib's rules takes about as long as libdeflate's decoding,
+// and holding the entry costs copies: together they pay only for data that
+// deflate shrank well, mostly to matches. An entry of a known size whose
+// compressed form passes half of it (pictures, noise) streams through zlib,
+// which is faster there.
+constexpr std::size_t PoorRatioSlack = 256;
 
 struct TBuffer {
     std::unique_ptr<unsigned char[]> Data;
@@ -110,10 +116,13 @@ public:
 private:
     enum TPhase : std::uint8_t { phCollect, phServe, phDone };
 
-    // Takes all of Z's input; false when the stream is more than it holds.
+    // Takes all of Z's input; false when the stream is more than it holds,
+    // or than a stream worth holding.
     bool Collect(z_stream& Z) {
         if (Z.avail_in == 0) return true;
         if (FInSize + Z.avail_in > InputLimit) return false;
+        if (FSizeHint > 0 && FInSize + Z.avail_in > static_cast<std::size_t>(FSizeHint) / 2 + PoorRatioSlack)
+            return false;
         if (!FMemory) FMemory = KeptMemory().Take();
         if (!FMemory) FMemory = std::make_unique<TWholeMemory>();
         if (!FMemory->In.Reserve(FInSize + Z.avail_in, FInSize, InputLimit)) return false;
