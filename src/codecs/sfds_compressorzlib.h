@@ -18,11 +18,20 @@ inline constexpr std::uint8_t SFDS_ZLibFormatID = 1;
 // An entry's decompressed bytes through zlib (sfds_entrydecompression.h).
 class TZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TZDecompressionStream> {
 public:
-    // UnpSize is the fast inflater's size hint too.
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, 15, UnpSize) {}
+        : TZSFDSDecompressionStream(std::move(Source), 15, UnpSize) {}
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits, UnpSize) {}
+        : TZSFDSDecompressionStream(std::move(Source), WindowBits, UnpSize, SizeOf(Source.get())) {}
+
+private:
+    // The fast inflater's hint: UnpSize, and the size of the source (a
+    // window onto the entry's stored bytes), which costs nothing to ask.
+    // Source is moved from only in the base's constructor, after its size
+    // was taken.
+    TZSFDSDecompressionStream(std::unique_ptr<TStream>&& Source, std::int32_t WindowBits, std::int64_t UnpSize,
+                              std::int64_t PackedSize)
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits, TZSizeHint{UnpSize, PackedSize}) {}
+    static std::int64_t SizeOf(TStream* Source) { return Source != nullptr ? Source->Size() : -1; }
 };
 
 // What the format-1 compressor writes through. With the fast engine

@@ -76,6 +76,7 @@ public:
         FLitLen = LitLen;
         std::uint16_t* const Single = LitLen ? FSingle : FRoot;
         std::fill(Single, Single + (1u << RootBits), Slow);
+        std::fill(std::begin(FCodeBits), std::end(FCodeBits), static_cast<std::uint8_t>(MaxCodeBits + 1));
         std::fill(std::begin(FPerLength), std::end(FPerLength), 0);
         for (unsigned I = 0; I < Count; ++I) ++FPerLength[Lengths[I]];
         FPerLength[0] = 0;
@@ -94,19 +95,29 @@ public:
             const std::uint32_t C = Next[L]++;
             const std::uint16_t Entry = EntryOf(S, L);
             if (L > RootBits || (Entry & KindMask) == Slow) continue;
-            for (std::uint32_t I = Reversed(C, L); I < (1u << RootBits); I += 1u << L) Single[I] = Entry;
+            for (std::uint32_t I = Reversed(C, L); I < (1u << RootBits); I += 1u << L) {
+                Single[I] = Entry;
+                FCodeBits[I] = static_cast<std::uint8_t>(L);
+            }
         }
         if (!LitLen) return;
-        // A literal whose code leaves room for the whole code of another
-        // literal takes both at once.
+        // Literals whose codes leave room for whole codes after them take
+        // those too: more literals, and a length or the end of the block to
+        // close the run (with the length's extra bits).
         for (std::uint32_t I = 0; I < (1u << RootBits); ++I) {
-            const std::uint16_t First = FSingle[I];
-            FRoot[I] = First;
-            if ((First & KindMask) != Plain) continue;
-            const unsigned Used = First & DropMask;
-            const std::uint16_t Second = FSingle[I >> Used];
-            if ((Second & KindMask) == Plain && (Second & DropMask) <= RootBits - Used)
-                FRoot[I] = static_cast<std::uint16_t>(Plain | (Used + (Second & DropMask)));
+            FRoot[I] = FSingle[I];
+            unsigned Used = 0;
+            std::uint16_t Entry = FSingle[I];
+            while ((Entry & KindMask) == Plain && FCodeBits[I >> Used] <= RootBits - Used) {
+                Used += FCodeBits[I >> Used];
+                Entry = FSingle[I >> Used];
+                if (Used == RootBits || (Entry & KindMask) == Slow || FCodeBits[I >> Used] > RootBits - Used) {
+                    FRoot[I] = static_cast<std::uint16_t>(Plain | Used);
+                    break;
+                }
+                const std::uint16_t Kind = Entry & KindMask;
+                FRoot[I] = static_cast<std::uint16_t>(Kind | (Used + (Entry & DropMask)));
+            }
         }
     }
 
@@ -150,6 +161,7 @@ private:
 
     std::uint16_t FRoot[1u << RootBits];
     std::uint16_t FSingle[1u << RootBits];  // one symbol per entry, while building
+    std::uint8_t FCodeBits[1u << RootBits];  // the length of FSingle's code
     std::uint16_t FPerLength[MaxCodeBits + 1];
     std::uint16_t FSymbols[288];
     bool FLitLen = true;
@@ -176,16 +188,16 @@ const TFixedCodes& FixedCodes() {
     return Codes;
 }
 
-// One symbol (or two literals) of a Huffman-coded block: 1 when the block
-// goes on, 0 at its end-of-block code, -1 where zlib refuses the symbol.
-// Bits holds at least 48 bits.
+// One step of a Huffman-coded block (literals, a length and its distance,
+// or the end): 1 when the block goes on, 0 at its end-of-block code, -1
+// where zlib refuses a symbol. Bits holds at least 48 bits.
 inline int WalkSymbol(TDeflateBits& Bits, const TWalkCode& LitLen, const TWalkCode& Dist) {
     std::uint16_t Entry = LitLen.Root(Bits);
     if ((Entry & TWalkCode::KindMask) == TWalkCode::Slow && !LitLen.Decode(Bits, Entry)) return -1;
     Bits.Drop(Entry & TWalkCode::DropMask);
     const std::uint16_t Kind = Entry & TWalkCode::KindMask;
-    if (Kind == TWalkCode::Plain) return 1;
     if (Kind == TWalkCode::End) return 0;
+    if (Kind == TWalkCode::Plain) return 1;
     // A length took at most 20 bits: the distance has its 28.
     Entry = Dist.Root(Bits);
     if ((Entry & TWalkCode::KindMask) == TWalkCode::Slow && !Dist.Decode(Bits, Entry)) return -1;
@@ -194,18 +206,22 @@ inline int WalkSymbol(TDeflateBits& Bits, const TWalkCode& LitLen, const TWalkCo
 }
 
 // Walks one Huffman-coded block's symbols up to its end-of-block code.
-TDeflateVerdict WalkBlock(TDeflateBits& Bits, const TWalkCode& LitLen, const TWalkCode& Dist) {
+TDeflateVerdict WalkBlock(TDeflateBits& Shared, const TWalkCode& LitLen, const TWalkCode& Dist) {
+    // A reader of its own, which the compiler keeps in registers: the
+    // shared one's bytes may alias anything.
+    TDeflateBits Bits = Shared;
     int R = 1;
     while (R > 0 && Bits.Plenty()) {
         Bits.RefillPlenty();
         R = WalkSymbol(Bits, LitLen, Dist);
     }
     // The last bytes: every bit read past them is noticed.
-    while (R > 0) {
+    while (R > 0 && !Bits.Overrun()) {
         Bits.Refill();
-        if (Bits.Overrun()) return TDeflateVerdict::NeedMore;
-        R = WalkSymbol(Bits, LitLen, Dist);
+        if (!Bits.Overrun()) R = WalkSymbol(Bits, LitLen, Dist);
     }
+    Shared = Bits;
+    if (R > 0) return TDeflateVerdict::NeedMore;
     return Verdict(Bits, R == 0 ? TDeflateVerdict::Accepted : TDeflateVerdict::Refused);
 }
 

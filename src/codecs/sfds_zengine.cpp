@@ -18,8 +18,8 @@ bool WholeFirst() {
 
 }  // namespace
 
-std::unique_ptr<TZFastInflater> ZNewFastInflater(std::int64_t SizeHint) {
-    if (WholeFirst() && ZWholeInflaterLibrary() != nullptr) return ZNewWholeInflater(SizeHint);
+std::unique_ptr<TZFastInflater> ZNewFastInflater(TZSizeHint Hint) {
+    if (WholeFirst() && ZWholeInflaterLibrary() != nullptr) return ZNewWholeInflater(Hint);
     return ZNewStreamInflater();
 }
 

@@ -57,11 +57,18 @@ public:
     virtual int Inflate(z_stream& Z, bool InputEnded) = 0;
 };
 
-// The fast engine's inflater for a new stream of about SizeHint decompressed
-// bytes (negative: unknown; only a hint, never trusted), or null where zlib
-// inflates: the streaming inflater where the build has one, else the
-// whole-entry inflater for streams it takes.
-std::unique_ptr<TZFastInflater> ZNewFastInflater(std::int64_t SizeHint);
+// What the caller expects of a stream: its decompressed size and the size of
+// its compressed form (negative: unknown). Only hints, never trusted: they
+// size memory and pick the way, and nothing that comes out depends on them.
+struct TZSizeHint {
+    std::int64_t Plain = -1;
+    std::int64_t Packed = -1;
+};
+
+// The fast engine's inflater for a new stream, or null where zlib inflates:
+// the streaming inflater where the build has one, else the whole-entry
+// inflater for streams it takes.
+std::unique_ptr<TZFastInflater> ZNewFastInflater(TZSizeHint Hint);
 // Its library for reports, or null where zlib inflates.
 const char* ZFastInflaterLibrary();
 // Tests and fuzz targets run the whole-entry inflater where the build streams
@@ -83,10 +90,10 @@ inline constexpr std::int64_t ZWholeEntryLimit = std::int64_t{64} << 20;
 const char* ZStreamInflaterLibrary();
 std::unique_ptr<TZFastInflater> ZNewStreamInflater();
 // The whole-entry inflater's library (libdeflate), or null where the build
-// has none; the inflater decodes streams of at most ZWholeEntryLimit bytes
-// and is null for a SizeHint above it.
+// has none. It is null for streams it would not take by their hint: more
+// than ZWholeEntryLimit bytes, or shrunk too little to pay.
 const char* ZWholeInflaterLibrary();
-std::unique_ptr<TZFastInflater> ZNewWholeInflater(std::int64_t SizeHint);
+std::unique_ptr<TZFastInflater> ZNewWholeInflater(TZSizeHint Hint);
 // The fast deflater's library for reports, or null where zlib deflates.
 const char* ZFastDeflaterLibrary();
 // Deflates In as one zlib stream at zlib level Level (1 to 9) into Out;

@@ -74,13 +74,13 @@ void TZDeflatePolicy::InvalidOperation() { throw EZCompressionError(SZInvalidOpe
 
 // ---- TZDecompressionStream ---------------------------------------------------
 
-TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits, std::int64_t SizeHint)
+TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits, TZSizeHint Hint)
     : TDecompressionLoop(Source), FOrigin(FStreamPos) {
     FZStream.next_in = FBuffer;
     FZStream.avail_in = 0;
     ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
     if (WindowBits == 15 && ZDefaultEngine() == TZEngine::Fast) {
-        FFast = ZNewFastInflater(SizeHint);
+        FFast = ZNewFastInflater(Hint);
         if (FFast) FRoute = rtHeader;
     }
 }

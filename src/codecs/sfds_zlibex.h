@@ -104,9 +104,8 @@ public:
 // stream (window bits 15) whose header asks for the 32 KiB window and no
 // preset dictionary is decoded by the fast inflater; every other stream, and
 // every stream under the zlib engine, by zlib. Output, errors, give-back and
-// seeks are the same either way. SizeHint, the decompressed size the caller
-// expects (negative: unknown), only helps the fast inflater size its memory
-// and pick its way; nothing that comes out depends on it.
+// seeks are the same either way. Hint (sfds_zengine.h) only helps the fast
+// inflater size its memory and pick its way.
 //
 // Read, Write and Seek are the shared decompression loop's: Write raises
 // "Invalid ZStream operation!"; Seek restarts at position 0 from the
@@ -115,7 +114,7 @@ public:
 // every other target.
 class TZDecompressionStream : public TDecompressionLoop<TZDecompressionStream, TCustomZStream> {
 public:
-    explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15, std::int64_t SizeHint = -1);
+    explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15, TZSizeHint Hint = {});
     ~TZDecompressionStream() override;
 
 private:

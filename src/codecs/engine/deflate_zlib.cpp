@@ -7,4 +7,4 @@ bool ZFastDeflate(std::string_view, int, std::string&) { return false; }
 
 const char* ZWholeInflaterLibrary() { return nullptr; }
 
-std::unique_ptr<TZFastInflater> ZNewWholeInflater(std::int64_t) { return nullptr; }
+std::unique_ptr<TZFastInflater> ZNewWholeInflater(TZSizeHint) { return nullptr; }

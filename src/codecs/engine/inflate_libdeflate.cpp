@@ -2,9 +2,9 @@
 // stream in one call. It holds the compressed bytes of a stream until its
 // source ends, has zlib's rules judge all of them (libdeflate takes damaged
 // data zlib refuses), decodes them at once and hands the result out. Streams
-// of more than ZWholeEntryLimit bytes, streams that shrank to no less than
-// half, damaged or cut ones and those it cannot get the memory for are left
-// to zlib, whose streaming inflate then gives its own verdict. The Windows build inflates with it; the Linux build
+// of more than ZWholeEntryLimit bytes, streams that deflate shrank too little
+// for it to pay, damaged or cut ones and those it cannot get the memory for
+// are left to zlib, whose streaming inflate then gives its own verdict. The Windows build inflates with it; the Linux build
 // has it for tests and fuzz targets.
 #include <libdeflate.h>
 
@@ -28,10 +28,17 @@ constexpr std::size_t MaxExpansion = 1032;
 constexpr std::size_t FirstCapacity = 64 << 10;
 // The walk with zlib's rules takes about as long as libdeflate's decoding,
 // and holding the entry costs copies: together they pay only for data that
-// deflate shrank well, mostly to matches. An entry of a known size whose
-// compressed form passes half of it (pictures, noise) streams through zlib,
-// which is faster there.
-constexpr std::size_t PoorRatioSlack = 256;
+// deflate shrank well, mostly to matches (libdeflate then decodes several
+// times as fast as zlib). A stream whose compressed form is more than this
+// share of its size (text of little repetition, pictures, noise) streams
+// through zlib, which is faster there.
+constexpr std::int64_t WorthNumerator = 2;
+constexpr std::int64_t WorthDenominator = 5;
+constexpr std::int64_t WorthSlack = 256;  // for the header and trailer of small streams
+
+bool WorthHolding(std::int64_t Plain, std::int64_t Packed) {
+    return Plain <= 0 || Packed < 0 || Packed * WorthDenominator <= Plain * WorthNumerator + WorthSlack * WorthDenominator;
+}
 
 struct TBuffer {
     std::unique_ptr<unsigned char[]> Data;
@@ -80,7 +87,7 @@ TKeptPool<TDecompressor>& KeptDecompressors() {
 
 class TLibdeflateInflater final : public TZFastInflater {
 public:
-    explicit TLibdeflateInflater(std::int64_t SizeHint) : FSizeHint(SizeHint) {}
+    explicit TLibdeflateInflater(TZSizeHint Hint) : FSizeHint(Hint.Plain) {}
     ~TLibdeflateInflater() override { GiveBackMemory(); }
 
     void Reset() override {
@@ -121,8 +128,7 @@ private:
     bool Collect(z_stream& Z) {
         if (Z.avail_in == 0) return true;
         if (FInSize + Z.avail_in > InputLimit) return false;
-        if (FSizeHint > 0 && FInSize + Z.avail_in > static_cast<std::size_t>(FSizeHint) / 2 + PoorRatioSlack)
-            return false;
+        if (!WorthHolding(FSizeHint, static_cast<std::int64_t>(FInSize + Z.avail_in))) return false;
         if (!FMemory) FMemory = KeptMemory().Take();
         if (!FMemory) FMemory = std::make_unique<TWholeMemory>();
         if (!FMemory->In.Reserve(FInSize + Z.avail_in, FInSize, InputLimit)) return false;
@@ -181,7 +187,7 @@ private:
 
 const char* ZWholeInflaterLibrary() { return "libdeflate inflate"; }
 
-std::unique_ptr<TZFastInflater> ZNewWholeInflater(std::int64_t SizeHint) {
-    if (SizeHint > ZWholeEntryLimit) return nullptr;
-    return std::make_unique<TLibdeflateInflater>(SizeHint);
+std::unique_ptr<TZFastInflater> ZNewWholeInflater(TZSizeHint Hint) {
+    if (Hint.Plain > ZWholeEntryLimit || !WorthHolding(Hint.Plain, Hint.Packed)) return nullptr;
+    return std::make_unique<TLibdeflateInflater>(Hint);
 }
