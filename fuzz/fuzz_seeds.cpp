@@ -8,6 +8,7 @@
 // kilobytes at most.
 #include <zlib.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "codecs/sfds_library_scope.h"
 #include "runtime/MemoryStream.h"
 #include "sfds/sfds_writer.h"
+#include "support/DeflateCases.h"
 #include "support/SFDSTestWriter.h"
 
 namespace {
@@ -213,6 +215,15 @@ void DeflateSeeds(const std::string& Inflate, const std::string& Deflate) {
             if (Bits < 0 && Bits != -15) continue;
             Save(Inflate, std::string(S.Name) + (Bits < 0 ? "_raw" : ""), std::string(1, Bits < 0 ? '\x83' : '\x03') + Out);
         }
+    }
+    // Crafted streams on either side of zlib's verdict, raw, with the
+    // checksum of what ISA-L and what libdeflate make of them.
+    for (const TCraftedStream& C : CraftedStreams()) {
+        std::string Name = C.Name;
+        for (char& Ch : Name)
+            if (!std::isalnum(static_cast<unsigned char>(Ch))) Ch = '_';
+        Save(Inflate, "crafted_" + Name + "_isal", "\x83" + C.Raw);
+        Save(Inflate, "crafted_" + Name + "_libdeflate", "\xA3" + C.Raw);
     }
     Save(Deflate, "text", std::string("\x05\x00", 2) + Data);
     Save(Deflate, "pieces", std::string("\x81\x63", 2) + Data);

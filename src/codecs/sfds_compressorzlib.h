@@ -19,17 +19,20 @@ inline constexpr std::uint8_t SFDS_ZLibFormatID = 1;
 class TZSFDSDecompressionStream : public TSFDSEntryDecompressionStream<TZDecompressionStream> {
 public:
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, 15) {}
+        : TZSFDSDecompressionStream(std::move(Source), 15, UnpSize) {}
     TZSFDSDecompressionStream(std::unique_ptr<TStream> Source, std::int32_t WindowBits, std::int64_t UnpSize)
-        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits) {}
-};
+        : TZSFDSDecompressionStream(std::move(Source), WindowBits, UnpSize, SizeOf(Source.get())) {}
 
-// Largest entry the format-1 compressor holds in memory to deflate in one
-// call. Whole-buffer deflate is about three times as fast as zlib's streaming
-// deflate at the same level; beyond this size the memory (the entry plus its
-// compressed form, per packing thread) outweighs the gain for the rare huge
-// entry, which streams through zlib instead.
-inline constexpr std::int64_t ZWholeEntryLimit = std::int64_t{64} << 20;
+private:
+    // The fast inflater's hint: UnpSize, and the size of the source (a
+    // window onto the entry's stored bytes), which costs nothing to ask.
+    // Source is moved from only in the base's constructor, after its size
+    // was taken.
+    TZSFDSDecompressionStream(std::unique_ptr<TStream>&& Source, std::int32_t WindowBits, std::int64_t UnpSize,
+                              std::int64_t PackedSize)
+        : TSFDSEntryDecompressionStream(std::move(Source), UnpSize, WindowBits, TZSizeHint{UnpSize, PackedSize}) {}
+    static std::int64_t SizeOf(TStream* Source) { return Source != nullptr ? Source->Size() : -1; }
+};
 
 // What the format-1 compressor writes through. With the fast engine
 // (ZDefaultEngine() at construction), the default strategy and a level above

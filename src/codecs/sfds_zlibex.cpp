@@ -74,13 +74,13 @@ void TZDeflatePolicy::InvalidOperation() { throw EZCompressionError(SZInvalidOpe
 
 // ---- TZDecompressionStream ---------------------------------------------------
 
-TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits)
+TZDecompressionStream::TZDecompressionStream(TStream& Source, std::int32_t WindowBits, TZSizeHint Hint)
     : TDecompressionLoop(Source), FOrigin(FStreamPos) {
     FZStream.next_in = FBuffer;
     FZStream.avail_in = 0;
     ZDecompressCheck(inflateInit2(&FZStream, WindowBits));
     if (WindowBits == 15 && ZDefaultEngine() == TZEngine::Fast) {
-        FFast = ZNewFastInflater();
+        FFast = ZNewFastInflater(Hint);
         if (FFast) FRoute = rtHeader;
     }
 }
@@ -96,7 +96,7 @@ bool PlainZLibHeader(const unsigned char (&H)[2]) {
 
 }  // namespace
 
-int TZDecompressionStream::InflateStep() {
+int TZDecompressionStream::InflateStep(bool SourceEnded) {
     if (FRoute == rtHeader) {
         while (FHeaderLength < 2 && FZStream.avail_in > 0) {
             FHeader[FHeaderLength++] = *FZStream.next_in++;
@@ -121,7 +121,7 @@ int TZDecompressionStream::InflateStep() {
     if (FRoute == rtFast) {
         Bytef* const NextOut = FZStream.next_out;
         const uInt AvailOut = FZStream.avail_out;
-        const int R = FFast->Inflate(FZStream);
+        const int R = FFast->Inflate(FZStream, SourceEnded);
         if (R >= 0) return R;
         // Nothing of the failed step reaches the caller: zlib decides.
         FZStream.next_out = NextOut;
@@ -134,12 +134,15 @@ int TZDecompressionStream::InflateStep() {
 
 TDecompressionStep TZDecompressionStream::Step(bool SourceEnded) {
     const uInt Before = FZStream.avail_out;
-    const int R = ZDecompressCheck(InflateStep());
+    const bool WasFast = FRoute == rtFast;
+    const int R = ZDecompressCheck(InflateStep(SourceEnded));
     FTotalOut += Before - FZStream.avail_out;
     // Without a dictionary zlib would answer the same forever.
     if (R == Z_NEED_DICT) throw EZDecompressionError(static_cast<std::int32_t>(Z_NEED_DICT));
     if (R == Z_STREAM_END) return TDecompressionStep::End;
     if (SourceEnded && FZStream.avail_out == Before) {
+        // zlib has just taken over: it reads the source again from the start.
+        if (WasFast && FRoute != rtFast) return TDecompressionStep::GoOn;
         if (FRoute != rtFast) return TDecompressionStep::Stop;
         SwitchToZLib();  // cut data: zlib hands out the rest, or fails
     }
@@ -151,11 +154,12 @@ void TZDecompressionStream::InvalidOperation() const { throw EZDecompressionErro
 // The fast inflater and zlib give the same bytes for every stream zlib reads
 // to its end, but may part ways on damaged data: the fast one waits for more
 // input where zlib already sees an error in what is there, or the other way
-// round. So whenever the fast inflater reports an error or runs out of input,
-// zlib takes over: it decodes the stream again from its start, drops the
-// bytes already handed out and goes on from there, so that damaged streams
-// end or fail exactly as under zlib. Costs one more pass, for damaged data
-// only.
+// round. So whenever the fast inflater reports an error, leaves the stream to
+// zlib or runs out of input, zlib takes over: it decodes the stream again
+// from its start, drops the bytes already handed out and goes on from there,
+// so that damaged streams end or fail exactly as under zlib. Costs one more
+// pass, for damaged data (and the rare stream the fast inflater leaves to
+// zlib) only.
 void TZDecompressionStream::SwitchToZLib() {
     FRoute = rtZLib;
     ZDecompressCheck(inflateReset(&FZStream));

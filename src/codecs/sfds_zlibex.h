@@ -104,7 +104,8 @@ public:
 // stream (window bits 15) whose header asks for the 32 KiB window and no
 // preset dictionary is decoded by the fast inflater; every other stream, and
 // every stream under the zlib engine, by zlib. Output, errors, give-back and
-// seeks are the same either way.
+// seeks are the same either way. Hint (sfds_zengine.h) only helps the fast
+// inflater size its memory and pick its way.
 //
 // Read, Write and Seek are the shared decompression loop's: Write raises
 // "Invalid ZStream operation!"; Seek restarts at position 0 from the
@@ -113,7 +114,7 @@ public:
 // every other target.
 class TZDecompressionStream : public TDecompressionLoop<TZDecompressionStream, TCustomZStream> {
 public:
-    explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15);
+    explicit TZDecompressionStream(TStream& Source, std::int32_t WindowBits = 15, TZSizeHint Hint = {});
     ~TZDecompressionStream() override;
 
 private:
@@ -130,7 +131,7 @@ private:
     static constexpr bool KeepsEnd = false;
 
     // One step of whichever inflater decodes this stream; zlib's result codes.
-    int InflateStep();
+    int InflateStep(bool SourceEnded);
     void SwitchToZLib();
 
     std::int64_t FTotalOut = 0;  // bytes produced since the last restart

@@ -11,6 +11,7 @@
 
 #include "codecs/sfds_zengine.h"
 #include "runtime/MemoryStream.h"
+#include "support/InflateRoutes.h"
 #include "support/Raises.h"
 #include "support/TestBytes.h"
 
@@ -28,6 +29,8 @@ private:
 };
 
 inline std::string EngineTrace(TZEngine Engine) { return std::string("engine ") + ZEngineName(Engine); }
+
+
 
 // Byte strings compared with a short report: sizes and the first difference,
 // not megabytes of text.

@@ -19,6 +19,8 @@
 #include "runtime/MemoryStream.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/sfds_reader.h"
+#include "support/DeflateCases.h"
+#include "support/InflateRoutes.h"
 
 namespace {
 
@@ -193,6 +195,42 @@ TEST_F(ExtractTest, DecompressionErrorGivesReadErrorInOrderAfterTheChunksBeforeI
             EXPECT_GE(Rec.Calls.size(), 5U);
         }
         EXPECT_THROW(R->ExtractFile(0, Disk, false, {}, true), EZDecompressionError);
+    }
+}
+
+// Crafted zlib entries whose Adler-32 and MD5 are those of what a lenient
+// inflater makes of them: each extracts as zlib judges it, with one result
+// code on every route (zlib, the fast engine, the whole-entry inflater),
+// in a test run and to disk.
+TEST_F(ExtractTest, CraftedZLibEntriesGetZLibsVerdictOnEveryRoute) {
+    const std::vector<TCraftedStream> Cases = CraftedStreams();
+    auto R = Open([&](TSFDSFileWriter& W) {
+        for (const TCraftedStream& C : Cases) {
+            const std::string Packed = C.ZLib();
+            SFDS_FileEntryRecord E;
+            E.FileName = E.OriginalFileName = C.Name;
+            E.StartPosition = W.WriteRawData(Packed);
+            E.EndPosition = E.StartPosition + static_cast<std::int64_t>(Packed.size());
+            E.FileSize = static_cast<std::int64_t>(C.Plain.size());
+            E.CompressionFormat = 1;
+            E.MD5Digest = DigestOf(C.Plain);
+            W.AddEntryRecord(E);
+        }
+    });
+    for (const TInflateRoute& Route : InflateRoutes()) {
+        SCOPED_TRACE(Route.Name());
+        TInflateRouteScope Scope(Route);
+        for (std::size_t I = 0; I < Cases.size(); ++I) {
+            SCOPED_TRACE(Cases[I].Name);
+            const std::int32_t Expected = Cases[I].ZLibTakes ? SFDS_OK : SFDS_ERR_READ;
+            const auto Index = static_cast<std::int32_t>(I);
+            EXPECT_EQ(R->ExtractFileEx(Index, "", nullptr, false, true, {}, false), Expected);
+            const std::string Disk = Dir.File("out.bin");
+            EXPECT_EQ(R->ExtractFile(Index, Disk, false, {}, false), Expected);
+            if (Cases[I].ZLibTakes) {
+                EXPECT_EQ(ReadWholeFile(Disk), Cases[I].Plain);
+            }
+        }
     }
 }
 
