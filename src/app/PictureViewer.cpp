@@ -23,15 +23,17 @@ void TPictureViewer::Init() {
 
 void TPictureViewer::OpenImageArchive() {
     FImageFileList.clear();
+    FArchive = TPictureArchive();
     std::int64_t StartOffset = 0;
     if (!PictureArchiveIsSFDS(FFileName, StartOffset)) {
         MessageBoxes().ShowWarning(AppText(SWarningCaption), AppText(SNotSFDSFile));
         return;
     }
     try {
-        std::vector<std::u16string> Names = OpenPictureArchive(FFileName, StartOffset);
-        FLoadImageCount = static_cast<std::int32_t>(Names.size());
-        FImageFileList = std::move(Names);
+        TPictureArchive Archive = OpenPictureArchive(FFileName, StartOffset);
+        FLoadImageCount = static_cast<std::int32_t>(Archive.Names.size());
+        FImageFileList = Archive.Names;
+        FArchive = std::move(Archive);
     } catch (...) {
         MessageBoxes().ShowWarning(AppText(SWarningCaption), AppText(SNotQMZImageFile));
         FClosedByInit = true;
@@ -73,7 +75,7 @@ void TPictureViewer::ShowCurrentImage() {
     TDecodedPicture Picture;
     try {
         if (!FPrefetcher->Take(FLoadImageIndex, Picture)) {
-            std::unique_ptr<TStream> Stream = OpenPictureStream(FImageFileList[static_cast<std::size_t>(FLoadImageIndex)]);
+            std::unique_ptr<TStream> Stream = OpenPictureStream(FArchive, FLoadImageIndex);
             if (!Stream) {
                 PrefetchNext();
                 return;
@@ -102,7 +104,7 @@ void TPictureViewer::PrefetchNext(TPictureMemory Discard) {
     }
     std::int32_t Next = FLoadImageIndex + 1;
     if (Next > FLoadImageCount - 1 || static_cast<std::size_t>(Next) >= FImageFileList.size()) Next = 0;
-    std::unique_ptr<TStream> Stream = OpenPictureStream(FImageFileList[static_cast<std::size_t>(Next)]);
+    std::unique_ptr<TStream> Stream = OpenPictureStream(FArchive, Next);
     if (!Stream) {
         FPrefetcher->Cancel();
         FSpare = std::move(Discard);

@@ -11,6 +11,7 @@
 
 #include "app/AppTypes.h"
 #include "app/Bitmap32.h"
+#include "app/PictureArchive.h"
 #include "app/ViewerBindings.h"
 
 class TPicturePrefetcher;
@@ -68,6 +69,8 @@ private:
     TViewerWindow& FWindow;
     std::u16string FFileName;
     std::vector<std::u16string> FImageFileList;
+    // The archive as listed; its pictures are opened by their place in it.
+    TPictureArchive FArchive;
     std::int32_t FLoadImageIndex = 0;
     std::int32_t FLoadImageCount = 0;
     bool FClosedByInit = false;

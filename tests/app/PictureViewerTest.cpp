@@ -5,9 +5,12 @@
 #include "app/JpegLoader.h"
 #include "app/PictureArchive.h"
 #include "app/PictureViewer.h"
+#include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_readaheadstream.h"
+#include "sfds/sfds_reader.h"
 #include "sfds/sfds_writer.h"
 #include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
@@ -244,16 +247,13 @@ TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
     std::string NotAPicture(static_cast<std::size_t>(SFDS_ReadAheadMinSize) * 2, 'x');
     MakeArchive({{"big1.jpg", Big, 1}, {"big0.jpg", Big, 0}, {"small1.jpg", EncodeJpeg(SolidPicture(8, 8, 0xFF0000)), 1},
                  {"text.jpg", NotAPicture, 1}});
-    OpenPictureArchive(u"QMZBox/QMZImage.QMZ", 0);
-    struct {
-        const char16_t* Name;
-        bool ReadAhead;
-    } const Cases[] = {{u"big1.jpg", true}, {u"big0.jpg", false}, {u"small1.jpg", false}, {u"text.jpg", true}};
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(U8(C.Name));
-        std::unique_ptr<TStream> S = OpenPictureStream(C.Name);
+    const TPictureArchive Archive = OpenPictureArchive(u"QMZBox/QMZImage.QMZ", 0);
+    const bool ReadAhead[] = {true, false, false, true};
+    for (std::int32_t I = 0; I < 4; ++I) {
+        SCOPED_TRACE(U8(Archive.Names[static_cast<std::size_t>(I)]));
+        std::unique_ptr<TStream> S = OpenPictureStream(Archive, I);
         ASSERT_NE(S, nullptr);
-        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, C.ReadAhead);
+        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, ReadAhead[I]);
     }
     FreeAllReaders();
 
@@ -274,5 +274,60 @@ TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
         EXPECT_EQ(V.LoadImageIndex(), 3);
         V.Stop();  // waits for the decode ahead and its read-ahead
         FreeAllReaders();
+    }
+}
+
+// Stored names need not tell the pictures apart: the packer may have turned
+// names it could not convert into the same text, names may differ in letter
+// case only, or hold bytes the process code page cannot decode. Each
+// picture is opened by its place in the table.
+TEST_F(PictureViewerTest, EveryStoredPictureIsShownWhateverItsName) {
+    const std::string Saved = SystemCodePage();
+    ASSERT_TRUE(SetSystemCodePage("UTF-8"));
+    struct {
+        const char* What;
+        const char* Names[2];
+    } const Cases[] = {
+        {"the same name twice", {"?_??.jpg", "?_??.jpg"}},
+        {"names differing in letter case", {"Photo.jpg", "PHOTO.JPG"}},
+        {"bytes the code page cannot decode", {"\xB1\xE8.jpg", "\xC7\xD1.jpg"}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.What);
+        MakeArchive({{C.Names[0], EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 0},
+                     {C.Names[1], EncodeJpeg(SolidPicture(16, 16, 0x0000FF)), 1}});
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.Init();
+        ASSERT_EQ(V.ImageFileList().size(), 2u);
+        const TColorRGB Expected[] = {0xFF0000, 0x0000FF, 0xFF0000};
+        V.ShowFirstPicture();
+        for (int I = 0; I < 3; ++I) {
+            if (I > 0) V.NextPicture();
+            EXPECT_EQ(W.Shows, I + 1);
+            EXPECT_TRUE(NearColour(W.ShownColour(), Expected[I])) << I << " " << std::hex << W.ShownColour();
+        }
+        V.Stop();
+        FreeAllReaders();
+    }
+    SetSystemCodePage(Saved);
+}
+
+// Each use of the viewer opens the archive once more, and the library keeps
+// every reader, as it keeps readers opened for other archives: each use shows
+// its own archive's pictures, whatever other open archives hold the same names.
+TEST_F(PictureViewerTest, EachUseShowsItsOwnArchive) {
+    TTempDir Other;
+    MakePictureArchive(Other.Path(), {{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0x00FF00)), 0}});
+    ASSERT_NE(SFDS_KeepReader(std::make_unique<TSFDSFileReader>(Other.File("QMZBox/QMZImage.QMZ"))), nullptr);
+    MakeArchive({{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 0}});
+    for (int Use = 1; Use <= 2; ++Use) {
+        SCOPED_TRACE(Use);
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.Init();
+        V.ShowFirstPicture();
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000)) << std::hex << W.ShownColour();
+        V.Stop();
     }
 }
