@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "AppCoreTestSupport.h"
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
@@ -34,6 +36,7 @@ public:
         return Previous;
     }
     void CloseViewer() override { ++Closes; }
+    void QueuePictureReady() override { ++Posted; }
 
     // The colour in the middle of the picture shown; 0x1000000 when none.
     TColorRGB ShownColour() const {
@@ -46,7 +49,26 @@ public:
     TBitmap32 ShownScaled;
     int Shows = 0;
     int Closes = 0;
+    std::atomic<int> Posted{0};
 };
+
+// What the window's thread does while the viewer waits for a picture: each
+// time the decoding thread reports a decode done, it lets the viewer show
+// it (or raise its error).
+void Settle(TPictureViewer& V, TFakeViewerWindow& W) {
+    while (V.Waiting()) {
+        V.WaitForDecode();
+        ASSERT_GT(W.Posted.exchange(0), 0) << "a decode ended unreported";
+        V.PictureReady();
+    }
+}
+
+// A step of the user's, then the window's thread until the picture is there.
+template <typename TStep>
+void Step(TPictureViewer& V, TFakeViewerWindow& W, TStep&& Action) {
+    Action();
+    Settle(V, W);
+}
 
 // Each test opens its own archive in a fresh working folder. Readers stay
 // registered for the rest of a run, and bare names find the first one that
@@ -79,14 +101,14 @@ TEST_F(PictureViewerTest, StepsThroughThePicturesAndWrapsAround) {
             EXPECT_EQ(V.ImageFileList(), (std::vector<std::u16string>{u"img\\red.jpg", u"img\\green.jpg", u"img\\blue.jpg"}));
             EXPECT_EQ(V.LoadImageCount(), 3);
             EXPECT_EQ(W.Shows, 0);
-            V.ShowFirstPicture();
+            Step(V, W, [&] { V.ShowFirstPicture(); });
             EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));
             EXPECT_FLOAT_EQ(W.ShownScale, FitScale(1600, 900, 64, 48));
             EXPECT_EQ(W.ShownScaled.Size(), (TSize{1200, 900}));
 
             const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
             for (const TColorRGB C : Expected) {
-                V.Run(vcNextPicture);
+                Step(V, W, [&] { V.Run(vcNextPicture); });
                 EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
             }
             EXPECT_EQ(V.LoadImageIndex(), 1);
@@ -112,11 +134,11 @@ TEST_F(PictureViewerTest, EachPictureIsDecodedIntoTheMemoryOfOneNoLongerShown) {
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         std::vector<const std::uint32_t*> Memory{W.Shown.Bits()};
         const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
         for (const TColorRGB C : Expected) {
-            V.Run(vcNextPicture);
+            Step(V, W, [&] { V.Run(vcNextPicture); });
             EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
             EXPECT_NE(W.Shown.Bits(), Memory.back());  // never the memory just shown
             Memory.push_back(W.Shown.Bits());
@@ -128,13 +150,14 @@ TEST_F(PictureViewerTest, EachPictureIsDecodedIntoTheMemoryOfOneNoLongerShown) {
     }
 }
 
-TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsFittedAgain) {
+TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsDecodedAgainForTheView) {
     MakeArchive(ThreeColourEntries());
     TPictureViewer V(Window);
     V.Init();
-    V.ShowFirstPicture();  // the green one is decoded ahead for 1600 x 900
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    V.WaitForDecode();  // the green one is decoded ahead for 1600 x 900
     Window.Size = {480, 640};
-    V.NextPicture();
+    Step(V, Window, [&] { V.NextPicture(); });
     EXPECT_TRUE(NearColour(Window.ShownColour(), 0x00FF00));
     EXPECT_FLOAT_EQ(Window.ShownScale, 10.0f);
     EXPECT_EQ(Window.ShownScaled.Size(), (TSize{480, 640}));
@@ -144,8 +167,8 @@ TEST_F(PictureViewerTest, OnePictureIsShownAgainByNext) {
     MakeArchive({{"only.jpg", EncodeJpeg(SolidPicture(10, 10, 0x0000FF)), 0}});
     TPictureViewer V(Window);
     V.Init();
-    V.ShowFirstPicture();
-    V.NextPicture();
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    Step(V, Window, [&] { V.NextPicture(); });
     EXPECT_EQ(V.LoadImageIndex(), 0);
     EXPECT_EQ(Window.Shows, 2);
     EXPECT_TRUE(NearColour(Window.ShownColour(), 0x0000FF));
@@ -157,6 +180,7 @@ TEST_F(PictureViewerTest, EmptyArchiveShowsNothingAndNextChangesNothing) {
     V.Init();
     V.ShowFirstPicture();
     V.NextPicture();
+    EXPECT_FALSE(V.Waiting());
     EXPECT_EQ(V.LoadImageIndex(), 0);
     EXPECT_EQ(Window.Shows, 0);
     EXPECT_TRUE(Boxes.Boxes.empty());
@@ -224,16 +248,17 @@ TEST_F(PictureViewerTest, TextEntryRaisesJpegError53AndTheViewerStaysAtItsIndex)
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         try {
-            V.NextPicture();
+            Step(V, W, [&] { V.NextPicture(); });
             ADD_FAILURE() << "no error";
         } catch (const Exception& E) {
             EXPECT_EQ(E.Message(), "JPEG error #53");
         }
+        EXPECT_FALSE(V.Waiting());
         EXPECT_EQ(V.LoadImageIndex(), 1);
         EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));  // the previous picture stays
-        V.NextPicture();
+        Step(V, W, [&] { V.NextPicture(); });
         EXPECT_TRUE(NearColour(W.ShownColour(), 0x0000FF));
         V.Stop();
         FreeAllReaders();
@@ -263,14 +288,14 @@ TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         EXPECT_EQ(W.Shown.Size(), (TSize{800, 600}));
         const TBitmap32 First = W.Shown.Clone();
-        V.NextPicture();  // the same picture, stored
+        Step(V, W, [&] { V.NextPicture(); });  // the same picture, stored
         ASSERT_EQ(W.Shown.Size(), First.Size());
         EXPECT_TRUE(std::equal(First.Bits(), First.Bits() + 800 * 600, W.Shown.Bits()));
-        V.NextPicture();
-        EXPECT_THROW(V.NextPicture(), EJPEG);  // not a picture
+        Step(V, W, [&] { V.NextPicture(); });
+        EXPECT_THROW(Step(V, W, [&] { V.NextPicture(); }), EJPEG);  // not a picture
         EXPECT_EQ(V.LoadImageIndex(), 3);
         V.Stop();  // waits for the decode ahead and its read-ahead
         FreeAllReaders();
@@ -301,9 +326,9 @@ TEST_F(PictureViewerTest, EveryStoredPictureIsShownWhateverItsName) {
         V.Init();
         ASSERT_EQ(V.ImageFileList().size(), 2u);
         const TColorRGB Expected[] = {0xFF0000, 0x0000FF, 0xFF0000};
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         for (int I = 0; I < 3; ++I) {
-            if (I > 0) V.NextPicture();
+            if (I > 0) Step(V, W, [&] { V.NextPicture(); });
             EXPECT_EQ(W.Shows, I + 1);
             EXPECT_TRUE(NearColour(W.ShownColour(), Expected[I])) << I << " " << std::hex << W.ShownColour();
         }
@@ -326,8 +351,59 @@ TEST_F(PictureViewerTest, EachUseShowsItsOwnArchive) {
         TFakeViewerWindow W;
         TPictureViewer V(W);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000)) << std::hex << W.ShownColour();
         V.Stop();
     }
+}
+
+// The window's thread never decodes: a step returns at once and the picture
+// comes when the decoding thread reports it. Closing or stepping on while a
+// picture decodes stops that decode, and the picture is never shown.
+TEST_F(PictureViewerTest, DecodesRunBesideTheWindowAndStopWhenNoLongerWanted) {
+    // Each scan of this picture walks its 262,144 blocks again.
+    const std::string Slow = ManyScanJpeg(4096, 4096, 1, MaxJpegScans);
+    MakeArchive({{"slow.jpg", Slow, 0}, {"blue.jpg", EncodeJpeg(SolidPicture(16, 16, 0x0000FF)), 0}});
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        V.ShowFirstPicture();
+        EXPECT_TRUE(V.Waiting());
+        EXPECT_EQ(W.Shows, 0);
+        V.Run(vcCloseViewer);  // the window closes, as the front ends do, and stops the viewer
+        V.Stop();
+        EXPECT_FALSE(V.Waiting());
+        V.PictureReady();  // a report that came late changes nothing
+        EXPECT_EQ(W.Shows, 0);
+
+        V.ShowFirstPicture();
+        Step(V, W, [&] { V.NextPicture(); });  // on to the next before the first is there
+        EXPECT_EQ(W.Shows, 1);
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0x0000FF));
+        V.Stop();
+    }
+}
+
+// A picture larger than the view never exists at full size: it is decoded
+// at an eighth of its size or more and reduced row by row to the size at
+// which the view shows it, the same rectangle a full decode would cover.
+TEST_F(PictureViewerTest, APictureLargerThanTheViewCostsNoMoreThanTheView) {
+    MakeArchive({{"huge.jpg", BlankJpeg(8192, 6144), 0}, {"small.jpg", EncodeJpeg(SolidPicture(200, 100, 0xFF0000)), 0}});
+    TPictureViewer V(Window);
+    V.Init();
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    const float Full = FitScale(1600, 900, 8192, 6144);
+    EXPECT_EQ(Window.Shown.Size(), (TSize{ScaledLength(8192, Full), ScaledLength(6144, Full)}));
+    EXPECT_EQ(Window.Shown.Size(), (TSize{1200, 900}));
+    EXPECT_EQ(Window.ShownScale, 1.0f);
+    EXPECT_TRUE(Window.ShownScaled.IsNull());  // the bitmap is its own rendering
+    EXPECT_TRUE(NearColour(Window.ShownColour(), 0x808080));
+    // A picture the fit enlarges comes at full size, with its rendering.
+    Step(V, Window, [&] { V.NextPicture(); });
+    EXPECT_EQ(Window.Shown.Size(), (TSize{200, 100}));
+    EXPECT_FLOAT_EQ(Window.ShownScale, 8.0f);
+    EXPECT_EQ(Window.ShownScaled.Size(), (TSize{1600, 800}));
 }
