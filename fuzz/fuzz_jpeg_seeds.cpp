@@ -33,13 +33,18 @@ int main(int argc, char** argv) {
     const struct {
         const char* Name;
         int Width, Height, Quality;
-        bool Grayscale;
-    } Seeds[] = {{"color_16", 16, 16, 90, false}, {"color_odd", 33, 17, 50, false}, {"gray_8", 8, 8, 75, true},
-                 {"one_pixel", 1, 1, 100, false}, {"low_quality", 24, 40, 5, false}};
+        bool Grayscale, Progressive;
+    } Seeds[] = {{"color_16", 16, 16, 90, false, false},    {"color_odd", 33, 17, 50, false, false},
+                 {"gray_8", 8, 8, 75, true, false},         {"one_pixel", 1, 1, 100, false, false},
+                 {"low_quality", 24, 40, 5, false, false},  {"progressive", 40, 24, 80, false, true},
+                 {"wide_progressive", 700, 8, 60, false, true}, {"large", 360, 280, 10, false, false}};
     for (const auto& S : Seeds) {
-        const std::string Bytes = EncodeJpeg(Pattern(S.Width, S.Height), S.Quality, S.Grayscale);
+        const std::string Bytes = EncodeJpeg(Pattern(S.Width, S.Height), S.Quality, S.Grayscale, S.Progressive);
         fuzz::WriteFile(Out + "/" + S.Name, Bytes);
         if (std::string(S.Name) == "color_odd") fuzz::WriteFile(Out + "/truncated", Bytes.substr(0, Bytes.size() / 2));
     }
+    // Pictures made to cost a decoder: many scans, and many blocks in few bytes.
+    fuzz::WriteFile(Out + "/many_scans", ManyScanJpeg(24, 16, 3, 40));
+    fuzz::WriteFile(Out + "/blank_wide", BlankJpeg(4000, 64));
     return 0;
 }

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
+
+#include "app/FitScale.h"
 
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
@@ -36,10 +39,25 @@ struct TStreamSourceMgr {
     std::exception_ptr StreamError;
 };
 
+struct TProgressMgr {
+    jpeg_progress_mgr Pub;
+    const std::atomic<bool>* Abort = nullptr;
+};
+
+// A picture reduced to the fitted size row by row: which decoded pixel each
+// pixel of the fitted picture takes.
+struct TReduction {
+    std::vector<int> Xs, Ys;
+    std::vector<std::uint32_t> Row;  // one decoded row
+};
+
 struct TDecodeState {
     jpeg_decompress_struct Info;
     TJpegErrorMgr Error;
     TStreamSourceMgr Source;
+    TProgressMgr Progress;
+    TSize View;
+    TReduction Reduction;
     TBitmap32 Image;
     bool OutOfMemory = false;
     bool TooBig = false;
@@ -56,6 +74,22 @@ constexpr J_COLOR_SPACE NativeRgb32 = std::endian::native == std::endian::big ? 
 }
 
 void OutputMessage(j_common_ptr) {}
+
+[[noreturn]] void Fail(j_common_ptr Info, int Code) {
+    Info->err->msg_code = Code;
+    Info->err->error_exit(Info);
+    std::abort();  // error_exit does not return
+}
+
+// libjpeg calls this between rows and, while it takes in the scans of a
+// progressive picture, between rows of blocks, so a raised Abort stops a
+// decode within one row of blocks wherever it is.
+void ProgressMonitor(j_common_ptr Info) {
+    const auto* Progress = reinterpret_cast<const TProgressMgr*>(Info->progress);
+    if (Progress->Abort != nullptr && Progress->Abort->load(std::memory_order_relaxed)) Fail(Info, JERR_FILE_READ);
+    if (Info->is_decompressor && reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > MaxJpegScans)
+        Fail(Info, JERR_BAD_PROGRESSION);
+}
 
 void InitSource(j_decompress_ptr Info) {
     reinterpret_cast<TStreamSourceMgr*>(Info->src)->StartOfFile = true;
@@ -150,12 +184,44 @@ void CmykToRgb32(const JSAMPLE* In, std::uint32_t* Out, JDIMENSION Width) {
     }
 }
 
+// For each of Length target pixels, the source pixel whose centre is
+// nearest, for a source of SourceLength pixels (as ScaleNearest picks them).
+void NearestIndices(std::vector<int>& Indices, int Length, int SourceLength) {
+    Indices.resize(static_cast<std::size_t>(Length));
+    const double Step = static_cast<double>(SourceLength) / static_cast<double>(Length);
+    for (int I = 0; I < Length; ++I) {
+        const int S = static_cast<int>((static_cast<double>(I) + 0.5) * Step);
+        Indices[static_cast<std::size_t>(I)] = S < SourceLength ? S : SourceLength - 1;
+    }
+}
+
+// The fitted size of a Width x Height picture in View when the fit reduces
+// it; empty otherwise.
+TSize ReducedFit(int Width, int Height, TSize View) {
+    if (View.IsEmpty() || Width <= 0 || Height <= 0) return {};
+    const float Scale = FitScale(View.Width, View.Height, Width, Height);
+    const TSize Fit{ScaledLength(Width, Scale), ScaledLength(Height, Scale)};
+    if (Fit.Width >= Width && Fit.Height >= Height) return {};
+    return Fit;
+}
+
+int Eighths(int Width, int Height, TSize Fit) {
+    const auto Length = [](int Full, int M) {
+        return static_cast<int>((static_cast<std::uint64_t>(Full) * static_cast<std::uint64_t>(M) + 7) / 8);
+    };
+    int M = 1;
+    while (M < 8 && (Length(Width, M) < Fit.Width || Length(Height, M) < Fit.Height)) ++M;
+    return M;
+}
+
 // Everything that may jump lives in this frame; it returns false after a jump.
 bool Decode(TDecodeState& S) {
     if (setjmp(S.Error.Jump) != 0) return false;
 
     jpeg_create_decompress(&S.Info);
     S.Info.src = &S.Source.Pub;
+    S.Info.progress = &S.Progress.Pub;
+    S.Info.mem->max_memory_to_use = MaxJpegWorkMemory;
     jpeg_read_header(&S.Info, TRUE);
 
     const std::uint64_t Pixels =
@@ -169,45 +235,67 @@ bool Decode(TDecodeState& S) {
     // The header alone can announce any size: a file of a few bytes would
     // otherwise cost the decoder's buffers and the pixels of the full frame.
     const TReadAhead Data = ReadAhead(S.Source, JpegMinimumData(Pixels));
-    if (Data != TReadAhead::Holds) {
-        S.Info.err->msg_code = Data == TReadAhead::Ends ? JERR_INPUT_EOF : JERR_FILE_READ;
-        S.Info.err->error_exit(reinterpret_cast<j_common_ptr>(&S.Info));
-    }
+    if (Data != TReadAhead::Holds)
+        Fail(reinterpret_cast<j_common_ptr>(&S.Info), Data == TReadAhead::Ends ? JERR_INPUT_EOF : JERR_FILE_READ);
 
     const bool Cmyk = S.Info.jpeg_color_space == JCS_CMYK || S.Info.jpeg_color_space == JCS_YCCK;
     S.Info.out_color_space = Cmyk ? JCS_CMYK : NativeRgb32;
+    // libjpeg rounds a scaled side up, as Eighths counts it.
+    const TSize Fit = ReducedFit(static_cast<int>(S.Info.image_width), static_cast<int>(S.Info.image_height), S.View);
+    if (!Fit.IsEmpty()) {
+        S.Info.scale_num = static_cast<unsigned>(
+            Eighths(static_cast<int>(S.Info.image_width), static_cast<int>(S.Info.image_height), Fit));
+        S.Info.scale_denom = 8;
+    }
     jpeg_start_decompress(&S.Info);
 
+    const int OutWidth = static_cast<int>(S.Info.output_width), OutHeight = static_cast<int>(S.Info.output_height);
+    const bool Reduce = !Fit.IsEmpty();
     // The size check above keeps this below 2 GiB; a failed allocation
     // unwinds as std::bad_alloc through this frame, which owns nothing yet.
-    S.Image.Reshape(static_cast<int>(S.Info.output_width), static_cast<int>(S.Info.output_height));
+    TReduction& R = S.Reduction;
+    if (Reduce) {
+        S.Image.Reshape(Fit.Width, Fit.Height);
+        NearestIndices(R.Xs, Fit.Width, OutWidth);
+        NearestIndices(R.Ys, Fit.Height, OutHeight);
+        R.Row.resize(static_cast<std::size_t>(OutWidth));
+    } else {
+        S.Image.Reshape(OutWidth, OutHeight);
+    }
 
     JSAMPARRAY CmykRow = nullptr;
     if (Cmyk)
         CmykRow = (*S.Info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&S.Info), JPOOL_IMAGE,
                                               S.Info.output_width * 4, 1);
+    int Target = 0;  // the next row of the reduced picture
     while (S.Info.output_scanline < S.Info.output_height) {
         const int Y = static_cast<int>(S.Info.output_scanline);
+        std::uint32_t* Line = Reduce ? R.Row.data() : S.Image.Line(Y);
         if (Cmyk) {
             jpeg_read_scanlines(&S.Info, CmykRow, 1);
-            CmykToRgb32(CmykRow[0], S.Image.Line(Y), S.Info.output_width);
+            CmykToRgb32(CmykRow[0], Line, S.Info.output_width);
         } else {
-            JSAMPROW Row = reinterpret_cast<JSAMPROW>(S.Image.Line(Y));
+            JSAMPROW Row = reinterpret_cast<JSAMPROW>(Line);
             jpeg_read_scanlines(&S.Info, &Row, 1);
+        }
+        for (; Reduce && Target < Fit.Height && R.Ys[static_cast<std::size_t>(Target)] == Y; ++Target) {
+            std::uint32_t* Out = S.Image.Line(Target);
+            for (int X = 0; X < Fit.Width; ++X) Out[X] = Line[R.Xs[static_cast<std::size_t>(X)]];
         }
     }
     jpeg_finish_decompress(&S.Info);
     return true;
 }
 
-}  // namespace
-
-void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort,
-                   TBitmap32 Spare) {
+void Load(TBitmap32& Bitmap, TStream& Stream, TSize View, int& Width, int& Height, const std::atomic<bool>* Abort,
+          TBitmap32 Spare) {
     auto S = std::make_unique<TDecodeState>();
     S->Info.err = jpeg_std_error(&S->Error.Pub);
     S->Error.Pub.error_exit = ErrorExit;
     S->Error.Pub.output_message = OutputMessage;
+    S->Progress.Pub.progress_monitor = ProgressMonitor;
+    S->Progress.Abort = Abort;
+    S->View = View;
     S->Image = std::move(Spare);  // its memory is written over when large enough
     S->Source.Stream = &Stream;
     S->Source.Abort = Abort;
@@ -236,4 +324,21 @@ void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, 
     Bitmap = std::move(S->Image);
     Width = Bitmap.Width();
     Height = Bitmap.Height();
+}
+
+}  // namespace
+
+int JpegEighthsForView(int Width, int Height, TSize View) {
+    const TSize Fit = ReducedFit(Width, Height, View);
+    return Fit.IsEmpty() ? 8 : Eighths(Width, Height, Fit);
+}
+
+void LoadJpegImage(TBitmap32& Bitmap, TStream& Stream, int& Width, int& Height, const std::atomic<bool>* Abort,
+                   TBitmap32 Spare) {
+    Load(Bitmap, Stream, TSize(), Width, Height, Abort, std::move(Spare));
+}
+
+void LoadJpegImageForView(TBitmap32& Bitmap, TStream& Stream, TSize View, int& Width, int& Height,
+                          const std::atomic<bool>* Abort, TBitmap32 Spare) {
+    Load(Bitmap, Stream, View, Width, Height, Abort, std::move(Spare));
 }

@@ -1,6 +1,7 @@
 #include "app/PictureArchive.h"
 
 #include "runtime/CodePage.h"
+#include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_archivepaths.h"
 #include "sfds/sfds_formats.h"
 #include "sfds/sfds_library.h"
@@ -11,30 +12,42 @@ namespace {
 
 std::string ToAnsi(const std::u16string& Text) { return UnicodeToAnsi(Text); }
 
+// Whether Reader still exists: the library frees the readers it keeps at
+// shut-down, or when asked to (SFDS_FreeKeptReaders).
+bool StillOpen(const TSFDSCustomReader* Reader) {
+    for (std::int32_t I = 0; I < SFDS_ActiveReaderCount(); ++I)
+        if (SFDS_ActiveReader(I) == Reader) return true;
+    return false;
+}
+
 }  // namespace
 
 bool PictureArchiveIsSFDS(const std::u16string& FileName, std::int64_t& StartOffset) {
     return SFDS_IsSFDSFile(ToAnsi(FileName), StartOffset);
 }
 
-std::vector<std::u16string> OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset) {
-    // The library keeps the reader until shut-down; the viewer finds the
-    // pictures through the list of open readers.
+TPictureArchive OpenPictureArchive(const std::u16string& FileName, std::int64_t StartOffset) {
     auto Reader = std::make_unique<TSFDSFileReader>(ToAnsi(FileName), StartOffset, nullptr, nullptr,
                                                     TSFDSOnReadFileEntry{}, false, sarmNone);
-    std::vector<std::u16string> Names;
+    TPictureArchive Archive;
     const std::int32_t Count = Reader->FileCount();
-    Names.reserve(static_cast<std::size_t>(Count > 0 ? Count : 0));
+    Archive.Names.reserve(static_cast<std::size_t>(Count > 0 ? Count : 0));
     for (std::int32_t I = 0; I < Count; ++I)
-        Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName.View()));
-    SFDS_KeepReader(std::move(Reader));
-    return Names;
+        Archive.Names.push_back(AnsiToUnicode(Reader->FileEntrys().Items(I)->FileName.View()));
+    // The library keeps the reader until shut-down.
+    Archive.Reader = SFDS_KeepReader(std::move(Reader));
+    return Archive;
 }
 
-std::unique_ptr<TStream> OpenPictureStream(const std::u16string& Name) {
+std::unique_ptr<TStream> OpenPictureStream(const TPictureArchive& Archive, std::int32_t Index) {
+    if (Archive.Reader == nullptr || !StillOpen(Archive.Reader)) return nullptr;
     std::unique_ptr<TStream> Stream;
     std::int64_t Size = 0;
-    if (!SFDS_OpenStream(ToAnsi(Name), Stream, Size, sarmNone)) return nullptr;
+    try {
+        Stream = Archive.Reader->OpenStream(Index, Size);
+    } catch (...) {
+        return nullptr;
+    }
     // Inflating a compressed picture would otherwise add a sixth to its decode
     // on the same thread; read ahead, it runs on the second core instead. A
     // stored picture is read straight from the file and gains nothing.

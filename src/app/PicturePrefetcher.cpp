@@ -6,14 +6,17 @@
 void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort,
                    TPictureMemory Spare) {
     Stream.SetPosition(0);
-    LoadJpegImage(Picture.Bitmap, Stream, Picture.Width, Picture.Height, Abort, std::move(Spare.Bitmap));
+    LoadJpegImageForView(Picture.Bitmap, Stream, ViewSize, Picture.Width, Picture.Height, Abort,
+                         std::move(Spare.Bitmap));
     Picture.ViewSize = ViewSize;
+    Picture.Scale = 1.0f;
     Picture.Scaled = TBitmap32();
-    if (!ViewSize.IsEmpty()) {
-        Picture.Scale = FitScale(ViewSize.Width, ViewSize.Height, Picture.Width, Picture.Height);
-        Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale, std::move(Spare.Scaled));
-    }
+    if (ViewSize.IsEmpty()) return;
+    Picture.Scale = FitScale(ViewSize.Width, ViewSize.Height, Picture.Width, Picture.Height);
+    if (Picture.Scale != 1.0f) Picture.Scaled = ScaleNearest(Picture.Bitmap, Picture.Scale, std::move(Spare.Scaled));
 }
+
+TPicturePrefetcher::TPicturePrefetcher(std::function<void()> OnDone) : FOnDone(std::move(OnDone)) {}
 
 TPicturePrefetcher::~TPicturePrefetcher() {
     {
@@ -26,7 +29,7 @@ TPicturePrefetcher::~TPicturePrefetcher() {
 }
 
 void TPicturePrefetcher::WaitIdle(std::unique_lock<std::mutex>& Lock) {
-    FChanged.wait(Lock, [this] { return !FBusy; });
+    FChanged.wait(Lock, [this] { return !FBusy && !FReporting; });
 }
 
 void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard) {
@@ -45,12 +48,16 @@ void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize
     FChanged.notify_all();
 }
 
+bool TPicturePrefetcher::Has(int Index, TSize ViewSize) {
+    std::lock_guard<std::mutex> Lock(FLock);
+    return FJob && FJob->Index == Index && FJob->ViewSize == ViewSize;
+}
+
 bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
     std::unique_ptr<TJob> Job;
     {
-        std::unique_lock<std::mutex> Lock(FLock);
-        if (!FJob || FJob->Index != Index) return false;
-        WaitIdle(Lock);
+        std::lock_guard<std::mutex> Lock(FLock);
+        if (!FJob || FJob->Index != Index || FBusy) return false;
         Job = std::move(FJob);
     }
     if (Job->Error) std::rethrow_exception(Job->Error);
@@ -58,10 +65,15 @@ bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
     return true;
 }
 
+void TPicturePrefetcher::Wait() {
+    std::unique_lock<std::mutex> Lock(FLock);
+    WaitIdle(Lock);
+}
+
 void TPicturePrefetcher::Cancel() {
     std::unique_ptr<TJob> Dropped;
     std::unique_lock<std::mutex> Lock(FLock);
-    if (!FJob) return;
+    // Also waits for a report still on its way, so that none comes after.
     FAbort = true;
     WaitIdle(Lock);
     FAbort = false;
@@ -84,6 +96,15 @@ void TPicturePrefetcher::Run() {
         Job->Stream.reset();
         Lock.lock();
         FBusy = false;
+        // Reported once the job can be taken, so that the report finds it.
+        FReporting = !FAbort && FOnDone;
         FChanged.notify_all();
+        if (FReporting) {
+            Lock.unlock();
+            FOnDone();
+            Lock.lock();
+            FReporting = false;
+            FChanged.notify_all();
+        }
     }
 }

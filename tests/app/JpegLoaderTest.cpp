@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "AppCoreTestSupport.h"
+#include "app/FitScale.h"
 #include "app/JpegLoader.h"
 #include "runtime/Exceptions.h"
 #include "runtime/MemoryStream.h"
@@ -221,4 +222,131 @@ TEST(JpegLoaderTest, AbortStopsTheDecode) {
     TBitmap32 Bitmap;
     int W = 0, H = 0;
     EXPECT_THROW(LoadJpegImage(Bitmap, S, W, H, &Abort), EJPEG);
+}
+
+TEST(JpegLoaderTest, PicturesBeyondTheDecodersLimitsAreRefused) {
+    struct {
+        const char* What;
+        std::string Bytes;
+        int Code;  // 0: decodes
+    } const Cases[] = {
+        {"progressive, as many scans as allowed", ManyScanJpeg(64, 48, 3, MaxJpegScans), 0},
+        {"progressive, one scan more", ManyScanJpeg(64, 48, 3, MaxJpegScans + 1), JERR_BAD_PROGRESSION},
+        {"progressive, thousands of scans", ManyScanJpeg(16, 16, 1, 3000), JERR_BAD_PROGRESSION},
+        // Every coefficient of a progressive picture is kept until its last
+        // scan: 6000 x 4000 in three full components needs 144 MB of them.
+        {"progressive, coefficients within the limit", ManyScanJpeg(2000, 2000, 3, 2), 0},
+        {"progressive, coefficients beyond the limit", ManyScanJpeg(6000, 4000, 3, 2), JERR_NO_BACKING_STORE},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.What);
+        if (C.Code != 0) {
+            EXPECT_EQ(DecodeError(C.Bytes), JpegErrorText(C.Code));
+            continue;
+        }
+        TMemoryStream S(C.Bytes);
+        TBitmap32 Bitmap;
+        int W = 0, H = 0;
+        ASSERT_NO_THROW(LoadJpegImage(Bitmap, S, W, H));
+        ExpectNear(Bitmap.Pixel(W / 2, H / 2), 0x808080);
+    }
+}
+
+TEST(JpegLoaderTest, AProgressivePictureDecodesAsItsBaselineTwin) {
+    const TBitmap32 Picture = QuadrantPicture(96, 64);
+    TMemoryStream Baseline(EncodeJpeg(Picture, 95)), Progressive(EncodeJpeg(Picture, 95, false, true));
+    TBitmap32 A, B;
+    int W = 0, H = 0;
+    LoadJpegImage(A, Baseline, W, H);
+    LoadJpegImage(B, Progressive, W, H);
+    ASSERT_EQ(B.Size(), (TSize{96, 64}));
+    for (const TPoint P : {TPoint{10, 10}, TPoint{80, 10}, TPoint{10, 50}, TPoint{80, 50}})
+        ExpectNear(B.Pixel(P.X, P.Y), A.Pixel(P.X, P.Y));
+}
+
+// The abort flag is looked at while the decoder works, not only when it asks
+// for more bytes: these pictures are read whole at the first request, and
+// the flag is raised right then.
+TEST(JpegLoaderTest, AbortStopsTheDecodeWhereverItIs) {
+    class TAbortingStream : public TMemoryStream {
+    public:
+        TAbortingStream(const std::string& Bytes, std::atomic<bool>& Abort) : TMemoryStream(Bytes), FAbort(Abort) {}
+        std::int32_t Read(void* Buffer, std::int32_t Count) override {
+            const std::int32_t Got = TMemoryStream::Read(Buffer, Count);
+            FAbort = true;
+            return Got;
+        }
+
+    private:
+        std::atomic<bool>& FAbort;
+    };
+    struct {
+        const char* What;
+        std::string Bytes;
+    } const Cases[] = {
+        {"baseline", EncodeJpeg(QuadrantPicture(256, 256), 90)},
+        {"progressive", ManyScanJpeg(512, 512, 1, 50)},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.What);
+        ASSERT_LT(C.Bytes.size(), std::size_t(JpegReadChunk));
+        std::atomic<bool> Abort{false};
+        TAbortingStream S(C.Bytes, Abort);
+        TBitmap32 Bitmap;
+        int W = 0, H = 0;
+        EXPECT_THROW(LoadJpegImage(Bitmap, S, W, H, &Abort), EJPEG);
+        EXPECT_TRUE(Bitmap.IsNull());
+    }
+}
+
+TEST(JpegLoaderTest, APictureTheViewReducesIsDecodedAtTheSizeItIsShown) {
+    // The rectangle is the one the picture decoded at full size and fitted
+    // covers; the decode takes the smallest eighth not below it.
+    struct {
+        TSize Picture, View;
+        int Eighths;
+    } const Cases[] = {
+        {{4000, 3000}, {1600, 900}, 3},  // fitted 1200 x 900, decoded 1500 x 1125
+        {{2000, 1500}, {800, 450}, 3},   // fitted 600 x 450, decoded 750 x 563
+        {{1200, 900}, {400, 225}, 2},    // fitted 300 x 225, exactly a quarter
+        {{8000, 600}, {1600, 900}, 2},   // fitted 1600 x 120, by the width
+        {{1601, 900}, {1600, 900}, 8},   // fitted 1600 x 899: reduced from full size
+        {{1600, 900}, {1600, 900}, 8},   // fits as it is
+        {{200, 100}, {1600, 900}, 8},    // enlarged: full size
+        {{2400, 2400}, {240, 240}, 1},   // one eighth, 300 x 300, still above the fit
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(std::to_string(C.Picture.Width) + "x" + std::to_string(C.Picture.Height));
+        EXPECT_EQ(JpegEighthsForView(C.Picture.Width, C.Picture.Height, C.View), C.Eighths);
+        if (C.Picture.Width * C.Picture.Height > 6000000) continue;  // the eighths are what it shows
+        const std::string Jpeg = EncodeJpeg(QuadrantPicture(C.Picture.Width, C.Picture.Height), 90);
+        TMemoryStream Full(Jpeg), ForView(Jpeg);
+        TBitmap32 Whole, Shown;
+        int W = 0, H = 0;
+        LoadJpegImage(Whole, Full, W, H);
+        const float Scale = FitScale(C.View.Width, C.View.Height, W, H);
+        const TBitmap32 Fitted = Scale < 1.0f ? ScaleNearest(Whole, Scale) : Whole.Clone();
+        LoadJpegImageForView(Shown, ForView, C.View, W, H);
+        ASSERT_EQ(Shown.Size(), Fitted.Size());
+        EXPECT_EQ(W, Shown.Width());
+        EXPECT_EQ(H, Shown.Height());
+        // The same picture: each quadrant's colour away from the edges between them.
+        for (const TPoint P : {TPoint{1, 1}, TPoint{3, 1}, TPoint{1, 3}, TPoint{3, 3}}) {
+            const int X = Shown.Width() * P.X / 4, Y = Shown.Height() * P.Y / 4;
+            ExpectNear(Shown.Pixel(X, Y), Fitted.Pixel(X, Y));
+        }
+    }
+}
+
+TEST(JpegLoaderTest, AHugePictureForAViewCostsAboutTheView) {
+    // 536 million pixels: 2 GiB at full size; an eighth of each side is still
+    // above the fit, and the rows are reduced to 1080 x 1080 as they come.
+    const std::string Jpeg = BlankJpeg(23170, 23170);
+    TMemoryStream S(Jpeg);
+    TBitmap32 Bitmap;
+    int W = 0, H = 0;
+    LoadJpegImageForView(Bitmap, S, {1920, 1080}, W, H);
+    EXPECT_EQ(Bitmap.Size(), (TSize{1080, 1080}));
+    EXPECT_EQ(W, 1080);
+    ExpectNear(Bitmap.Pixel(540, 540), 0x808080);
 }

@@ -1,22 +1,32 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "AppCoreTestSupport.h"
 #include "app/JpegLoader.h"
 #include "app/PicturePrefetcher.h"
 #include "runtime/MemoryStream.h"
 
 TEST(PicturePrefetcherTest, HandsBackThePictureOrItsErrorForTheRightIndex) {
-    TPicturePrefetcher P;
+    std::atomic<int> Reports{0};
+    TPicturePrefetcher P([&Reports] { ++Reports; });
     P.Start(2, std::make_unique<TMemoryStream>(EncodeJpeg(SolidPicture(30, 20, 0x00FF00))), {300, 300});
     TDecodedPicture Pic;
     EXPECT_FALSE(P.Take(1, Pic));
+    EXPECT_TRUE(P.Has(2, {300, 300}));
+    EXPECT_FALSE(P.Has(2, {300, 301}));  // decoded for another view
+    P.Wait();
+    EXPECT_EQ(Reports, 1);
     ASSERT_TRUE(P.Take(2, Pic));
     EXPECT_EQ(Pic.Bitmap.Size(), (TSize{30, 20}));
     EXPECT_FLOAT_EQ(Pic.Scale, 10.0f);
     EXPECT_EQ(Pic.Scaled.Size(), (TSize{300, 200}));
     EXPECT_FALSE(P.Take(2, Pic));  // taken once only
+    EXPECT_FALSE(P.Has(2, {300, 300}));
 
     P.Start(0, std::make_unique<TMemoryStream>(std::string("plain text")), {});
+    P.Wait();
+    EXPECT_EQ(Reports, 2);
     EXPECT_THROW(P.Take(0, Pic), EJPEG);
 
     // A job replaced or cancelled before it is taken is gone.

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "AppCoreTestSupport.h"
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
 #include "app/PictureArchive.h"
 #include "app/PictureViewer.h"
+#include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_library.h"
 #include "sfds/sfds_readaheadstream.h"
+#include "sfds/sfds_reader.h"
 #include "sfds/sfds_writer.h"
 #include "support/SFDSTestWriter.h"
 #include "support/TempDir.h"
@@ -31,6 +36,7 @@ public:
         return Previous;
     }
     void CloseViewer() override { ++Closes; }
+    void QueuePictureReady() override { ++Posted; }
 
     // The colour in the middle of the picture shown; 0x1000000 when none.
     TColorRGB ShownColour() const {
@@ -43,7 +49,26 @@ public:
     TBitmap32 ShownScaled;
     int Shows = 0;
     int Closes = 0;
+    std::atomic<int> Posted{0};
 };
+
+// What the window's thread does while the viewer waits for a picture: each
+// time the decoding thread reports a decode done, it lets the viewer show
+// it (or raise its error).
+void Settle(TPictureViewer& V, TFakeViewerWindow& W) {
+    while (V.Waiting()) {
+        V.WaitForDecode();
+        ASSERT_GT(W.Posted.exchange(0), 0) << "a decode ended unreported";
+        V.PictureReady();
+    }
+}
+
+// A step of the user's, then the window's thread until the picture is there.
+template <typename TStep>
+void Step(TPictureViewer& V, TFakeViewerWindow& W, TStep&& Action) {
+    Action();
+    Settle(V, W);
+}
 
 // Each test opens its own archive in a fresh working folder. Readers stay
 // registered for the rest of a run, and bare names find the first one that
@@ -76,14 +101,14 @@ TEST_F(PictureViewerTest, StepsThroughThePicturesAndWrapsAround) {
             EXPECT_EQ(V.ImageFileList(), (std::vector<std::u16string>{u"img\\red.jpg", u"img\\green.jpg", u"img\\blue.jpg"}));
             EXPECT_EQ(V.LoadImageCount(), 3);
             EXPECT_EQ(W.Shows, 0);
-            V.ShowFirstPicture();
+            Step(V, W, [&] { V.ShowFirstPicture(); });
             EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));
             EXPECT_FLOAT_EQ(W.ShownScale, FitScale(1600, 900, 64, 48));
             EXPECT_EQ(W.ShownScaled.Size(), (TSize{1200, 900}));
 
             const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
             for (const TColorRGB C : Expected) {
-                V.Run(vcNextPicture);
+                Step(V, W, [&] { V.Run(vcNextPicture); });
                 EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
             }
             EXPECT_EQ(V.LoadImageIndex(), 1);
@@ -109,11 +134,11 @@ TEST_F(PictureViewerTest, EachPictureIsDecodedIntoTheMemoryOfOneNoLongerShown) {
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         std::vector<const std::uint32_t*> Memory{W.Shown.Bits()};
         const TColorRGB Expected[] = {0x00FF00, 0x0000FF, 0xFF0000, 0x00FF00};
         for (const TColorRGB C : Expected) {
-            V.Run(vcNextPicture);
+            Step(V, W, [&] { V.Run(vcNextPicture); });
             EXPECT_TRUE(NearColour(W.ShownColour(), C)) << std::hex << W.ShownColour();
             EXPECT_NE(W.Shown.Bits(), Memory.back());  // never the memory just shown
             Memory.push_back(W.Shown.Bits());
@@ -125,13 +150,14 @@ TEST_F(PictureViewerTest, EachPictureIsDecodedIntoTheMemoryOfOneNoLongerShown) {
     }
 }
 
-TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsFittedAgain) {
+TEST_F(PictureViewerTest, APictureDecodedAheadForAnotherViewSizeIsDecodedAgainForTheView) {
     MakeArchive(ThreeColourEntries());
     TPictureViewer V(Window);
     V.Init();
-    V.ShowFirstPicture();  // the green one is decoded ahead for 1600 x 900
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    V.WaitForDecode();  // the green one is decoded ahead for 1600 x 900
     Window.Size = {480, 640};
-    V.NextPicture();
+    Step(V, Window, [&] { V.NextPicture(); });
     EXPECT_TRUE(NearColour(Window.ShownColour(), 0x00FF00));
     EXPECT_FLOAT_EQ(Window.ShownScale, 10.0f);
     EXPECT_EQ(Window.ShownScaled.Size(), (TSize{480, 640}));
@@ -141,8 +167,8 @@ TEST_F(PictureViewerTest, OnePictureIsShownAgainByNext) {
     MakeArchive({{"only.jpg", EncodeJpeg(SolidPicture(10, 10, 0x0000FF)), 0}});
     TPictureViewer V(Window);
     V.Init();
-    V.ShowFirstPicture();
-    V.NextPicture();
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    Step(V, Window, [&] { V.NextPicture(); });
     EXPECT_EQ(V.LoadImageIndex(), 0);
     EXPECT_EQ(Window.Shows, 2);
     EXPECT_TRUE(NearColour(Window.ShownColour(), 0x0000FF));
@@ -154,6 +180,7 @@ TEST_F(PictureViewerTest, EmptyArchiveShowsNothingAndNextChangesNothing) {
     V.Init();
     V.ShowFirstPicture();
     V.NextPicture();
+    EXPECT_FALSE(V.Waiting());
     EXPECT_EQ(V.LoadImageIndex(), 0);
     EXPECT_EQ(Window.Shows, 0);
     EXPECT_TRUE(Boxes.Boxes.empty());
@@ -221,16 +248,17 @@ TEST_F(PictureViewerTest, TextEntryRaisesJpegError53AndTheViewerStaysAtItsIndex)
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         try {
-            V.NextPicture();
+            Step(V, W, [&] { V.NextPicture(); });
             ADD_FAILURE() << "no error";
         } catch (const Exception& E) {
             EXPECT_EQ(E.Message(), "JPEG error #53");
         }
+        EXPECT_FALSE(V.Waiting());
         EXPECT_EQ(V.LoadImageIndex(), 1);
         EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000));  // the previous picture stays
-        V.NextPicture();
+        Step(V, W, [&] { V.NextPicture(); });
         EXPECT_TRUE(NearColour(W.ShownColour(), 0x0000FF));
         V.Stop();
         FreeAllReaders();
@@ -244,16 +272,13 @@ TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
     std::string NotAPicture(static_cast<std::size_t>(SFDS_ReadAheadMinSize) * 2, 'x');
     MakeArchive({{"big1.jpg", Big, 1}, {"big0.jpg", Big, 0}, {"small1.jpg", EncodeJpeg(SolidPicture(8, 8, 0xFF0000)), 1},
                  {"text.jpg", NotAPicture, 1}});
-    OpenPictureArchive(u"QMZBox/QMZImage.QMZ", 0);
-    struct {
-        const char16_t* Name;
-        bool ReadAhead;
-    } const Cases[] = {{u"big1.jpg", true}, {u"big0.jpg", false}, {u"small1.jpg", false}, {u"text.jpg", true}};
-    for (const auto& C : Cases) {
-        SCOPED_TRACE(U8(C.Name));
-        std::unique_ptr<TStream> S = OpenPictureStream(C.Name);
+    const TPictureArchive Archive = OpenPictureArchive(u"QMZBox/QMZImage.QMZ", 0);
+    const bool ReadAhead[] = {true, false, false, true};
+    for (std::int32_t I = 0; I < 4; ++I) {
+        SCOPED_TRACE(U8(Archive.Names[static_cast<std::size_t>(I)]));
+        std::unique_ptr<TStream> S = OpenPictureStream(Archive, I);
         ASSERT_NE(S, nullptr);
-        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, C.ReadAhead);
+        EXPECT_EQ(dynamic_cast<TSFDSReadAheadStream*>(S.get()) != nullptr, ReadAhead[I]);
     }
     FreeAllReaders();
 
@@ -263,16 +288,122 @@ TEST_F(PictureViewerTest, LargeCompressedPicturesAreReadAhead) {
         TPictureViewer V(W);
         V.SetPrefetch(Prefetch);
         V.Init();
-        V.ShowFirstPicture();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
         EXPECT_EQ(W.Shown.Size(), (TSize{800, 600}));
         const TBitmap32 First = W.Shown.Clone();
-        V.NextPicture();  // the same picture, stored
+        Step(V, W, [&] { V.NextPicture(); });  // the same picture, stored
         ASSERT_EQ(W.Shown.Size(), First.Size());
         EXPECT_TRUE(std::equal(First.Bits(), First.Bits() + 800 * 600, W.Shown.Bits()));
-        V.NextPicture();
-        EXPECT_THROW(V.NextPicture(), EJPEG);  // not a picture
+        Step(V, W, [&] { V.NextPicture(); });
+        EXPECT_THROW(Step(V, W, [&] { V.NextPicture(); }), EJPEG);  // not a picture
         EXPECT_EQ(V.LoadImageIndex(), 3);
         V.Stop();  // waits for the decode ahead and its read-ahead
         FreeAllReaders();
     }
+}
+
+// Stored names need not tell the pictures apart: the packer may have turned
+// names it could not convert into the same text, names may differ in letter
+// case only, or hold bytes the process code page cannot decode. Each
+// picture is opened by its place in the table.
+TEST_F(PictureViewerTest, EveryStoredPictureIsShownWhateverItsName) {
+    const std::string Saved = SystemCodePage();
+    ASSERT_TRUE(SetSystemCodePage("UTF-8"));
+    struct {
+        const char* What;
+        const char* Names[2];
+    } const Cases[] = {
+        {"the same name twice", {"?_??.jpg", "?_??.jpg"}},
+        {"names differing in letter case", {"Photo.jpg", "PHOTO.JPG"}},
+        {"bytes the code page cannot decode", {"\xB1\xE8.jpg", "\xC7\xD1.jpg"}},
+    };
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(C.What);
+        MakeArchive({{C.Names[0], EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 0},
+                     {C.Names[1], EncodeJpeg(SolidPicture(16, 16, 0x0000FF)), 1}});
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.Init();
+        ASSERT_EQ(V.ImageFileList().size(), 2u);
+        const TColorRGB Expected[] = {0xFF0000, 0x0000FF, 0xFF0000};
+        Step(V, W, [&] { V.ShowFirstPicture(); });
+        for (int I = 0; I < 3; ++I) {
+            if (I > 0) Step(V, W, [&] { V.NextPicture(); });
+            EXPECT_EQ(W.Shows, I + 1);
+            EXPECT_TRUE(NearColour(W.ShownColour(), Expected[I])) << I << " " << std::hex << W.ShownColour();
+        }
+        V.Stop();
+        FreeAllReaders();
+    }
+    SetSystemCodePage(Saved);
+}
+
+// Each use of the viewer opens the archive once more, and the library keeps
+// every reader, as it keeps readers opened for other archives: each use shows
+// its own archive's pictures, whatever other open archives hold the same names.
+TEST_F(PictureViewerTest, EachUseShowsItsOwnArchive) {
+    TTempDir Other;
+    MakePictureArchive(Other.Path(), {{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0x00FF00)), 0}});
+    ASSERT_NE(SFDS_KeepReader(std::make_unique<TSFDSFileReader>(Other.File("QMZBox/QMZImage.QMZ"))), nullptr);
+    MakeArchive({{"a.jpg", EncodeJpeg(SolidPicture(16, 16, 0xFF0000)), 0}});
+    for (int Use = 1; Use <= 2; ++Use) {
+        SCOPED_TRACE(Use);
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.Init();
+        Step(V, W, [&] { V.ShowFirstPicture(); });
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0xFF0000)) << std::hex << W.ShownColour();
+        V.Stop();
+    }
+}
+
+// The window's thread never decodes: a step returns at once and the picture
+// comes when the decoding thread reports it. Closing or stepping on while a
+// picture decodes stops that decode, and the picture is never shown.
+TEST_F(PictureViewerTest, DecodesRunBesideTheWindowAndStopWhenNoLongerWanted) {
+    // Each scan of this picture walks its 262,144 blocks again.
+    const std::string Slow = ManyScanJpeg(4096, 4096, 1, MaxJpegScans);
+    MakeArchive({{"slow.jpg", Slow, 0}, {"blue.jpg", EncodeJpeg(SolidPicture(16, 16, 0x0000FF)), 0}});
+    for (const bool Prefetch : {true, false}) {
+        SCOPED_TRACE(Prefetch ? "prefetch" : "no prefetch");
+        TFakeViewerWindow W;
+        TPictureViewer V(W);
+        V.SetPrefetch(Prefetch);
+        V.Init();
+        V.ShowFirstPicture();
+        EXPECT_TRUE(V.Waiting());
+        EXPECT_EQ(W.Shows, 0);
+        V.Run(vcCloseViewer);  // the window closes, as the front ends do, and stops the viewer
+        V.Stop();
+        EXPECT_FALSE(V.Waiting());
+        V.PictureReady();  // a report that came late changes nothing
+        EXPECT_EQ(W.Shows, 0);
+
+        V.ShowFirstPicture();
+        Step(V, W, [&] { V.NextPicture(); });  // on to the next before the first is there
+        EXPECT_EQ(W.Shows, 1);
+        EXPECT_TRUE(NearColour(W.ShownColour(), 0x0000FF));
+        V.Stop();
+    }
+}
+
+// A picture larger than the view never exists at full size: it is decoded
+// at an eighth of its size or more and reduced row by row to the size at
+// which the view shows it, the same rectangle a full decode would cover.
+TEST_F(PictureViewerTest, APictureLargerThanTheViewCostsNoMoreThanTheView) {
+    MakeArchive({{"huge.jpg", BlankJpeg(8192, 6144), 0}, {"small.jpg", EncodeJpeg(SolidPicture(200, 100, 0xFF0000)), 0}});
+    TPictureViewer V(Window);
+    V.Init();
+    Step(V, Window, [&] { V.ShowFirstPicture(); });
+    const float Full = FitScale(1600, 900, 8192, 6144);
+    EXPECT_EQ(Window.Shown.Size(), (TSize{ScaledLength(8192, Full), ScaledLength(6144, Full)}));
+    EXPECT_EQ(Window.Shown.Size(), (TSize{1200, 900}));
+    EXPECT_EQ(Window.ShownScale, 1.0f);
+    EXPECT_TRUE(Window.ShownScaled.IsNull());  // the bitmap is its own rendering
+    EXPECT_TRUE(NearColour(Window.ShownColour(), 0x808080));
+    // A picture the fit enlarges comes at full size, with its rendering.
+    Step(V, Window, [&] { V.NextPicture(); });
+    EXPECT_EQ(Window.Shown.Size(), (TSize{200, 100}));
+    EXPECT_FLOAT_EQ(Window.ShownScale, 8.0f);
+    EXPECT_EQ(Window.ShownScaled.Size(), (TSize{1600, 800}));
 }

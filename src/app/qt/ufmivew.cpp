@@ -111,6 +111,13 @@ TPictureMemory TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Sc
 
 void TfmIView::CloseViewer() { close(); }
 
+void TfmIView::QueuePictureReady() {
+    // From the decoding thread: the call runs on the window's thread, and not
+    // at all once the window is gone.
+    QMetaObject::invokeMethod(
+        this, [this] { CallEventHandler([this] { FViewer.PictureReady(); }); }, Qt::QueuedConnection);
+}
+
 void TfmIView::FormResize() {
     for (std::size_t I = 0; I < ViewerButtonCount; ++I) {
         const TPoint P = ViewerButtonPosition(I, width(), height());

@@ -56,6 +56,7 @@ private:
     TSize ViewSize() const override;
     TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
     void CloseViewer() override;
+    void QueuePictureReady() override;
     void RunCommand(TViewerCommand Command);
 
     std::array<TTransparentButton*, ViewerButtonCount> FButtons{};

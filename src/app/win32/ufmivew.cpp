@@ -121,6 +121,10 @@ TPictureMemory TfmIView::ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Sc
     return Previous;
 }
 
+void TfmIView::QueuePictureReady() {
+    if (FHandle != nullptr) PostMessageW(FHandle, WmPictureReady, 0, 0);
+}
+
 int TfmIView::ButtonAt(int X, int Y) const {
     for (std::size_t I = 0; I < ViewerButtonCount; ++I) {
         const TRect& B = FButtonBounds[I];
@@ -134,21 +138,23 @@ void TfmIView::PaintTo(HDC Dc) {
     GetClientRect(FHandle, &Client);
     const int SaveId = SaveDC(Dc);
     // Black everywhere but where the picture goes, then the picture: the
-    // rendering at the fitted scale comes ready, one pixel per pixel.
-    if (!FScaled.IsNull()) {
-        const TPoint At = CentredOrigin({Client.right, Client.bottom}, FScaled.Size());
-        ExcludeClipRect(Dc, At.X, At.Y, At.X + FScaled.Width(), At.Y + FScaled.Height());
+    // rendering at the fitted scale comes ready, one pixel per pixel (at
+    // scale 1 the bitmap is its own rendering).
+    const TBitmap32& Shown = FScaled.IsNull() && FScale == 1.0f ? FBitmap : FScaled;
+    if (!Shown.IsNull()) {
+        const TPoint At = CentredOrigin({Client.right, Client.bottom}, Shown.Size());
+        ExcludeClipRect(Dc, At.X, At.Y, At.X + Shown.Width(), At.Y + Shown.Height());
         FillRect(Dc, &Client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         RestoreDC(Dc, SaveId);
         BITMAPINFO Info{};
         Info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        Info.bmiHeader.biWidth = FScaled.Width();
-        Info.bmiHeader.biHeight = -FScaled.Height();  // top-down
+        Info.bmiHeader.biWidth = Shown.Width();
+        Info.bmiHeader.biHeight = -Shown.Height();  // top-down
         Info.bmiHeader.biPlanes = 1;
         Info.bmiHeader.biBitCount = 32;
         Info.bmiHeader.biCompression = BI_RGB;
-        SetDIBitsToDevice(Dc, At.X, At.Y, static_cast<DWORD>(FScaled.Width()), static_cast<DWORD>(FScaled.Height()), 0,
-                          0, 0, static_cast<UINT>(FScaled.Height()), FScaled.Bits(), &Info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(Dc, At.X, At.Y, static_cast<DWORD>(Shown.Width()), static_cast<DWORD>(Shown.Height()), 0, 0,
+                          0, static_cast<UINT>(Shown.Height()), Shown.Bits(), &Info, DIB_RGB_COLORS);
     } else {
         FillRect(Dc, &Client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         RestoreDC(Dc, SaveId);
@@ -182,6 +188,9 @@ LRESULT TfmIView::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
             return 0;
         case WM_SIZE:
             FormResize();
+            return 0;
+        case WmPictureReady:
+            FViewer.PictureReady();
             return 0;
         case WM_TIMER:
             if (WParam == Timer1) {

@@ -34,6 +34,8 @@ public:
     void PaintTo(HDC Dc);
 
     static constexpr UINT_PTR Timer1 = 1;
+    // Posted by the decoding thread when a decode has ended.
+    static constexpr UINT WmPictureReady = WM_APP + 1;
 
 protected:
     LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
@@ -42,6 +44,7 @@ private:
     TSize ViewSize() const override;
     TPictureMemory ShowPicture(TBitmap32 Bitmap, float Scale, TBitmap32 Scaled) override;
     void CloseViewer() override { Close(); }
+    void QueuePictureReady() override;
     int ButtonAt(int X, int Y) const;
 
     HWND FOwner;

@@ -6,6 +6,7 @@
 
 #include "AppTestSupport.h"
 #include "app/FitScale.h"
+#include "app/JpegLoader.h"
 #include "app/qt/ufmivew.h"
 #include "app/qt/widgets/ImageView.h"
 #include "app/qt/widgets/TransparentButton.h"
@@ -27,6 +28,14 @@ QColor ShownColour(const TfmIView& V) {
 }
 
 bool Near(QColor A, QColor B) { return A.isValid() && NearColour(A.rgb() & 0xFFFFFF, B.rgb() & 0xFFFFFF); }
+
+// Pictures are decoded beside the window's thread: a step returns at once
+// and the picture follows.
+testing::AssertionResult Shows(const TfmIView& V, QColor C) {
+    if (WaitFor([&] { return Near(ShownColour(V), C); }, 3000)) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "shows " << ShownColour(V).name().toStdString() << ", not "
+                                       << C.name().toStdString();
+}
 
 // Each test opens its own archive in a fresh working folder. Readers stay
 // registered for the rest of a run, and bare names find the first one that
@@ -126,7 +135,7 @@ TEST_F(ViewerTest, StepsThroughThePicturesAndWrapsAround) {
             const QColor Expected[] = {Qt::green, Qt::blue, Qt::red, Qt::green};
             for (const QColor& C : Expected) {
                 QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);
-                EXPECT_TRUE(Near(ShownColour(V), C));
+                EXPECT_TRUE(Shows(V, C));
             }
             EXPECT_EQ(V.LoadImageIndex(), 1);
             EXPECT_FLOAT_EQ(V.ImgView321->Scale(), FitScale(View.width(), View.height(), 48, 64));
@@ -146,7 +155,7 @@ TEST_F(ViewerTest, KeysStepAndClose) {
     const QColor Shown[] = {Qt::green, Qt::blue, Qt::red};
     for (int I = 0; I < 3; ++I) {
         QTest::keyClick(&V, Next[I]);
-        EXPECT_TRUE(Near(ShownColour(V), Shown[I])) << I;
+        EXPECT_TRUE(Shows(V, Shown[I])) << I;
     }
     QTest::keyClick(&V, Qt::Key_Escape);
     EXPECT_FALSE(V.isVisible());
@@ -200,6 +209,7 @@ TEST_F(ViewerTest, TextEntryGivesAJpegErrorBoxAndTheViewerStaysOpen) {
         V.Init();
         ShowAndWait(V);
         QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return !Boxes.Boxes.empty(); }, 3000));
         ASSERT_EQ(Boxes.Boxes.size(), 1u);
         EXPECT_EQ(Boxes.Boxes[0].Kind, bkError);
         EXPECT_EQ(Boxes.Boxes[0].Caption, U16("컨텐츠 실행기"));
@@ -208,7 +218,7 @@ TEST_F(ViewerTest, TextEntryGivesAJpegErrorBoxAndTheViewerStaysOpen) {
         EXPECT_EQ(V.LoadImageIndex(), 1);
         EXPECT_TRUE(Near(ShownColour(V), Qt::red));  // the previous picture stays
         QTest::mouseClick(V.JvTransparentButton3, Qt::LeftButton);
-        EXPECT_TRUE(Near(ShownColour(V), Qt::blue));
+        EXPECT_TRUE(Shows(V, Qt::blue));
         V.close();
         FreeAllReaders();
     }
@@ -226,5 +236,48 @@ TEST_F(ViewerTest, BothCloseButtonsEndTheModalShow) {
         EXPECT_FALSE(V.isVisible());
         EXPECT_TRUE(Near(ShownColour(V), Qt::red));
         EXPECT_EQ(V.LoadImageIndex(), 0);  // "<" closes, it does not step back
+    }
+}
+
+// The window goes on answering while a picture decodes, however long that
+// takes: Escape, "X" and "<" close it at once and the picture never shows.
+TEST_F(ViewerTest, ClosesWhileAPictureDecodes) {
+    // Each of its scans walks the picture's 262,144 blocks again.
+    MakeArchive({{"slow.jpg", ManyScanJpeg(4096, 4096, 1, MaxJpegScans), 0}});
+    for (const char* How : {"Escape", "X", "<"}) {
+        SCOPED_TRACE(How);
+        TfmIView V;
+        V.Init();
+        V.show();
+        ASSERT_TRUE(WaitFor([&] { return V.Viewer().Waiting(); }, 3000));  // the first picture is asked for
+        if (std::string(How) == "Escape")
+            QTest::keyClick(&V, Qt::Key_Escape);
+        else
+            QTest::mouseClick(std::string(How) == "X" ? V.JvTransparentButton1 : V.JvTransparentButton2,
+                              Qt::LeftButton);
+        EXPECT_FALSE(V.isVisible());
+        EXPECT_FALSE(V.Viewer().Waiting());
+        Pump(50);
+        EXPECT_TRUE(V.ImgView321->Bitmap().IsNull());
+    }
+}
+
+TEST_F(ViewerTest, APictureLargerThanTheScreenIsShownFittedAtItsSize) {
+    MakeArchive({{"huge.jpg", BlankJpeg(8192, 6144), 0}});
+    TfmIView V;
+    V.Init();
+    ShowAndWait(V);
+    const QSize View = V.ImgView321->size();
+    const float Scale = FitScale(View.width(), View.height(), 8192, 6144);
+    const TSize Fitted{ScaledLength(8192, Scale), ScaledLength(6144, Scale)};
+    EXPECT_EQ(V.ImgView321->Bitmap().Size(), Fitted);
+    EXPECT_EQ(V.ImgView321->Scale(), 1.0f);
+    EXPECT_EQ(V.ImgView321->ScaledBitmap().Bits(), V.ImgView321->Bitmap().Bits());  // no copy to draw it
+    const QPoint At = V.ImgView321->ScaledOrigin();
+    EXPECT_EQ(At, QPoint((View.width() - Fitted.Width) / 2, (View.height() - Fitted.Height) / 2));
+    const QImage Shot = V.ImgView321->grab().toImage();
+    EXPECT_TRUE(Near(Shot.pixelColor(At.x() + Fitted.Width / 2, At.y() + Fitted.Height / 2), QColor(0x80, 0x80, 0x80)));
+    if (At.x() > 0) {
+        EXPECT_EQ(Shot.pixelColor(At.x() - 1, At.y() + Fitted.Height / 3), QColor(Qt::black));
     }
 }

@@ -17,6 +17,7 @@
 
 #include "AppCoreTestSupport.h"
 #include "app/FitScale.h"
+#include "app/JpegLoader.h"
 #include "app/win32/Win32App.h"
 #include "app/win32/Win32Text.h"
 #include "app/win32/umain.h"
@@ -343,6 +344,12 @@ protected:
         const TBitmap32& B = V.Bitmap();
         return B.IsNull() ? 0x1000000u : B.Pixel(B.Width() / 2, B.Height() / 2);
     }
+    // Pictures are decoded beside the window's thread: a step returns at once
+    // and the picture follows.
+    static testing::AssertionResult Shows(const TfmIView& V, TColorRGB Colour) {
+        if (WaitFor([&] { return NearColour(ShownColour(V), Colour); }, 5000)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "shows " << std::hex << ShownColour(V) << ", not " << Colour;
+    }
 
     TTempDir Dir;
     TWorkingDirScope Cwd;
@@ -403,7 +410,7 @@ TEST_F(Win32ViewerTest, NextStepsAndWrapsByButtonAndKeys) {
             ClickButton(V, 2);
         else
             SendMessageW(V.Handle(), WM_KEYDOWN, Keys[I - 3], 0);
-        EXPECT_TRUE(NearColour(ShownColour(V), Expected[I])) << I;
+        EXPECT_TRUE(Shows(V, Expected[I])) << I;
     }
     EXPECT_EQ(V.Viewer().LoadImageIndex(), 0);
     EXPECT_TRUE(Boxes.Boxes.empty());
@@ -450,6 +457,7 @@ TEST_F(Win32ViewerTest, TextEntryGivesTheJpegErrorBoxAndTheViewerStaysOpen) {
     V.Init();
     ShowAndWait(V);
     ClickButton(V, 2);
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.Boxes.empty(); }, 5000));
     ASSERT_EQ(Boxes.Boxes.size(), 1u);
     EXPECT_EQ(Boxes.Boxes[0].Kind, bkError);
     EXPECT_EQ(Boxes.Boxes[0].Caption, U16("컨텐츠 실행기"));
@@ -458,7 +466,49 @@ TEST_F(Win32ViewerTest, TextEntryGivesTheJpegErrorBoxAndTheViewerStaysOpen) {
     EXPECT_EQ(V.Viewer().LoadImageIndex(), 1);
     EXPECT_TRUE(NearColour(ShownColour(V), 0xFF0000));  // the previous picture stays
     ClickButton(V, 2);
-    EXPECT_TRUE(NearColour(ShownColour(V), 0x0000FF));
+    EXPECT_TRUE(Shows(V, 0x0000FF));
+}
+
+// The window goes on answering while a picture decodes, however long that
+// takes: Escape, "X" and "<" close it at once and the picture never shows.
+TEST_F(Win32ViewerTest, ClosesWhileAPictureDecodes) {
+    // Each of its scans walks the picture's 262,144 blocks again.
+    MakePictureArchive(Dir.Path(), {{"slow.jpg", ManyScanJpeg(4096, 4096, 1, MaxJpegScans), 0}});
+    for (const char* How : {"Escape", "X", "<"}) {
+        SCOPED_TRACE(How);
+        TfmIView V(nullptr);
+        V.Init();
+        ShowWindow(V.Handle(), SW_SHOW);
+        ASSERT_TRUE(WaitFor([&] { return V.Viewer().Waiting(); }, 5000));  // the first picture is asked for
+        if (std::string(How) == "Escape")
+            SendMessageW(V.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+        else
+            ClickButton(V, std::string(How) == "X" ? 0 : 1);
+        EXPECT_FALSE(V.Viewer().Waiting());
+        WaitFor([] { return false; }, 50);
+        EXPECT_TRUE(V.Bitmap().IsNull());
+        FreeAllReaders();
+    }
+}
+
+TEST_F(Win32ViewerTest, APictureLargerThanTheScreenIsShownFittedAtItsSize) {
+    MakePictureArchive(Dir.Path(), {{"huge.jpg", BlankJpeg(8192, 6144), 0}});
+    TfmIView V(nullptr);
+    V.Init();
+    ShowAndWait(V);
+    RECT R;
+    GetClientRect(V.Handle(), &R);
+    const float Scale = FitScale(R.right, R.bottom, 8192, 6144);
+    const TSize Fitted{ScaledLength(8192, Scale), ScaledLength(6144, Scale)};
+    EXPECT_EQ(V.Bitmap().Size(), Fitted);
+    EXPECT_EQ(V.Scale(), 1.0f);
+    const TPoint At = CentredOrigin({R.right, R.bottom}, Fitted);
+    const TBitmap32 Shot = Capture(V.Handle());
+    EXPECT_TRUE(NearColour(Shot.Pixel(At.X + 1, At.Y + Fitted.Height / 3), 0x808080));
+    EXPECT_TRUE(NearColour(Shot.Pixel(At.X + Fitted.Width - 2, At.Y + Fitted.Height / 3), 0x808080));
+    if (At.X > 0) {
+        EXPECT_EQ(Shot.Pixel(At.X - 1, R.bottom / 3), 0x000000u);
+    }
 }
 
 namespace {

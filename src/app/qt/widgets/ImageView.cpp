@@ -49,6 +49,8 @@ void TImageView32::SetScale(float Scale) {
 }
 
 const TBitmap32& TImageView32::ScaledBitmap() {
+    // At scale 1 the bitmap is its own rendering.
+    if (FScale == 1.0f && FScaled.IsNull()) return FBitmap;
     if (!FScaledValid) {
         FScaled = ScaleNearest(FBitmap, FScale);
         FScaledValid = true;
