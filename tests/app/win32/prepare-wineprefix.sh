@@ -5,7 +5,7 @@
 #   WINEPREFIX=... prepare-wineprefix.sh WINE
 set -euo pipefail
 wine=$1
-"$wine" wineboot --init >/dev/null 2>&1 || true
+"$wine" wineboot --init >/dev/null
 "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '굴림' /t REG_SZ /d 'NanumGothic' /f >/dev/null 2>&1
 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma /t REG_MULTI_SZ \
   /d 'NanumGothic.ttf,NanumGothic' /f >/dev/null 2>&1

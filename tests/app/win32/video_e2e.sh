@@ -24,7 +24,8 @@ cp "$player" "$WINEPREFIX/drive_c/KMPlayer/KMPlayer.exe"
 printf 'not really a video\n' > "$work/media/QMZBox/clip.mp4"
 
 # Wine maps the Unix root to drive Z:.
-windir="Z:$(printf '%s' "$work/media/" | tr / '\\')"
+media="$work/media/"
+windir="Z:${media//\//\\}"
 printf '@echo off\r\nstart /D"c:\\KMPlayer\\" KMPlayer.exe %sQMZBox\r\n' "$windir" > "$work/expected.bat"
 
 cd "$work/media"
