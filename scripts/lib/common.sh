@@ -94,12 +94,20 @@ runs_32bit_programs() {
   [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
-# Starts the prefix's server and keeps it running until the script ends, and makes the prefix (wineboot): each
-# start of a Windows program then costs a fraction of a second instead of seconds.
-wine_start() {
-  # -p fails when a server for the prefix already runs: that one serves.
-  "$wineserver" -p 2>/dev/null || true
-  on_exit "$(printf 'WINEPREFIX=%q %q -k 2>/dev/null' "$WINEPREFIX" "$wineserver")"
+# The Wine architecture a Windows executable needs, win32 or win64: the machine field of its PE header.
+wine_arch_of() {
+  local header machine
+  header=$(od -An -t u4 -j 60 -N 4 "$1" | tr -d ' ')
+  machine=$(od -An -t x2 -j $((header + 4)) -N 2 "$1" | tr -d ' ')
+  case $machine in
+    014c) echo win32 ;;
+    8664) echo win64 ;;
+    *) echo "$1: no 32-bit or 64-bit x86 Windows executable" >&2; return 1 ;;
+  esac
+}
+
+# Makes the prefix, or brings it up to date, quietly unless that fails (wineboot).
+wine_boot() {
   # Its output goes to a file, not a pipe: the programs it leaves running would hold a pipe open.
   local log
   log=$(mktemp)
@@ -110,6 +118,15 @@ wine_start() {
     return 1
   fi
   rm -f "$log"
+}
+
+# Starts the prefix's server and keeps it running until the script ends, and makes the prefix: each start of a
+# Windows program then costs a fraction of a second instead of seconds.
+wine_start() {
+  # -p fails when a server for the prefix already runs: that one serves.
+  "$wineserver" -p 2>/dev/null || true
+  on_exit "$(printf 'WINEPREFIX=%q %q -k 2>/dev/null' "$WINEPREFIX" "$wineserver")"
+  wine_boot
 }
 
 # Ends the prefix's server and every program still running in the prefix.
