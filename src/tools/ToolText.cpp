@@ -72,9 +72,26 @@ std::string ToolOneLine(const std::string& Text) {
 int ToolPercent(std::int64_t Done, std::int64_t Total) {
     if (Total <= 0 || Done >= Total) return 100;
     if (Done <= 0) return 0;
-    // Exact at any size: the product needs more than 64 bits.
-    __extension__ using TWide = __int128;
-    return static_cast<int>(static_cast<TWide>(Done) * 100 / Total);
+    // Exact at any size, with 64-bit arithmetic alone (32-bit targets have no wider type): two decimal digits of
+    // Done / Total by long division, each ten-fold remainder added up one step at a time, so that every sum stays
+    // below twice Total.
+    const auto T = static_cast<std::uint64_t>(Total);
+    auto R = static_cast<std::uint64_t>(Done);
+    int Percent = 0;
+    for (int Digit = 0; Digit < 2; ++Digit) {
+        std::uint64_t Sum = 0;
+        int Q = 0;
+        for (int I = 0; I < 10; ++I) {
+            Sum += R;
+            if (Sum >= T) {
+                Sum -= T;
+                ++Q;
+            }
+        }
+        Percent = Percent * 10 + Q;
+        R = Sum;
+    }
+    return Percent;
 }
 
 std::string ToolFormatName(std::uint8_t FormatID) {

@@ -31,6 +31,9 @@ TEST(ToolText, PercentOfAnyTwoValuesFromTheFile) {
         {0, 100, 0},          {50, 100, 50},         {100, 100, 100},          {200, 100, 100},
         {1, 0, 100},          {-5, 100, 0},          {INT64_MAX / 2, INT64_MAX, 49}, {INT64_MAX / 2 + 1, INT64_MAX, 50}, {INT64_MAX - 1, INT64_MAX, 99},
         {INT64_MAX, -1, 100}, {INT64_MAX / 50, INT64_MAX / 25, 50},
+        // Exactly 37 % of a size beyond 64-bit products, and one byte less.
+        {INT64_MAX / 100 * 37, INT64_MAX / 100 * 100, 37}, {INT64_MAX / 100 * 37 - 1, INT64_MAX / 100 * 100, 36},
+        {1, 3, 33},           {2, 3, 66},
     };
     for (const auto& [Done, Total, Percent] : Percents)
         EXPECT_EQ(ToolPercent(Done, Total), Percent) << Done << " of " << Total;

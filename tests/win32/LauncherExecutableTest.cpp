@@ -22,6 +22,13 @@ namespace {
 
 std::wstring LauncherPath;
 
+// An enumeration callback of the system's calling convention (stdcall on
+// 32-bit Windows, which a lambda cannot have): collects each language.
+BOOL CALLBACK AddLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD Language, LONG_PTR Param) {
+    reinterpret_cast<std::vector<WORD>*>(Param)->push_back(Language);
+    return TRUE;
+}
+
 class LauncherExecutableTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -81,13 +88,8 @@ TEST_F(LauncherExecutableTest, HasBothManifestsUnderOneIdentifier) {
     // Nothing else under identifier 1 in the manifest table: Windows picks by
     // the user's language between exactly these two.
     std::vector<WORD> Languages;
-    EnumResourceLanguagesW(
-        FModule, RT_MANIFEST, MAKEINTRESOURCEW(1),
-        [](HMODULE, LPCWSTR, LPCWSTR, WORD Language, LONG_PTR Param) -> BOOL {
-            reinterpret_cast<std::vector<WORD>*>(Param)->push_back(Language);
-            return TRUE;
-        },
-        reinterpret_cast<LONG_PTR>(&Languages));
+    EnumResourceLanguagesW(FModule, RT_MANIFEST, MAKEINTRESOURCEW(1), AddLanguage,
+                           reinterpret_cast<LONG_PTR>(&Languages));
     EXPECT_EQ(Languages.size(), 2u);
 }
 

@@ -4,17 +4,14 @@
 # end the program.
 #   qmzrun_smoke.sh QMZRUN MAKE_PICTURE_ARCHIVE
 set -euo pipefail
+. "$(dirname "$0")/../../../scripts/lib/common.sh"
 qmzrun=$(realpath "$1")
 make_archive=$(realpath "$2")
+rerun_on_own_display 1024x768 "$@"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+on_exit "rm -rf '$work'"
 "$make_archive" "$work/QMZBox/QMZImage.QMZ" 1 --generate 3 320 240
-
-if [ -z "${SMOKE_INSIDE_X:-}" ]; then
-  export SMOKE_INSIDE_X=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
 
 cd "$work"
 QT_QPA_PLATFORM=xcb "$qmzrun" &
