@@ -17,8 +17,8 @@
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/FileSystem.h"
-#include "sfds/CodePageScope.h"
 #include "shellutil/WindowsEdition.h"
+#include "support/CodePageScope.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/VideoPlayer.h"
-#include "sfds/CodePageScope.h"
+#include "support/CodePageScope.h"
 
 TEST(VideoPlayerTextTest, CommandInterpreterCharactersAreEscaped) {
     struct {

@@ -5,7 +5,7 @@
 
 #include "runtime/AnsiSearch.h"
 #include "runtime/CodePage.h"
-#include "sfds/CodePageScope.h"
+#include "support/CodePageScope.h"
 
 namespace {
 

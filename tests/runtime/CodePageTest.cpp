@@ -5,18 +5,9 @@
 #include <vector>
 
 #include "runtime/CodePage.h"
+#include "support/CodePageScope.h"
 
 namespace {
-
-// Pins the process code page for one test and restores it after.
-class TCodePageScope {
-public:
-    explicit TCodePageScope(const char* Name) : FOld(SystemCodePage()) { EXPECT_TRUE(SetSystemCodePage(Name)); }
-    ~TCodePageScope() { SetSystemCodePage(FOld); }
-
-private:
-    std::string FOld;
-};
 
 const std::string HangulUTF8 = "\xED\x95\x9C\xEA\xB8\x80";  // two Hangul syllables
 const std::string HangulCP949 = "\xC7\xD1\xB1\xDB";
@@ -37,6 +28,7 @@ std::vector<std::size_t> CharacterLengths(const std::string& S) {
 
 TEST(CodePage, CP949RoundTripsThroughUTF8AndUTF16) {
     TCodePageScope Scope("CP949");
+    ASSERT_TRUE(Scope.Ok()) << "CP949";
     EXPECT_FALSE(SystemCodePageIsUTF8());
     EXPECT_EQ(AnsiToUTF8(HangulCP949), HangulUTF8);
     EXPECT_EQ(UTF8ToAnsi(HangulUTF8), HangulCP949);
@@ -47,11 +39,13 @@ TEST(CodePage, CP949RoundTripsThroughUTF8AndUTF16) {
 
 TEST(CodePage, UnrepresentableCharactersBecomeQuestionMarks) {
     TCodePageScope Scope("CP949");
+    ASSERT_TRUE(Scope.Ok()) << "CP949";
     EXPECT_EQ(UTF8ToAnsi("a\xE0\xB8\x81z"), "a?z");  // a Thai letter has no place in CP949
 }
 
 TEST(CodePage, UTF8ProcessCodePageIsIdentity) {
     TCodePageScope Scope("UTF-8");
+    ASSERT_TRUE(Scope.Ok()) << "UTF-8";
     EXPECT_TRUE(SystemCodePageIsUTF8());
     EXPECT_EQ(AnsiToUTF8(HangulUTF8), HangulUTF8);
     EXPECT_EQ(UTF8ToUnicode(HangulUTF8), u"\xD55C\xAE00");
@@ -67,6 +61,7 @@ TEST(CodePage, UnknownCodePageIsRefused) {
 TEST(CodePage, CharacterStepping) {
     {
         TCodePageScope Scope("CP949");
+        ASSERT_TRUE(Scope.Ok()) << "CP949";
         const std::string S = "a" + HangulCP949 + "\xC7";  // a trailing lone lead byte
         EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 2, 2, 1}));
     }
@@ -74,6 +69,7 @@ TEST(CodePage, CharacterStepping) {
         // 0xC7 leads only pairs with 0xA1..0xFE: before an ASCII byte it is a
         // character of its own, as the conversions read it.
         TCodePageScope Scope("CP949");
+        ASSERT_TRUE(Scope.Ok()) << "CP949";
         const std::string S = "\xC7" "A" "\xC7\xD1";
         EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 1, 2}));
         EXPECT_EQ(AnsiToUnicode(S), u"\xFFFD" u"A\xD55C");
@@ -81,12 +77,14 @@ TEST(CodePage, CharacterStepping) {
     {
         // Katakana so and po end in the bytes of `\` and `|`.
         TCodePageScope Scope("CP932");
+        ASSERT_TRUE(Scope.Ok()) << "CP932";
         const std::string S = "\x83\x5C\x83\x7C\\";
         EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{2, 2, 1}));
         EXPECT_EQ(AnsiToUnicode(S), u"\x30BD\x30DD\\");
     }
     {
         TCodePageScope Scope("UTF-8");
+        ASSERT_TRUE(Scope.Ok()) << "UTF-8";
         const std::string S = "a" + HangulUTF8 + "\xF0\x9F\x98\x80" + "\xE0";
         EXPECT_EQ(CharacterLengths(S), (std::vector<std::size_t>{1, 3, 3, 4, 1}));
     }
@@ -95,11 +93,13 @@ TEST(CodePage, CharacterStepping) {
 TEST(CodePage, LowerAndUpperCaseFollowTheCodePage) {
     {
         TCodePageScope Scope("CP1252");
+        ASSERT_TRUE(Scope.Ok()) << "CP1252";
         EXPECT_EQ(AnsiLowerCase("ABC\xC9Z"), "abc\xE9z");
         EXPECT_EQ(AnsiUpperCase("abc\xE9z"), "ABC\xC9Z");
     }
     {
         TCodePageScope Scope("UTF-8");
+        ASSERT_TRUE(Scope.Ok()) << "UTF-8";
         EXPECT_EQ(AnsiLowerCase("\xC3\x89T\xC3\x89"), "\xC3\xA9t\xC3\xA9");
         EXPECT_EQ(AnsiLowerCase(HangulUTF8 + "X"), HangulUTF8 + "x");
     }
@@ -117,10 +117,12 @@ TEST(CodePage, NamesAreTheSameOnEveryBackend) {
     const std::string Before = SystemCodePage();
     for (const char* Name : {"949", "cp949", "CP949"}) {
         TCodePageScope Scope(Name);
+        ASSERT_TRUE(Scope.Ok()) << Name;
         EXPECT_EQ(AnsiToUTF8(HangulCP949), HangulUTF8) << Name;
     }
     {
         TCodePageScope Scope("65001");
+        ASSERT_TRUE(Scope.Ok()) << "65001";
         EXPECT_TRUE(SystemCodePageIsUTF8());
     }
     for (const char* Name : {"x949", "99999", "CP99999", "", "12"}) {
@@ -147,6 +149,7 @@ TEST(CodePage, AnUndecodableCharacterNeverTakesTheNextOneWithIt) {
     for (const TCase& C : Utf16) EXPECT_EQ(UnicodeToUTF8(C.In), C.Out);
     {
         TCodePageScope Scope("CP949");
+        ASSERT_TRUE(Scope.Ok()) << "CP949";
         EXPECT_EQ(UnicodeToAnsi(u"a\xD800" u"b"), "a?b");
         // 0xC7 leads only pairs with 0xA1..0xFE; the ASCII byte after it stays.
         EXPECT_EQ(AnsiToUnicode("\xC7" "A1"), u"\xFFFD" u"A1");

@@ -9,7 +9,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
-#include "sfds/CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
 

@@ -11,19 +11,11 @@
 #include "runtime/Exceptions.h"
 #include "runtime/FileStream.h"
 #include "runtime/FileSystem.h"
+#include "support/CodePageScope.h"
 #include "support/TempDir.h"
 #include "support/TestPlatform.h"
 
 namespace {
-
-class TCodePageScope {
-public:
-    explicit TCodePageScope(const char* Name) : FOld(SystemCodePage()) { EXPECT_TRUE(SetSystemCodePage(Name)); }
-    ~TCodePageScope() { SetSystemCodePage(FOld); }
-
-private:
-    std::string FOld;
-};
 
 // The names FindFirstFileW reports in Folder, without "." and "..".
 std::vector<std::wstring> WideNamesIn(const std::string& Folder) {
@@ -65,6 +57,7 @@ TEST(Win32FileSystem, NonAsciiNamesGoThroughTheWideApiInEveryCodePage) {
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.CodePage);
         TCodePageScope Scope(C.CodePage);
+        ASSERT_TRUE(Scope.Ok()) << C.CodePage;
         TTempDir Dir;
         {
             TFileStream Out(Dir.Path() + C.Name, fmCreate);

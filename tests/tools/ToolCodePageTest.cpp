@@ -6,7 +6,7 @@
 
 #include "ToolRun.h"
 #include "runtime/CodePage.h"
-#include "sfds/CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "support/TempDir.h"
 
 // The code page of the names comes from --codepage or SFDS_CODEPAGE, both
