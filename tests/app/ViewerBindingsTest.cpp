@@ -1,34 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <set>
-#include <string>
-
 #include "app/ViewerBindings.h"
-
-TEST(ViewerBindingsTest, KeysAndButtonsRunNamedCommands) {
-    struct {
-        TViewerKey Key;
-        const char* Command;
-    } const Keys[] = {
-        {vkRight, "next-picture"}, {vkSpace, "next-picture"}, {vkPageDown, "next-picture"},
-        {vkEscape, "close-viewer"}, {vkOther, "none"},
-    };
-    for (const auto& K : Keys) EXPECT_STREQ(ViewerCommandName(ViewerCommandForKey(K.Key)), K.Command);
-
-    struct {
-        const char* Caption;
-        const char* Command;
-    } const Buttons[] = {{"X", "close-viewer"}, {"<", "close-viewer"}, {">", "next-picture"}};
-    ASSERT_EQ(ViewerButtonCount, std::size(Buttons));
-    for (std::size_t I = 0; I < ViewerButtonCount; ++I) {
-        EXPECT_STREQ(ViewerButtons[I].Caption, Buttons[I].Caption);
-        EXPECT_STREQ(ViewerCommandName(ViewerButtons[I].Command), Buttons[I].Command);
-    }
-
-    std::set<std::string> Names;
-    for (const auto& N : ViewerCommandNames) Names.insert(N.Name);
-    EXPECT_EQ(Names.size(), std::size(ViewerCommandNames));  // each name once
-}
 
 TEST(ViewerBindingsTest, ButtonsArePlacedByTheWindowSizeAndDpi) {
     struct {

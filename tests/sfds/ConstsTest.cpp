@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "runtime/Format.h"
 
 TEST(SFDS_Consts, FormatIDTextIsCapitalHexWithAtLeastThreeDigits) {
@@ -30,25 +28,4 @@ TEST(SFDS_Consts, ParserMessagesCarryTheSourceNameOnASecondLine) {
     for (const auto& C : Cases) EXPECT_EQ(Format(C.Template, "a.qmz"), C.Expected);
     EXPECT_EQ(Format(SFDS_ERR_MD5Extract, "out/a.jpg", "img\\a.jpg"),
               "MD5 Error in SFDS file:\r\n\"out/a.jpg\",\r\nin stream \r\n\"img\\a.jpg\".");
-}
-
-TEST(SFDS_Consts, EveryLibraryErrorIsCaughtAsESFDSExceptionWithItsMessage) {
-    // Callers (the viewer, the tool) catch the base class and show the text.
-    const std::function<void()> Throws[] = {
-        [] { throw ESFDSException("base"); },
-        [] { throw ESFDSDecompressionError("base"); },
-        [] { throw ESFDSNilSourceStream("base"); },
-        [] { throw ESFDSInvalidStreamOperation("base"); },
-        [] { throw ESFDSUserAbortedOperation("base"); },
-        [] { throw ESFDSUnknownWriteFormat("base"); },
-    };
-    for (const auto& Throw : Throws) {
-        try {
-            Throw();
-            ADD_FAILURE() << "no exception";
-        } catch (const ESFDSException& E) {
-            EXPECT_EQ(E.Message(), "base");
-            EXPECT_STREQ(E.what(), "base");
-        }
-    }
 }
