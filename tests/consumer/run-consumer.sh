@@ -14,4 +14,6 @@ cmake -S "$source" -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" "$@"
 cmake --build "$work/build"
 "$work/build/consumer" "$work/container.sfds"
 test -x "$work/prefix/bin/sfds"
+# The library's own headers stay out of the package.
+test ! -e "$work/prefix/include/sfdsarchive/sfds/sfds_chunksource.h"
 "$work/prefix/bin/sfds" list "$work/container.sfds"
