@@ -6,6 +6,7 @@
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "tools/ToolCommand.h"
 #include "tools/ToolConsts.h"
 
 std::string ToolToAnsi(const std::string& Utf8) { return UTF8ToAnsi(Utf8); }
@@ -115,7 +116,20 @@ std::string ToolByteText(double Bytes) {
     return U == 0 ? Format("%.0f %s", Bytes, Units[U]) : Format("%.1f %s", Bytes, Units[U]);
 }
 
+std::string ToolAbout(const std::string& Subject, const std::string& Message) {
+    if (Subject.empty() || Message.find(Subject) != std::string::npos) return Message;
+    return Format(ToolMessageAbout, ToolShown(Subject).c_str(), Message.c_str());
+}
+
 void ToolError(const std::string& Text) {
+    const std::string Prefix = Format(ToolErrorPrefix, ToolProgramName().c_str());
+    // Each line of a message broken over lines gets the prefix too; the
+    // line ends stay as the message has them.
+    std::string Lines = Prefix;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        Lines += Text[I];
+        if (Text[I] == '\n' && I + 1 < Text.size()) Lines += Prefix;
+    }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", Text.c_str());
+    std::fprintf(stderr, "%s\n", Lines.c_str());
 }
