@@ -1,5 +1,6 @@
 #include "tools/ToolText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "runtime/CodePage.h"
@@ -117,7 +118,13 @@ std::string ToolByteText(double Bytes) {
 }
 
 std::string ToolAbout(const std::string& Subject, const std::string& Message) {
-    if (Subject.empty() || Message.find(Subject) != std::string::npos) return Message;
+    // A message may name the file by its full path, with either separator
+    // ("/x/a.sfds" opens Z:\x\a.sfds under Wine, as \x\a.sfds on Windows).
+    const auto Slashed = [](std::string S) {
+        std::replace(S.begin(), S.end(), '\\', '/');
+        return S;
+    };
+    if (Subject.empty() || Slashed(Message).find(Slashed(Subject)) != std::string::npos) return Message;
     return Format(ToolMessageAbout, ToolShown(Subject).c_str(), Message.c_str());
 }
 
