@@ -8,16 +8,67 @@
 #include <nlohmann/json.hpp>
 
 #include "runtime/Checked.h"
+#include "runtime/Exceptions.h"
+#include "runtime/FileStream.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_archivepaths.h"
+#include "sfds/sfds_parser.h"
+#include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
+
+namespace {
+
+// What a read running out while the container at Start was opened says about
+// the file: where it ends, against where its header (as far as it was read)
+// puts its end. Empty when the file is long enough, so that the failure lies
+// elsewhere.
+std::string WhereItEnds(const std::string& ArchiveName, std::int64_t Start) {
+    std::unique_ptr<TFileStream> File = SFDS_OpenArchiveFile(ArchiveName);
+    const std::int64_t Size = File->Size();
+    if (Size < SaturatedAdd(Start, SFDS_HeaderSize))
+        return Format(ToolArchiveEndsInHeader, static_cast<long long>(Size), SFDS_HeaderSize);
+    File->Seek(Start, soBeginning);
+    TSFDSCustomStreamParser Parser(File.get(), Start, false, nullptr);
+    try {
+        Parser.Parse(nullptr, nullptr, false, sarmNone);
+    } catch (const Exception&) {
+        // Expected: the values read before the failure are what counts.
+    }
+    const std::int64_t TableEnd = SaturatedAdd(Start, Parser.FileListPositionEnd());
+    if (Size < TableEnd)
+        return Format(ToolArchiveEndsInTable, static_cast<long long>(Size), static_cast<long long>(TableEnd));
+    return std::string();
+}
+
+std::string CutShort(const std::string& ArchiveName, std::int64_t Start) {
+    try {
+        return WhereItEnds(ArchiveName, Start);
+    } catch (const Exception&) {
+        return std::string();  // the first failure is the one to report
+    }
+}
+
+}  // namespace
 
 std::unique_ptr<TSFDSFileReader> ToolOpenArchive(const std::string& ArchiveName, bool AssignUniqueNames,
                                                  TStreamAutorenameMode Rename) {
     std::int64_t Start = -1;
     if (!SFDS_IsSFDSFile(ArchiveName, Start)) Start = 0;
-    return std::make_unique<TSFDSFileReader>(ArchiveName, Start, nullptr, nullptr, TSFDSOnReadFileEntry{},
-                                             AssignUniqueNames, Rename);
+    try {
+        return std::make_unique<TSFDSFileReader>(ArchiveName, Start, nullptr, nullptr, TSFDSOnReadFileEntry{},
+                                                 AssignUniqueNames, Rename);
+    } catch (const EReadError& E) {
+        // A read that came back empty, or a table whose digest is wrong as
+        // it lacks its end: most often the file is cut short, which these
+        // messages would not say.
+        const std::string Where = CutShort(ArchiveName, Start);
+        if (Where.empty()) throw;
+        throw EReadError(E.Message() + Where);
+    } catch (const ESFDSException& E) {
+        const std::string Where = CutShort(ArchiveName, Start);
+        if (Where.empty()) throw;
+        throw ESFDSException(E.Message() + Where);
+    }
 }
 
 namespace {

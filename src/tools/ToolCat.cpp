@@ -61,6 +61,7 @@ int ToolCat(const std::string& ArchivePath) {
             Failure = std::current_exception();
         }
     }
-    if (Code != SFDS_OK) ToolError(ToolOneLine(ToolMessageOf(Failure)));
+    // Named as given, archive and entry: the library's message may name neither.
+    if (Code != SFDS_OK) ToolError(ToolAbout(ArchivePath, ToolOneLine(ToolMessageOf(Failure))));
     return Code;
 }

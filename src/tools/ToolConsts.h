@@ -8,6 +8,16 @@
 #include "codecs/sfds_compressorzlib.h"
 
 inline constexpr const char* ToolName = "sfds";
+
+// Texts every tool's command line shares (see ToolCommand).
+// Starts each line a tool writes to standard error: the program's name.
+inline constexpr const char* ToolErrorPrefix = "%s: ";
+// The -V/--version line: program, project, version.
+inline constexpr const char* ToolVersionLine = "%s (%s) %s";
+inline constexpr const char* ToolUnknownCommand = "Unknown command \"%s\"; did you mean \"%s\"?";
+inline constexpr const char* ToolUnknownCommandList = "Unknown command \"%s\"; the commands are: %s";
+inline constexpr const char* ToolSeeHelp = "Run \"%s --help\" for the usage and examples.";
+inline constexpr const char* ToolExamplesHeading = "Examples:";
 // The help text's head. The %d are the library's result codes, in this order:
 // SFDS_ERR_MD5, SFDS_ERR_NO_STREAM, SFDS_ERR_FILE_OPEN, SFDS_ERR_READ,
 // SFDS_ERR_WRITE, SFDS_ERR_ABORTED (see ToolDescriptionText).
@@ -41,9 +51,21 @@ inline constexpr const char* ToolNameNotInCodePage =
     "Cannot store \"%s\": the name cannot be written in code page %s. Choose a code page that has every "
     "character of the names with --codepage, for example CP949 or UTF-8; nothing was written";
 inline constexpr const char* ToolOutputWriteError = "Cannot write standard output: %s";
+// Follow a read error met while an archive is opened, when the file ends
+// before its header or its entry table does.
+inline constexpr const char* ToolArchiveEndsInHeader =
+    ": the archive ends after %lld bytes, inside its %d-byte header; it is cut short";
+inline constexpr const char* ToolArchiveEndsInTable =
+    ": the archive ends after %lld bytes, before the end of its entry table at byte %lld; it is cut short";
+// "Stream write error" of a disk file and the system's reason.
+inline constexpr const char* ToolWriteErrorReason = "%s: %s";
+// A message about one archive, or one entry (ARCHIVE::ENTRY), that does not name it itself.
+inline constexpr const char* ToolMessageAbout = "%s: %s";
 // test and extract: one line per entry.
 inline constexpr const char* ToolEntryOK = "%s: OK";
 inline constexpr const char* ToolEntryFailed = "%s: FAILED (%d) %s";
+// test's last line, on standard error: the archive, entries reported, of which failed.
+inline constexpr const char* ToolTestSummary = "%s: entries tested: %d, failed: %d";
 // The progress bar: bytes done, total, rate, current entry.
 inline constexpr const char* ToolProgressLine = "\r%3d%% %s / %s  %s/s  %s";
 

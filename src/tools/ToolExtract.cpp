@@ -7,11 +7,14 @@
 #include <vector>
 
 #include "runtime/Checked.h"
+#include "runtime/FileSystem.h"
 #include "runtime/Format.h"
+#include "runtime/RtlConsts.h"
 #include "sfds/sfds_extract.h"
 #include "sfds/sfds_extractparallel.h"
 #include "sfds/sfds_searchutils.h"
 #include "tools/ToolArchive.h"
+#include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
 #include "tools/ToolText.h"
@@ -32,6 +35,7 @@ std::vector<std::int32_t> Selected(TSFDSCustomReader& R, const std::string& Mask
 // Returns the first failure's result code, 0 when there was none.
 int Walk(const std::string& Archive, const std::string& DestDir, const std::string& Mask, bool Test, unsigned Threads) {
     ToolCatchInterrupt();
+    if (!Test) ToolReportFileSizeLimit();
     const std::string ArchiveName = ToolToAnsi(Archive);
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ArchiveName);
     const std::vector<std::int32_t> Indexes = Selected(*R, ToolToAnsi(Mask));
@@ -48,15 +52,18 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
         if (ToolInterrupted()) Cancel = true;
     };
     int FirstFailure = 0;
+    std::int32_t Reported = 0, Failed = 0;
     auto Report = [&](const std::string& Name, int Code, const std::string& Message) {
         Progress.Clear();
+        ++Reported;
         if (Code == SFDS_OK) {
             std::printf("%s\n", Format(ToolEntryOK, Name.c_str()).c_str());
             return;
         }
         const std::string Text = Format(ToolEntryFailed, Name.c_str(), Code, ToolOneLine(Message).c_str());
         if (Test) std::printf("%s\n", Text.c_str());
-        else ToolError(Text);
+        else ToolError(ToolShown(Archive) + "::" + Text);
+        ++Failed;
         if (FirstFailure == 0) FirstFailure = Code;
     };
 
@@ -82,9 +89,16 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
                                   : Test   ? R->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
                                            : R->ExtractFileTo(Destination, I, false, OnProgress, Failure);
         // Extraction is quiet on success; a test reports every entry.
-        if (Test || Code != SFDS_OK) Report(ShownName, Code, ToolMessageOf(Failure));
+        std::string Message = ToolMessageOf(Failure);
+        // A disk file refused a write: the system's reason (a full disk, a size limit) is its last error here.
+        const int Reason = GetLastOSError();
+        if (Code == SFDS_ERR_WRITE && !Test && Message == SWriteError && Reason != 0)
+            Message = Format(ToolWriteErrorReason, Message.c_str(), SysErrorMessage(Reason).c_str());
+        if (Test || Code != SFDS_OK) Report(ShownName, Code, Message);
         if (Code == SFDS_ERR_ABORTED) break;
     }
+    // Standard output holds only the lines per entry, for scripts.
+    if (Test) ToolError(Format(ToolTestSummary, ToolShown(Archive).c_str(), Reported, Failed));
     return FirstFailure;
 }
 

@@ -6,6 +6,7 @@
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "tools/ToolCommand.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
@@ -21,7 +22,11 @@ constexpr std::size_t EntryWidth = 40;
 
 }  // namespace
 
-void ToolCatchInterrupt() { ToolWatchInterrupt(OnInterrupt, SFDS_ERR_UserAborted, SFDS_ERR_ABORTED); }
+void ToolCatchInterrupt() {
+    // The line a process ended after the grace leaves, as ToolError would write it.
+    static const std::string StopText = Format(ToolErrorPrefix, ToolProgramName().c_str()) + SFDS_ERR_UserAborted;
+    ToolWatchInterrupt(OnInterrupt, StopText.c_str(), SFDS_ERR_ABORTED);
+}
 
 bool ToolInterrupted() { return Interrupted.load(); }
 

@@ -1,11 +1,13 @@
 #include "tools/ToolText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "tools/ToolCommand.h"
 #include "tools/ToolConsts.h"
 
 std::string ToolToAnsi(const std::string& Utf8) { return UTF8ToAnsi(Utf8); }
@@ -115,7 +117,26 @@ std::string ToolByteText(double Bytes) {
     return U == 0 ? Format("%.0f %s", Bytes, Units[U]) : Format("%.1f %s", Bytes, Units[U]);
 }
 
+std::string ToolAbout(const std::string& Subject, const std::string& Message) {
+    // A message may name the file by its full path, with either separator
+    // ("/x/a.sfds" opens Z:\x\a.sfds under Wine, as \x\a.sfds on Windows).
+    const auto Slashed = [](std::string S) {
+        std::replace(S.begin(), S.end(), '\\', '/');
+        return S;
+    };
+    if (Subject.empty() || Slashed(Message).find(Slashed(Subject)) != std::string::npos) return Message;
+    return Format(ToolMessageAbout, ToolShown(Subject).c_str(), Message.c_str());
+}
+
 void ToolError(const std::string& Text) {
+    const std::string Prefix = Format(ToolErrorPrefix, ToolProgramName().c_str());
+    // Each line of a message broken over lines gets the prefix too; the
+    // line ends stay as the message has them.
+    std::string Lines = Prefix;
+    for (std::size_t I = 0; I < Text.size(); ++I) {
+        Lines += Text[I];
+        if (Text[I] == '\n' && I + 1 < Text.size()) Lines += Prefix;
+    }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", Text.c_str());
+    std::fprintf(stderr, "%s\n", Lines.c_str());
 }

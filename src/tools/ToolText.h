@@ -41,5 +41,10 @@ std::string ToolDescriptionText();
 // 1536 -> "1.5 KiB".
 std::string ToolByteText(double Bytes);
 
-// Writes Text and a line feed to standard error.
+// Message about Subject (an archive, or ARCHIVE::ENTRY, in UTF-8) as
+// "Subject: Message", or Message alone when it names Subject already.
+std::string ToolAbout(const std::string& Subject, const std::string& Message);
+
+// Writes Text and a line feed to standard error, every line of it after the
+// program's name ("sfds: ", see ToolSetProgramName).
 void ToolError(const std::string& Text);

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "codecs/sfds_library_scope.h"
@@ -12,6 +13,7 @@
 #include "runtime/Format.h"
 #include "tools/ToolArchive.h"
 #include "tools/ToolCat.h"
+#include "tools/ToolCommand.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolExtract.h"
@@ -49,14 +51,14 @@ void AddCodePage(CLI::App* Command, std::string& CodePage) {
 
 int main(int argc, char** argv) {
     ToolBinaryConsole();
-    std::vector<std::string> Args = ToolCommandLine(argc, argv);
-    std::vector<char*> Argv;
-    for (std::string& A : Args) Argv.push_back(A.data());
+    const std::vector<std::string> Args = ToolCommandLine(argc, argv);
 
     CLI::App App(ToolDescriptionText(), ToolName);
-    App.require_subcommand(1);
-    // "/x/a.sfds" is a path, never an option, on every system.
-    App.allow_windows_style_options(false);
+    ToolPrepareApp(App);
+    ToolSetExamples(&App,
+                    {{"sfds pack QMZBox/QMZImage.QMZ photos/", "Packs the pictures below photos/ for the launcher."},
+                     {"sfds test QMZBox/QMZImage.QMZ", "Verifies every entry before the archive ships."},
+                     {"sfds list QMZBox/QMZImage.QMZ", "Shows the entries in the order the viewer shows them."}});
     std::string CodePage;
 
     TToolListOptions List;
@@ -69,28 +71,46 @@ int main(int argc, char** argv) {
     ListCmd->add_option("--rename", Rename, "Rewrite entry names: none, system, windows or unix")
         ->check(CLI::IsMember({"none", "system", "windows", "unix"}));
     AddCodePage(ListCmd, CodePage);
+    ToolSetExamples(ListCmd,
+                    {{"sfds list QMZBox/QMZImage.QMZ", "One line per entry: name, size, packed size, format, MD5."},
+                     {"sfds list --json QMZBox/QMZImage.QMZ", "The same and the header, as JSON for scripts."},
+                     {"sfds list --codepage CP949 old.QMZ", "An archive made on a Korean Windows system."}});
 
     std::string Archive, DestDir, Mask;
     CLI::App* TestCmd = App.add_subcommand("test", "Verify every selected entry (decompress and check its MD5); "
-                                                   "one line per entry, OK or the failure");
+                                                   "one line per entry, OK or the failure, then a summary line "
+                                                   "on standard error");
     TestCmd->add_option("ARCHIVE", Archive, "The container file")->required();
     TestCmd->add_option("MASK", Mask, "Masks separated by ';' (* and ?), letter case ignored; default: all");
     AddCodePage(TestCmd, CodePage);
+    ToolSetExamples(TestCmd,
+                    {{"sfds test QMZBox/QMZImage.QMZ", "Verifies every entry; exit status 0 when all pass."},
+                     {"sfds test QMZBox/QMZImage.QMZ '*.jpg;*.jpeg'", "Verifies the JPEG pictures only."},
+                     {"sfds test box.QMZ > report.txt",
+                      "The lines per entry into a file; the summary line stays on standard error."}});
 
     CLI::App* ExtractCmd = App.add_subcommand("extract", "Extract the selected entries below DESTDIR, verified");
     ExtractCmd->add_option("ARCHIVE", Archive, "The container file")->required();
     ExtractCmd->add_option("DESTDIR", DestDir, "Destination folder, created as needed")->required();
     ExtractCmd->add_option("MASK", Mask, "Masks separated by ';' (* and ?), letter case ignored; default: all");
     AddCodePage(ExtractCmd, CodePage);
+    ToolSetExamples(ExtractCmd, {{"sfds extract QMZBox/QMZImage.QMZ photos", "Every entry below photos/, verified."},
+                                 {"sfds extract QMZBox/QMZImage.QMZ photos '1*.jpg'",
+                                  "Only the entries whose names match the mask."}});
 
     std::string ArchivePath;
     CLI::App* CatCmd = App.add_subcommand("cat", "Write one stored file, decompressed, to standard output");
     CatCmd->add_option("ARCHIVE::ENTRY", ArchivePath, "The container file, '::' and the entry's name")->required();
     AddCodePage(CatCmd, CodePage);
+    ToolSetExamples(CatCmd, {{"sfds cat QMZBox/QMZImage.QMZ::1.jpg > 1.jpg", "One picture, verified, into a file."},
+                             {"sfds cat 'box.QMZ::notes\\readme.txt' | less",
+                              "A stored text; stored names separate folders with \\."}});
 
     CLI::App* InfoCmd = App.add_subcommand("info", "Show the header, metadata and extra fields");
     InfoCmd->add_option("ARCHIVE", Archive, "The container file")->required();
     AddCodePage(InfoCmd, CodePage);
+    ToolSetExamples(InfoCmd, {{"sfds info QMZBox/QMZImage.QMZ", "The header, the metadata and the extra fields."},
+                              {"sfds info setup.exe", "A container inside a host file, found through its locator."}});
 
     TToolPackOptions Pack;
     std::string PackFormat = "zlib", PackLevel = "default", TableFormat = "zlib", Locator, Order = "natural";
@@ -123,17 +143,13 @@ int main(int argc, char** argv) {
                         "order named")
         ->check(CLI::IsMember({"natural", "name", "given"}));
     AddCodePage(PackCmd, CodePage);
+    ToolSetExamples(PackCmd,
+                    {{"sfds pack QMZBox/QMZImage.QMZ photos/", "Every file below photos/, in natural order."},
+                     {"sfds pack --format store QMZBox/QMZImage.QMZ photos/",
+                      "The same, stored without compression: JPEG data hardly shrinks."},
+                     {"sfds pack --order given box.QMZ cover.jpg photos/", "cover.jpg first, then the folder."}});
 
-    try {
-        App.parse(static_cast<int>(Argv.size()), Argv.data());
-    } catch (const CLI::CallForHelp& E) {
-        return App.exit(E);
-    } catch (const CLI::CallForAllHelp& E) {
-        return App.exit(E);
-    } catch (const CLI::ParseError& E) {
-        App.exit(E);
-        return 2;
-    }
+    if (const std::optional<int> Exit = ToolParseCommandLine(App, Args)) return *Exit;
 
     if (!CodePage.empty() && !SetSystemCodePage(CodePage)) {
         ToolError(Format(ToolUnknownCodePage, CodePage.c_str()));
@@ -146,6 +162,11 @@ int main(int argc, char** argv) {
     }
 
     TSFDSLibrary Library;
+    // The archive the command works on, which a failure to open it names.
+    const std::string Subject = *ListCmd ? List.Archive
+                                : *CatCmd ? ArchivePath.substr(0, ArchivePath.find("::"))
+                                : *PackCmd ? Pack.Archive
+                                           : Archive;
     try {
         if (*ListCmd) {
             List.Rename = RenameNames.at(Rename);
@@ -164,11 +185,11 @@ int main(int argc, char** argv) {
             return ToolPack(Pack);
         }
     } catch (const Exception& E) {
-        // Opening or parsing failed: the library's own words.
-        ToolError(ToolToUtf8(E.Message()));
+        // Opening or parsing failed: the library's own words, about the archive.
+        ToolError(ToolAbout(Subject, ToolToUtf8(E.Message())));
         return 1;
     } catch (const std::exception& E) {
-        ToolError(E.what());
+        ToolError(ToolAbout(Subject, E.what()));
         return 1;
     }
     return 2;

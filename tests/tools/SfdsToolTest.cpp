@@ -19,6 +19,7 @@
 
 #include "runtime/MemoryStream.h"
 #include "sfds/MD5.h"
+#include "sfds/sfds_reader.h"
 #include "sfds/sfds_writer.h"
 #include "support/TempDir.h"
 #include "ToolRun.h"
@@ -182,24 +183,28 @@ TEST_F(SfdsToolTest, ExitCodesAndMessages) {
         std::string Err;  // expected on standard error (a prefix), or empty
     };
     const std::vector<TCase> Cases = {
-        {{"list", Dir.File("missing.sfds")}, 1, "Cannot open file \""},
-        {{"list", "/no-such-folder/a.sfds"}, 1, "Cannot open file \""},  // a path, never an option
-        {{"list", Dir.File("plain.txt")}, 1, "This file is not a SFDS file:\r\n\"" + ToolSees(Dir.File("plain.txt")) + "\"\n"},
-        {{"list", Incomplete}, 1, "This SFDS file is incomplete:\r\n\"" + ToolSees(Incomplete) + "\"\n"},
-        {{"info", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
-        {{"test", Incomplete}, 1, "This SFDS file is incomplete:\r\n\""},
-        {{"extract", Incomplete, Dir.File("x")}, 1, "This SFDS file is incomplete:\r\n\""},
+        {{"list", Dir.File("missing.sfds")}, 1, "sfds: Cannot open file \""},
+        {{"list", "/no-such-folder/a.sfds"}, 1, "sfds: Cannot open file \""},  // a path, never an option
+        // A message of two lines: each starts with the program's name.
+        {{"list", Dir.File("plain.txt")}, 1,
+         "sfds: This file is not a SFDS file:\r\nsfds: \"" + ToolSees(Dir.File("plain.txt")) + "\"\n"},
+        {{"list", Incomplete}, 1, "sfds: This SFDS file is incomplete:\r\nsfds: \"" + ToolSees(Incomplete) + "\"\n"},
+        {{"info", Incomplete}, 1, "sfds: This SFDS file is incomplete:\r\nsfds: \""},
+        {{"test", Incomplete}, 1, "sfds: This SFDS file is incomplete:\r\nsfds: \""},
+        {{"extract", Incomplete, Dir.File("x")}, 1, "sfds: This SFDS file is incomplete:\r\nsfds: \""},
         {{}, 2, ""},
         {{"frobnicate"}, 2, ""},
         {{"list"}, 2, ""},
         {{"pack", Dir.File("p.sfds"), Dir.File("plain.txt"), "--format", "lzma"}, 2, ""},
         {{"pack", Dir.File("p.sfds"), Dir.File("plain.txt"), "--locator", "head"}, 2, ""},
-        {{"list", Good, "--codepage", "NO-SUCH-CODEPAGE"}, 2, "Unknown code page: NO-SUCH-CODEPAGE"},
+        {{"list", Good, "--codepage", "NO-SUCH-CODEPAGE"}, 2, "sfds: Unknown code page: NO-SUCH-CODEPAGE"},
         {{"cat", Good}, 2, ""},
         {{"test", Corrupt}, 13, ""},
-        {{"extract", Evil, Dir.File("evil-out")}, 16, "../escaped.txt: FAILED (16) Stored file name leads outside"},
+        {{"extract", Evil, Dir.File("evil-out")},
+         16,
+         "sfds: " + ToolSees(Evil) + "::../escaped.txt: FAILED (16) Stored file name leads outside"},
         {{"test", Evil}, 0, ""},  // a test writes nothing: such a name is verified like any other
-        {{"cat", Good + "::nope"}, 15, "Requested stream can't be opened because it does not exist."},
+        {{"cat", Good + "::nope"}, 15, "sfds: " + ToolSees(Good + "::nope") + ": Requested stream can't be opened because it does not exist.\n"},
         {{"--help"}, 0, ""},
         {{"pack", "--help"}, 0, ""},
         {{"list", Good, "--codepage", "CP949", "--rename", "unix", "--unique"}, 0, ""},
@@ -419,5 +424,199 @@ TEST_F(SfdsToolTest, CtrlCEndsTheToolInEveryState) {
         if (C.Drain) {
             EXPECT_LT(std::count(Out.begin(), Out.end(), '\n'), 4000);
         }
+    }
+}
+
+TEST_F(SfdsToolTest, VersionAndMisspeltCommands) {
+    for (const char* Flag : {"--version", "-V"}) {
+        SCOPED_TRACE(Flag);
+        const TRun R = Run({Flag});
+        EXPECT_EQ(R.Code, 0);
+        EXPECT_EQ(R.Out, std::string("sfds (QMZRun) ") + QMZ_PROJECT_VERSION + "\n");
+        EXPECT_EQ(R.Err, "");
+    }
+    struct TCase {
+        std::vector<std::string> Args;
+        std::string Said;  // the first line on standard error
+    };
+    const std::vector<TCase> Cases = {
+        {{"lst", "x.sfds"}, "sfds: Unknown command \"lst\"; did you mean \"list\"?"},
+        {{"tset", "x.sfds"}, "sfds: Unknown command \"tset\"; did you mean \"test\"?"},
+        {{"extarct", "x.sfds", "out"}, "sfds: Unknown command \"extarct\"; did you mean \"extract\"?"},
+        {{"Pack", "x.sfds", "in"}, "sfds: Unknown command \"Pack\"; did you mean \"pack\"?"},
+        {{"frobnicate"}, "sfds: Unknown command \"frobnicate\"; the commands are: list, test, extract, cat, info, pack"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Args[0]);
+        const TRun R = Run(C.Args);
+        EXPECT_EQ(R.Code, 2);
+        EXPECT_EQ(R.Out, "");
+        EXPECT_EQ(R.Err, C.Said + "\nsfds: Run \"sfds --help\" for the usage and examples.\n");
+    }
+}
+
+TEST_F(SfdsToolTest, EveryLineOnStandardErrorStartsWithTheProgramsName) {
+    const std::string Good = Container("good.sfds", [](TSFDSFileWriter& W) { W.AddBytes("a.txt", "alpha", 1); });
+    const std::string Corrupt = Container("corrupt.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("bad.txt", "payload", 0);
+        W.Entry(0).MD5Digest.v[0] ^= 1;
+    });
+    WriteWholeFile(Dir.File("plain.txt"), std::string(200, 'x'));
+    const std::vector<std::vector<std::string>> Cases = {
+        {},
+        {"lst"},
+        {"list"},
+        {"pack", Dir.File("p.sfds"), Dir.File("plain.txt"), "--format", "lzma"},
+        {"list", Dir.File("missing.sfds")},
+        {"list", Dir.File("plain.txt")},  // a message of two lines
+        {"list", Good, "--codepage", "NO-SUCH-CODEPAGE"},
+        {"cat", Good},
+        {"cat", Good + "::nope"},
+        {"cat", Corrupt + "::bad.txt"},
+        {"test", Corrupt},
+        {"extract", Corrupt, Dir.File("out")},
+        {"pack", Dir.File("p.sfds"), Dir.File("no-such-input")},
+    };
+    for (const std::vector<std::string>& Args : Cases) {
+        std::string Label;
+        for (const std::string& A : Args) Label += A + " ";
+        SCOPED_TRACE(Label);
+        const TRun R = Run(Args);
+        EXPECT_NE(R.Code, 0);
+        ASSERT_FALSE(R.Err.empty());
+        EXPECT_EQ(R.Err.back(), '\n');
+        for (std::size_t Start = 0; Start < R.Err.size(); Start = R.Err.find('\n', Start) + 1)
+            EXPECT_EQ(R.Err.substr(Start, 6), "sfds: ") << R.Err;
+    }
+}
+
+// The lines per entry stay alone on standard output, for scripts; the count
+// follows on standard error.
+TEST_F(SfdsToolTest, TestEndsWithASummaryLineOnStandardError) {
+    const std::string Good = Container("good.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("a.txt", "alpha", 1);
+        W.AddBytes("b.txt", "beta", 2);
+    });
+    const std::string Corrupt = Container("corrupt.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("ok.txt", "fine", 0);
+        W.AddBytes("bad.txt", "payload", 0);
+        W.Entry(1).MD5Digest.v[0] ^= 1;
+        W.AddBytes("worse.txt", "payload", 0);
+        W.Entry(2).MD5Digest.v[0] ^= 1;
+    });
+    struct TCase {
+        std::string Archive, Mask;
+        int Code;
+        std::string Out;  // standard output, whole or (ending in a blank) its start
+        std::string Summary;
+    };
+    const std::vector<TCase> Cases = {
+        {Good, "", 0, "a.txt: OK\nb.txt: OK\n", "entries tested: 2, failed: 0"},
+        {Good, "b*", 0, "b.txt: OK\n", "entries tested: 1, failed: 0"},
+        {Good, "none*", 0, "", "entries tested: 0, failed: 0"},
+        {Corrupt, "", 13, "ok.txt: OK\nbad.txt: FAILED (13) ", "entries tested: 3, failed: 2"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Archive + " " + C.Mask);
+        std::vector<std::string> Args{"test", C.Archive};
+        if (!C.Mask.empty()) Args.push_back(C.Mask);
+        const TRun R = Run(Args);
+        EXPECT_EQ(R.Code, C.Code);
+        if (!C.Out.empty() && C.Out.back() == ' ') {
+            EXPECT_EQ(R.Out.substr(0, C.Out.size()), C.Out);
+            EXPECT_EQ(std::count(R.Out.begin(), R.Out.end(), '\n'), 3);
+        } else {
+            EXPECT_EQ(R.Out, C.Out);
+        }
+        EXPECT_EQ(R.Err, "sfds: " + ToolSees(C.Archive) + ": " + C.Summary + "\n");
+    }
+}
+
+TEST_F(SfdsToolTest, MessagesNameTheArchiveAndTheEntry) {
+    const std::string Good = Container("good.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("a.txt", Pattern(5000, 1, true), 1);
+        W.AddBytes("b.txt", Pattern(5000, 2, true), 0);
+    });
+    const std::string Bytes = ReadWholeFile(Good);
+    std::int64_t TableEnd = 0;
+    {
+        TSFDSFileReader R(Good);
+        TableEnd = R.FileListPositionEnd();
+    }
+    ASSERT_EQ(TableEnd, static_cast<std::int64_t>(Bytes.size()));
+    // Cut in the header, in the entry data and in the entry table: the
+    // library's message, then the archive's end against where its header
+    // puts the table's.
+    const auto InTable = [&](std::size_t Size) {
+        return ": the archive ends after " + std::to_string(Size) + " bytes, before the end of its entry table at byte " +
+               std::to_string(TableEnd) + "; it is cut short\n";
+    };
+    struct TCut {
+        std::size_t Size;
+        std::string Said;  // on standard error, the archive's name as <A>
+    };
+    const std::vector<TCut> Cuts = {
+        {50, "sfds: <A>: Stream read error: the archive ends after 50 bytes, inside its 83-byte header; it is cut "
+             "short\n"},
+        {3000, "sfds: <A>: Stream read error" + InTable(3000)},
+        // The table's window ends early: its digest cannot match.
+        {Bytes.size() - 5,
+         "sfds: The entry table of this SFDS file is corrupted (MD5 Error):\r\nsfds: \"<A>\"" + InTable(Bytes.size() - 5)},
+    };
+    for (const TCut& Cut : Cuts) {
+        const std::string Archive = Dir.File("cut-" + std::to_string(Cut.Size) + ".sfds");
+        WriteWholeFile(Archive, Bytes.substr(0, Cut.Size));
+        std::string Said = Cut.Said;
+        Said.replace(Said.find("<A>"), 3, ToolSees(Archive));
+        for (const std::vector<std::string>& Args :
+             std::vector<std::vector<std::string>>{{"list", Archive},
+                                                   {"info", Archive},
+                                                   {"test", Archive},
+                                                   {"extract", Archive, Dir.File("out")},
+                                                   {"cat", Archive + "::a.txt"}}) {
+            SCOPED_TRACE(Args[0] + " " + Archive);
+            const TRun R = Run(Args);
+            EXPECT_EQ(R.Code, 1);
+            EXPECT_EQ(R.Out, "");
+            EXPECT_EQ(R.Err, Said);
+        }
+    }
+    // A missing entry: cat names it with its archive, as given.
+    for (const std::string Entry : {"nope.txt", "sub\\a.txt"}) {
+        const TRun R = Run({"cat", Good + "::" + Entry});
+        EXPECT_EQ(R.Code, 15);
+        EXPECT_EQ(R.Err, "sfds: " + ToolSees(Good + "::" + Entry) +
+                             ": Requested stream can't be opened because it does not exist.\n");
+    }
+}
+
+// A disk file that takes no more (a full disk, here a file size limit) fails
+// its entry with the system's reason, and the tool goes on to the next.
+TEST_F(SfdsToolTest, ExtractionPastAFileSizeLimitGivesTheSystemsReason) {
+    if (ToolIsWindows()) GTEST_SKIP() << "a file size limit (ulimit -f) is a POSIX process limit; Windows has none";
+    const std::string Archive = Container("big.sfds", [](TSFDSFileWriter& W) {
+        W.AddBytes("big.bin", Pattern(300000, 1, false), 0);
+        W.AddBytes("small.txt", "small", 1);
+    });
+    const TRun R = RunToolAfter(Dir, "ulimit -f 100", {"extract", Archive, Dir.File("out")});
+    EXPECT_EQ(R.Code, 19) << R.Err;
+    EXPECT_EQ(R.Err, "sfds: " + Archive + "::big.bin: FAILED (19) Stream write error: File too large\n");
+    EXPECT_EQ(ReadWholeFile(Dir.File("out/small.txt")), "small");
+}
+
+TEST_F(SfdsToolTest, EveryHelpShowsExamples) {
+    for (const std::string Command : {"", "list", "test", "extract", "cat", "info", "pack"}) {
+        SCOPED_TRACE(Command);
+        std::vector<std::string> Args{"--help"};
+        if (!Command.empty()) Args.insert(Args.begin(), Command);
+        const TRun R = Run(Args);
+        EXPECT_EQ(R.Code, 0);
+        const std::string Example = "\n  sfds " + (Command.empty() ? "" : Command + " ");
+        const std::size_t Examples = R.Out.find("\nExamples:" + Example);
+        ASSERT_NE(Examples, std::string::npos) << R.Out;
+        std::size_t Shown = 0;
+        for (std::size_t At = R.Out.find(Example, Examples); At != std::string::npos; At = R.Out.find(Example, At + 1))
+            ++Shown;
+        EXPECT_GE(Shown, 2U) << R.Out;
     }
 }

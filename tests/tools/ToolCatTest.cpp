@@ -75,7 +75,10 @@ TEST(ToolCat, GivesTheVerdictOfTestAndExtractForEveryEntry) {
             EXPECT_TRUE(Cat.Out == Data);
             EXPECT_EQ(Cat.Err, "");
         } else {
-            EXPECT_EQ(Test.Out, C.Entry + ": FAILED (" + std::to_string(C.Code) + ") " + Cat.Err);
+            // test names the entry on its line, cat the archive and the entry.
+            const std::string Failure = C.Entry + ": FAILED (" + std::to_string(C.Code) + ") ";
+            ASSERT_EQ(Test.Out.substr(0, Failure.size()), Failure);
+            EXPECT_EQ(Cat.Err, "sfds: " + ToolSees(Archive + "::" + C.Entry) + ": " + Test.Out.substr(Failure.size()));
         }
         // Whatever came out before a failure is the same in both.
         const std::string Extracted = Out + "/" + C.Entry;
@@ -93,5 +96,5 @@ TEST(ToolCat, AFullStandardOutputIsAWriteError) {
         WriteContainer(Dir.File("a.sfds"), [&](TSFDSFileWriter& W) { W.AddBytes("a.txt", Text(100000), 1); });
     const TRun R = RunToolAfter(Dir, "exec >/dev/full", {"cat", Archive + "::a.txt"});
     EXPECT_EQ(R.Code, 19);
-    EXPECT_EQ(R.Err, "Cannot write standard output: No space left on device\n");
+    EXPECT_EQ(R.Err, "sfds: " + Archive + "::a.txt: Cannot write standard output: No space left on device\n");
 }

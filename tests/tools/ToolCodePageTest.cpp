@@ -28,10 +28,10 @@ TEST(ToolCodePage, EnvironmentAndOptionTakeTheSameNames) {
         {"949", {}, 0, HangulUTF8 + ".jpg\t", ""},
         {"cp949", {}, 0, HangulUTF8 + ".jpg\t", ""},
         {"", {"--codepage", "949"}, 0, HangulUTF8 + ".jpg\t", ""},
-        {"nonsense", {}, 2, "", "Unknown code page in SFDS_CODEPAGE: nonsense\n"},
-        {"12", {}, 2, "", "Unknown code page in SFDS_CODEPAGE: 12\n"},
+        {"nonsense", {}, 2, "", "sfds: Unknown code page in SFDS_CODEPAGE: nonsense\n"},
+        {"12", {}, 2, "", "sfds: Unknown code page in SFDS_CODEPAGE: 12\n"},
         {"nonsense", {"--codepage", "CP949"}, 0, HangulUTF8 + ".jpg\t", ""},
-        {"", {"--codepage", "x949"}, 2, "", "Unknown code page: x949\n"},
+        {"", {"--codepage", "x949"}, 2, "", "sfds: Unknown code page: x949\n"},
     };
     for (const TCase& C : Cases) {
         SCOPED_TRACE(C.Environment + (C.Options.empty() ? "" : " " + C.Options[1]));

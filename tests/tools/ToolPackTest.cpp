@@ -86,7 +86,7 @@ TEST(ToolPack, AFileSizeLimitFailsWithTheSystemsReason) {
                 R = RunToolAfter(Dir, Signal + "ulimit -f " + std::to_string(C.Blocks),
                                  {"pack", Archive, C.Input, "--format", C.Format, "--table-format", "zlib"});
                 EXPECT_EQ(R.Code, 1);
-                const std::string Expected = "Cannot write " + Archive + ": File too large\n";
+                const std::string Expected = "sfds: Cannot write " + Archive + ": File too large\n";
                 EXPECT_EQ(R.Err, Expected);
                 // The earlier archive is untouched, and the new one is gone.
                 if (Earlier) {
@@ -109,7 +109,7 @@ TEST(ToolPack, ARefusingDeviceIsReportedAndKept) {
     std::filesystem::create_symlink("/dev/full", Dir.File("full.sfds"));
     const TRun R = RunTool(Dir, {"pack", Dir.File("full.sfds"), Dir.File("in.txt")});
     EXPECT_EQ(R.Code, 1);
-    EXPECT_EQ(R.Err, "Cannot write " + Dir.File("full.sfds") + ": No space left on device\n");
+    EXPECT_EQ(R.Err, "sfds: Cannot write " + Dir.File("full.sfds") + ": No space left on device\n");
     EXPECT_TRUE(std::filesystem::is_symlink(Dir.File("full.sfds")));
 }
 
@@ -183,7 +183,7 @@ TEST(ToolPack, AnInputThatCannotBeReadFailsThePack) {
     TTempDir Dir;
     const TRun R = RunTool(Dir, {"pack", Dir.File("out.sfds"), "/proc/self/mem"});
     EXPECT_EQ(R.Code, 1);
-    EXPECT_EQ(R.Err, "Cannot read /proc/self/mem: Input/output error\n");
+    EXPECT_EQ(R.Err, "sfds: Cannot read /proc/self/mem: Input/output error\n");
     EXPECT_EQ(Listing(Dir.Path()), (std::vector<std::string>{"stderr", "stdout"}));
 }
 
@@ -228,7 +228,7 @@ TEST(ToolPack, AnArchiveAmongTheInputsIsRefused) {
                                          ? "Cannot write " + ToolSees(C.Args[0]) + ": it is one of the inputs"
                                          : "Cannot write " + ToolSees(C.Args[0]) + ": it lies in the input folder " +
                                                ToolSees(C.Folder) + " and would be packed from it";
-        EXPECT_EQ(R.Err, Expected + "; nothing was written\n");
+        EXPECT_EQ(R.Err, "sfds: " + Expected + "; nothing was written\n");
     }
     EXPECT_EQ(ReadWholeFile(Dir.File("in.txt")), "input");
     EXPECT_EQ(ReadWholeFile(Dir.File("in/old.sfds")), "kept");
@@ -276,7 +276,7 @@ TEST(ToolPack, CtrlCKeepsTheArchiveItWouldHaveReplaced) {
     ::kill(Pid, SIGINT);
     ::close(Fd);
     EXPECT_EQ(Wait(Pid), 21);
-    EXPECT_EQ(ReadWholeFile(Dir.File("stderr")), "Operation aborted by user.\n");
+    EXPECT_EQ(ReadWholeFile(Dir.File("stderr")), "sfds: Operation aborted by user.\n");
     EXPECT_TRUE(ReadWholeFile(Archive) == EarlierBytes);
     EXPECT_EQ(Listing(Dir.File("out")), std::vector<std::string>{"box.sfds"});
 
