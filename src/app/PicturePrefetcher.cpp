@@ -20,13 +20,13 @@ void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, co
 TPicturePrefetcher::TPicturePrefetcher(std::function<void()> OnDone) : FOnDone(std::move(OnDone)) {}
 
 TPicturePrefetcher::~TPicturePrefetcher() {
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     FAbort = true;
     WaitIdle(Lock);
 }
 
-void TPicturePrefetcher::WaitIdle(std::unique_lock<std::mutex>& Lock) {
-    FChanged.wait(Lock, [this] { return !FBusy && !FReporting; });
+void TPicturePrefetcher::WaitIdle(TMutexLock& Lock) {
+    FChanged.wait(Lock.Native(), [this]() REQUIRES(FLock) { return !FBusy && !FReporting; });
 }
 
 void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard) {
@@ -37,7 +37,7 @@ void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize
     Job->ViewSize = ViewSize;
     Job->Discard = std::move(Discard);
     {
-        std::lock_guard<std::mutex> Lock(FLock);
+        TMutexLock Lock(FLock);
         FJob = std::move(Job);
         FBusy = true;
     }
@@ -47,14 +47,14 @@ void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize
 }
 
 bool TPicturePrefetcher::Has(int Index, TSize ViewSize) {
-    std::lock_guard<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     return FJob && FJob->Index == Index && FJob->ViewSize == ViewSize;
 }
 
 bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
     std::unique_ptr<TJob> Job;
     {
-        std::lock_guard<std::mutex> Lock(FLock);
+        TMutexLock Lock(FLock);
         if (!FJob || FJob->Index != Index || FBusy) return false;
         Job = std::move(FJob);
     }
@@ -64,13 +64,13 @@ bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
 }
 
 void TPicturePrefetcher::Wait() {
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     WaitIdle(Lock);
 }
 
 void TPicturePrefetcher::Cancel() {
     std::unique_ptr<TJob> Dropped;
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     // Also waits for a report still on its way, so that none comes after.
     FAbort = true;
     WaitIdle(Lock);
@@ -79,9 +79,9 @@ void TPicturePrefetcher::Cancel() {
 }
 
 void TPicturePrefetcher::Run() {
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     TJob* Job = FJob.get();
-    Lock.unlock();
+    Lock.Unlock();
     try {
         DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort, std::move(Job->Discard));
     } catch (...) {
@@ -89,15 +89,15 @@ void TPicturePrefetcher::Run() {
     }
     // The stream's handle goes as soon as its bytes are decoded.
     Job->Stream.reset();
-    Lock.lock();
+    Lock.Lock();
     FBusy = false;
     // Reported once the job can be taken, so that the report finds it.
     FReporting = !FAbort && FOnDone;
     FChanged.notify_all();
     if (FReporting) {
-        Lock.unlock();
+        Lock.Unlock();
         FOnDone();
-        Lock.lock();
+        Lock.Lock();
         FReporting = false;
         FChanged.notify_all();
     }

@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 
+#include "runtime/Mutex.h"
+
 #include "app/AppTypes.h"
 #include "app/Bitmap32.h"
 
@@ -78,13 +80,13 @@ private:
     };
 
     void Run();  // the job in hand, on a worker or the caller's thread
-    void WaitIdle(std::unique_lock<std::mutex>& Lock);
+    void WaitIdle(TMutexLock& Lock) REQUIRES(FLock);
 
     const std::function<void()> FOnDone;
-    std::mutex FLock;
+    TMutex FLock;
     std::condition_variable FChanged;
-    std::unique_ptr<TJob> FJob;
-    bool FBusy = false;       // a job has started and not finished
-    bool FReporting = false;  // a finished job is being reported
+    std::unique_ptr<TJob> FJob GUARDED_BY(FLock);
+    bool FBusy GUARDED_BY(FLock) = false;       // a job has started and not finished
+    bool FReporting GUARDED_BY(FLock) = false;  // a finished job is being reported
     std::atomic<bool> FAbort{false};
 };

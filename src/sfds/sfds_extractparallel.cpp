@@ -52,7 +52,7 @@ TSFDSParallelExtraction::TSFDSParallelExtraction(TSFDSCustomReader& Reader, std:
         if (Bytes < SFDS_ParallelMinBytes) Threads = 0;
     }
     for (unsigned I = 0; I < Threads; ++I) {
-        std::lock_guard<std::mutex> L(FLock);
+        TMutexLock L(FLock);
         // Counted before it may run; a worker that cannot be had leaves the
         // work to those that started, or to the caller's thread.
         ++FLiveWorkers;
@@ -67,10 +67,10 @@ TSFDSParallelExtraction::TSFDSParallelExtraction(TSFDSCustomReader& Reader, std:
 }
 
 TSFDSParallelExtraction::~TSFDSParallelExtraction() {
-    std::unique_lock<std::mutex> L(FLock);
+    TMutexLock L(FLock);
     FStop = true;
     FForWorkers.notify_all();
-    FForCaller.wait(L, [this] { return FLiveWorkers == 0; });
+    FForCaller.wait(L.Native(), [this]() REQUIRES(FLock) { return FLiveWorkers == 0; });
 }
 
 // With the lock held: the slot of an entry a worker has claimed and the caller
@@ -89,7 +89,7 @@ bool TSFDSParallelExtraction::MayFill(std::size_t Position) {
 
 std::unique_ptr<std::uint8_t[]> TSFDSParallelExtraction::TakeBuffer() {
     {
-        std::lock_guard<std::mutex> L(FLock);
+        TMutexLock L(FLock);
         if (!FPool.empty()) {
             std::unique_ptr<std::uint8_t[]> Buffer = std::move(FPool.back());
             FPool.pop_back();
@@ -133,15 +133,15 @@ void TSFDSParallelExtraction::Trim() {
 
 // Called and returns with the lock held. The next run of entries for a
 // worker, [First, Last); false when there is none or the work stops.
-bool TSFDSParallelExtraction::Claim(std::size_t& First, std::size_t& Last, std::unique_lock<std::mutex>& Lock) {
-    const auto Room = [this] {
+bool TSFDSParallelExtraction::Claim(std::size_t& First, std::size_t& Last, TMutexLock& Lock) {
+    const auto Room = [this]() REQUIRES(FLock) {
         return FStop || FNext >= FIndexes.size() ||
                (FNext - std::min(FNext, FHead.load(std::memory_order_relaxed)) < SFDS_ExtractAheadEntries &&
                 FHeld.load(std::memory_order_relaxed) < FBudget);
     };
     if (!Room()) {
         ++FWorkersWaiting;
-        FForWorkers.wait(Lock, Room);
+        FForWorkers.wait(Lock.Native(), Room);
         --FWorkersWaiting;
     }
     if (FStop || FNext >= FIndexes.size()) return false;
@@ -170,21 +170,21 @@ bool TSFDSParallelExtraction::Claim(std::size_t& First, std::size_t& Last, std::
 
 void TSFDSParallelExtraction::Work() {
     TPending Pending;
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     std::size_t First = 0, Last = 0;
     while (Claim(First, Last, Lock)) {
-        Lock.unlock();
+        Lock.Unlock();
         Pending.First = First;
         for (std::size_t Position = First; Position < Last; ++Position) ReadEntry(Position, Pending);
         HandOver(Pending, nullptr);
-        Lock.lock();
+        Lock.Lock();
     }
 }
 
 void TSFDSParallelExtraction::WorkerDone() {
     // The caller may wait for an entry no worker will claim now, or for the
     // workers to end. The lock is the last thing of the extraction touched.
-    std::lock_guard<std::mutex> L(FLock);
+    TMutexLock L(FLock);
     --FLiveWorkers;
     FForCaller.notify_all();
 }
@@ -196,9 +196,9 @@ void TSFDSParallelExtraction::HandOver(TPending& Pending, TResult* Current) {
     bool WakeCaller = false;
     bool WakeWorkers = false;
     {
-        std::lock_guard<std::mutex> L(FLock);
+        TMutexLock L(FLock);
         const std::size_t Head = FHead.load(std::memory_order_relaxed);
-        const auto Deliver = [&](std::size_t Position, TResult& From) {
+        const auto Deliver = [&](std::size_t Position, TResult& From) REQUIRES(FLock) {
             TSlot* Slot = SlotAt(Position);
             if (Position < Head || Slot == nullptr) {  // the caller went past it
                 for (TChunk& C : From.Chunks) Uncharge(C);
@@ -288,14 +288,14 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
                 // Everything read so far goes to the caller before waiting
                 // for it to give bytes back.
                 HandOver(Pending, &R);
-                std::unique_lock<std::mutex> Lock(FLock);
-                const auto GoOn = [&] {
+                TMutexLock Lock(FLock);
+                const auto GoOn = [&]() REQUIRES(FLock) {
                     return FStop.load(std::memory_order_relaxed) ||
                            Position < FHead.load(std::memory_order_relaxed) || MayFill(Position);
                 };
                 if (!GoOn()) {
                     ++FWorkersWaiting;
-                    FForWorkers.wait(Lock, GoOn);
+                    FForWorkers.wait(Lock.Native(), GoOn);
                     --FWorkersWaiting;
                 }
                 continue;
@@ -364,7 +364,7 @@ std::int32_t TSFDSParallelExtraction::Next(const TSFDSProgressEvent& ProgressEve
         TSFDSParallelExtraction& Owner;
         std::size_t Position;
         ~TRelease() {
-            std::lock_guard<std::mutex> L(Owner.FLock);
+            TMutexLock L(Owner.FLock);
             Owner.GiveBackBatch();
             if (TSlot* Slot = Owner.SlotAt(Position)) {
                 for (TChunk& C : Slot->Result.Chunks) Owner.Uncharge(C);
@@ -387,17 +387,17 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     const std::int32_t Index = FIndexes[Position];
     const SFDS_FileEntryRecord* Entry =
         Index >= 0 && Index < FReader.FileCount() ? FReader.FileEntrys().Items(Index) : nullptr;
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     TSlot* Slot = SlotAt(Position);
     if (Slot == nullptr && FLiveWorkers == 0) {
         // No worker is left to read it (none could be started, or the work
         // is too small for one): the one-entry call does it all here, alone
         // with the reader.
-        Lock.unlock();
+        Lock.Unlock();
         if (FDestination != nullptr) return FReader.ExtractFileTo(*FDestination, Index, false, ProgressEvent, Failure);
         return FReader.ExtractFileEx(Index, FTestArcName, nullptr, true, true, ProgressEvent, Failure);
     }
-    Lock.unlock();
+    Lock.Unlock();
     std::string ArcName = FTestArcName;
     if (FDestination != nullptr && Entry != nullptr) {
         if (!SFDS_ExtractFileName(FDestination->DestinationDir(), Entry->FileName, ArcName)) {
@@ -411,21 +411,21 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     }
     // Waits with the lock held until Ready holds for the entry's slot; false
     // when no worker is left to claim it (they ran out of memory).
-    const auto Await = [&](auto Ready) {
+    const auto Await = [&](auto Ready) REQUIRES(FLock) {
         for (;;) {
             Slot = SlotAt(Position);
             if (Slot != nullptr && Ready(Slot->Result)) return true;
             if (Slot == nullptr && FLiveWorkers == 0) return false;
             FCallerWaiting = true;
-            FForCaller.wait(Lock);
+            FForCaller.wait(Lock.Native());
             FCallerWaiting = false;
         }
     };
-    Lock.lock();
+    Lock.Lock();
     if (!Await([](const TResult& R) { return R.Opened || R.Ended; }))
         return Fail(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory(), Failure);
     if (!Slot->Result.Opened) return Fail(Slot->Result.Code, Slot->Result.Error, Failure);
-    Lock.unlock();
+    Lock.Unlock();
 
     std::unique_ptr<TFileStream> DiskFile;
     if (FDestination != nullptr) {
@@ -440,7 +440,7 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     for (bool Last = false; !Last;) {
         // The chunks there are, in one go; they go back when the entry ends
         // (also by an exception) or before the next batch.
-        Lock.lock();
+        Lock.Lock();
         GiveBackBatch();
         if (FWorkersWaiting > 0) FForWorkers.notify_all();
         Await([](const TResult& R) { return !R.Chunks.empty() || R.Ended; });  // the slot exists now
@@ -448,7 +448,7 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
         if (R.Chunks.empty()) return Fail(R.Code, R.Error, Failure);
         for (TChunk& C : R.Chunks) FBatch.push_back(std::move(C));
         R.Chunks.clear();
-        Lock.unlock();
+        Lock.Unlock();
         for (const TChunk& Chunk : FBatch) {
             const std::int32_t N = Chunk.Count;
             Progress += N;
@@ -468,9 +468,9 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     if (Cancel)
         return Fail(SFDS_ERR_ABORTED, std::make_exception_ptr(ESFDSUserAbortedOperation(SFDS_ERR_UserAborted)),
                     Failure);
-    Lock.lock();
+    Lock.Lock();
     const bool DigestOK = Slot->Result.DigestOK;  // final: the last chunk came with it
-    Lock.unlock();
+    Lock.Unlock();
     if (!DigestOK)
         return Fail(SFDS_ERR_MD5,
                     std::make_exception_ptr(

@@ -13,6 +13,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+
+#include "runtime/Mutex.h"
 #include <string>
 #include <vector>
 
@@ -82,15 +84,15 @@ private:
 
     void Work();
     void WorkerDone();
-    bool Claim(std::size_t& First, std::size_t& Last, std::unique_lock<std::mutex>& Lock);
+    bool Claim(std::size_t& First, std::size_t& Last, TMutexLock& Lock) REQUIRES(FLock);
     void ReadEntry(std::size_t Position, TPending& Pending);
     void HandOver(TPending& Pending, TResult* Current);
-    bool MayFill(std::size_t Position);
+    bool MayFill(std::size_t Position) REQUIRES(FLock);
     std::unique_ptr<std::uint8_t[]> TakeBuffer();
-    void Uncharge(TChunk& Chunk);
-    void GiveBackBatch();
-    void Trim();
-    TSlot* SlotAt(std::size_t Position);
+    void Uncharge(TChunk& Chunk) REQUIRES(FLock);
+    void GiveBackBatch() REQUIRES(FLock);
+    void Trim() REQUIRES(FLock);
+    TSlot* SlotAt(std::size_t Position) REQUIRES(FLock);
     std::int32_t Take(std::size_t Position, const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
 
     TSFDSCustomReader& FReader;
@@ -99,19 +101,19 @@ private:
     const std::string FTestArcName;
     const std::int64_t FBudget;
 
-    std::mutex FLock;  // everything below
+    TMutex FLock;  // what is marked so below, and the slots
     std::condition_variable FForCaller;   // the caller's entry opened, ended or has chunks
     std::condition_variable FForWorkers;  // room in the budget, another entry for the caller, or stop
-    std::size_t FWorkersWaiting = 0;
-    bool FCallerWaiting = false;
-    std::deque<TSlot> FWindow;  // the entries from FBase on that workers have claimed
-    std::size_t FBase = 0;
-    std::size_t FNext = 0;  // the next entry a worker claims
+    std::size_t FWorkersWaiting GUARDED_BY(FLock) = 0;
+    bool FCallerWaiting GUARDED_BY(FLock) = false;
+    std::deque<TSlot> FWindow GUARDED_BY(FLock);  // the entries from FBase on that workers have claimed
+    std::size_t FBase GUARDED_BY(FLock) = 0;
+    std::size_t FNext GUARDED_BY(FLock) = 0;  // the next entry a worker claims
     std::atomic<std::size_t> FHead{0};  // the entry the caller is at
     std::atomic<std::int64_t> FHeld{0};  // bytes of chunks read and not given back
-    std::vector<TChunk> FBatch;  // the chunks the caller works through, outside the lock
-    std::vector<std::unique_ptr<std::uint8_t[]>> FPool;  // spare chunk buffers
-    std::size_t FLiveWorkers = 0;
+    std::vector<TChunk> FBatch;  // the chunks the caller works through; the caller's alone
+    std::vector<std::unique_ptr<std::uint8_t[]>> FPool GUARDED_BY(FLock);  // spare chunk buffers
+    std::size_t FLiveWorkers GUARDED_BY(FLock) = 0;
     std::atomic<bool> FStop{false};
     std::mutex FOpenLock;  // entries are opened one at a time
     unsigned FStarted = 0;  // workers that took the job

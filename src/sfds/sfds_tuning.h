@@ -4,9 +4,11 @@
 // changes a result, only how fast it comes and what it costs.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 
 // ---- Parallel extraction and test -----------------------------------------
 
@@ -60,6 +62,11 @@ inline constexpr std::int64_t SFDS_WorkerReadAheadEntrySize = std::int64_t{4} <<
 // or waking a thread costs more than the overlap gains for a few chunks.
 inline constexpr std::int64_t SFDS_ReadAheadMinSize = 4 * 32768;
 
+// The chunk of the read-ahead stream (a viewer's picture): twice the
+// extraction's, as a picture decoder asks for small reads and each chunk is
+// a hand-off between two threads.
+inline constexpr std::int32_t SFDS_ReadAheadChunkSize = 64 * 1024;
+
 // Chunks a read-ahead worker may be ahead of its reader: enough to ride out
 // a slow digest or write of a few chunks, little memory per open stream.
 inline constexpr std::uint64_t SFDS_ReadAheadSlots = 8;
@@ -75,3 +82,25 @@ inline constexpr std::uint64_t SFDS_ReadAheadRefillAt = SFDS_ReadAheadSlots / 2;
 // inflating the first tenth of a picture, and a viewer or a tool walking an
 // archive starts jobs seconds apart.
 inline constexpr std::chrono::seconds SFDS_WorkerLinger{30};
+
+// ---- Packing --------------------------------------------------------------
+
+// Entries up to this size are compressed ahead, in memory, by the helpers;
+// larger ones are compressed by the writing thread when their turn comes, so
+// that one huge file never needs its compressed image in memory.
+inline constexpr std::int64_t SFDS_PackPrepareLimit = std::int64_t{64} << 20;
+// How far ahead of the writing thread the helpers may hold entries (sizes
+// summed over the entries taken but not yet written): room for a few
+// prepared entries of the largest size per helper on two to four cores.
+inline constexpr std::int64_t SFDS_PackAheadBudget = std::int64_t{256} << 20;
+
+// The whole-entry codecs (their own header, ZWholeEntryLimit) work on
+// entries up to 64 MiB in one call, for the same reason as the prepare limit:
+// beyond it the memory per thread outweighs the gain.
+
+// ---- Objects the codecs keep ------------------------------------------------
+
+// How many of each kind of codec object (a deflater's tables, a whole-entry
+// buffer) are kept for reuse: one per thread that runs at once, and at least
+// two, as a caller and one worker overlap even on one core.
+inline std::size_t SFDS_KeptObjects() { return std::max(2u, std::thread::hardware_concurrency()); }

@@ -4,12 +4,12 @@
 #include <condition_variable>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "runtime/Mutex.h"
 #include "sfds/sfds_tuning.h"
 
 namespace {
@@ -25,18 +25,23 @@ public:
         return *Pool;
     }
 
-    bool Run(TSFDSWorkerJob Job) {
-        std::list<std::unique_ptr<TWorker>> Ended;
-        std::unique_lock<std::mutex> L(FLock);
-        TakeEnded(Ended);
+    bool Run(TSFDSWorkerJob Job) EXCLUDES(FLock) {
+        {
+            // Threads that ended since are joined first, outside the lock.
+            std::list<std::unique_ptr<TWorker>> Ended;
+            {
+                TMutexLock L(FLock);
+                TakeEnded(Ended);
+            }
+            Join(Ended);
+        }
+        TMutexLock L(FLock);
         if (!FIdle.empty()) {
             TWorker* W = FIdle.back();
             FIdle.pop_back();
             W->Job = std::move(Job);
             W->HasJob = true;
             W->Wake.notify_one();  // under the lock: the worker cannot end before it is woken
-            L.unlock();
-            Join(Ended);
             return true;
         }
         if (FStartsLeft == 0) return false;
@@ -48,41 +53,42 @@ public:
         }
         if (FStartsLeft > 0) --FStartsLeft;
         TWorker* W = Me->get();
-        L.unlock();
-        Join(Ended);
+        L.Unlock();
+        std::thread T;
         try {
             // Started outside the lock: it may take milliseconds.
-            std::thread T([this, W, First = std::move(Job)]() mutable { Work(W, std::move(First)); });
-            L.lock();
-            W->Thread = std::move(T);
-            return true;
+            T = std::thread([this, W, First = std::move(Job)]() mutable { Work(W, std::move(First)); });
         } catch (const std::system_error&) {
-            if (!L.owns_lock()) L.lock();
+            L.Lock();
             FAll.erase(Me);
             return false;
         }
+        L.Lock();
+        W->Thread = std::move(T);
+        return true;
     }
 
-    void Settle() {
+    void Settle() EXCLUDES(FLock) {
         std::list<std::unique_ptr<TWorker>> Ended;
         {
-            std::unique_lock<std::mutex> L(FLock);
+            TMutexLock L(FLock);
             for (TWorker* W : FIdle) {
                 W->Quit = true;
                 W->Wake.notify_one();
             }
-            FSettled.wait(L, [this] { return FIdle.empty(); });
+            FSettled.wait(L.Native(), [this]() REQUIRES(FLock) { return FIdle.empty(); });
             TakeEnded(Ended);
         }
         Join(Ended);
     }
 
-    void SetStartLimit(int NewThreads) {
-        std::lock_guard<std::mutex> L(FLock);
+    void SetStartLimit(int NewThreads) EXCLUDES(FLock) {
+        TMutexLock L(FLock);
         FStartsLeft = NewThreads;
     }
 
 private:
+    // Its fields but Thread are the pool's, under the pool's lock.
     struct TWorker {
         std::condition_variable Wake;
         TSFDSWorkerJob Job;
@@ -94,7 +100,7 @@ private:
 
     // With the lock held: the workers whose threads have ended, to be joined
     // outside the lock.
-    void TakeEnded(std::list<std::unique_ptr<TWorker>>& Ended) {
+    void TakeEnded(std::list<std::unique_ptr<TWorker>>& Ended) REQUIRES(FLock) {
         for (auto It = FAll.begin(); It != FAll.end();) {
             if ((*It)->Ended && (*It)->Thread.joinable()) Ended.splice(Ended.end(), FAll, It++);
             else ++It;
@@ -105,21 +111,22 @@ private:
         for (auto& W : Ended) W->Thread.join();
     }
 
-    void Work(TWorker* Me, TSFDSWorkerJob Job) {
+    void Work(TWorker* Me, TSFDSWorkerJob Job) EXCLUDES(FLock) {
         for (;;) {
             Job.Work();
-            std::unique_lock<std::mutex> L(FLock);
+            TMutexLock L(FLock);
             bool Kept = true;
             try {
                 FIdle.push_back(Me);
             } catch (const std::bad_alloc&) {
                 Kept = false;  // no room to wait as idle: end after this job
             }
-            L.unlock();
+            L.Unlock();
             if (Job.Done) Job.Done();
             Job = TSFDSWorkerJob{};
-            L.lock();
-            if (Kept && !Me->Wake.wait_for(L, SFDS_WorkerLinger, [Me] { return Me->HasJob || Me->Quit; })) Me->Quit = true;
+            L.Lock();
+            if (Kept && !Me->Wake.wait_for(L.Native(), SFDS_WorkerLinger, [Me] { return Me->HasJob || Me->Quit; }))
+                Me->Quit = true;
             if (!Me->HasJob) {
                 if (Kept) FIdle.erase(std::find(FIdle.begin(), FIdle.end(), Me));
                 Me->Ended = true;
@@ -132,11 +139,11 @@ private:
         }
     }
 
-    std::mutex FLock;
+    TMutex FLock;
     std::condition_variable FSettled;  // an idle worker ended
-    std::list<std::unique_ptr<TWorker>> FAll;
-    std::vector<TWorker*> FIdle;  // the last one became idle last
-    int FStartsLeft = -1;
+    std::list<std::unique_ptr<TWorker>> FAll GUARDED_BY(FLock);
+    std::vector<TWorker*> FIdle GUARDED_BY(FLock);  // the last one became idle last
+    int FStartsLeft GUARDED_BY(FLock) = -1;
 };
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "runtime/NativePath.h"
 #include "sfds/sfds_naturalorder.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_tuning.h"
 #include "sfds/sfds_workers.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
@@ -242,14 +243,12 @@ bool OutputApart(const std::string& Archive, const fs::path& Output, const TInpu
     return true;
 }
 
-// Entries up to this size are compressed ahead, in memory, by the helper
-// threads; larger ones are compressed by the writing thread when their turn
-// comes (the helpers go on with the entries after them meanwhile).
-constexpr std::int64_t PrepareLimit = std::int64_t{64} << 20;
-// How far ahead of the writing thread the helpers may hold entries: sizes
-// summed over the entries taken but not yet written (the next one to write is
-// always taken).
-constexpr std::int64_t AheadBudget = std::int64_t{256} << 20;
+// Entries up to SFDS_PackPrepareLimit are compressed ahead, in memory, by
+// the helper threads; larger ones are compressed by the writing thread when
+// their turn comes (the helpers go on with the entries after them meanwhile).
+// The next one to write is always taken, whatever SFDS_PackAheadBudget says.
+constexpr std::int64_t PrepareLimit = SFDS_PackPrepareLimit;
+constexpr std::int64_t AheadBudget = SFDS_PackAheadBudget;
 
 // Compresses entries on helper threads while the caller writes them in table
 // order, so that both cores deflate and the container comes out the same as
