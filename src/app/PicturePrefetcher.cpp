@@ -2,6 +2,7 @@
 
 #include "app/FitScale.h"
 #include "app/JpegLoader.h"
+#include "sfds/sfds_workers.h"
 
 void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, const std::atomic<bool>* Abort,
                    TPictureMemory Spare) {
@@ -19,17 +20,13 @@ void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture, co
 TPicturePrefetcher::TPicturePrefetcher(std::function<void()> OnDone) : FOnDone(std::move(OnDone)) {}
 
 TPicturePrefetcher::~TPicturePrefetcher() {
-    {
-        std::lock_guard<std::mutex> Lock(FLock);
-        FQuit = true;
-        FAbort = true;
-    }
-    FChanged.notify_all();
-    if (FWorker.joinable()) FWorker.join();
+    TMutexLock Lock(FLock);
+    FAbort = true;
+    WaitIdle(Lock);
 }
 
-void TPicturePrefetcher::WaitIdle(std::unique_lock<std::mutex>& Lock) {
-    FChanged.wait(Lock, [this] { return !FBusy && !FReporting; });
+void TPicturePrefetcher::WaitIdle(TMutexLock& Lock) {
+    FChanged.wait(Lock.Native(), [this]() REQUIRES(FLock) { return !FBusy && !FReporting; });
 }
 
 void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard) {
@@ -40,23 +37,24 @@ void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize
     Job->ViewSize = ViewSize;
     Job->Discard = std::move(Discard);
     {
-        std::lock_guard<std::mutex> Lock(FLock);
+        TMutexLock Lock(FLock);
         FJob = std::move(Job);
         FBusy = true;
-        if (!FWorker.joinable()) FWorker = std::thread([this] { Run(); });
     }
-    FChanged.notify_all();
+    // Busy only once the job is in hand; a worker that cannot be had leaves
+    // the decode to this thread, so nothing waits for a job that never runs.
+    if (!SFDS_RunOnWorker({[this] { Run(); }, {}})) Run();
 }
 
 bool TPicturePrefetcher::Has(int Index, TSize ViewSize) {
-    std::lock_guard<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     return FJob && FJob->Index == Index && FJob->ViewSize == ViewSize;
 }
 
 bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
     std::unique_ptr<TJob> Job;
     {
-        std::lock_guard<std::mutex> Lock(FLock);
+        TMutexLock Lock(FLock);
         if (!FJob || FJob->Index != Index || FBusy) return false;
         Job = std::move(FJob);
     }
@@ -66,13 +64,13 @@ bool TPicturePrefetcher::Take(int Index, TDecodedPicture& Picture) {
 }
 
 void TPicturePrefetcher::Wait() {
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     WaitIdle(Lock);
 }
 
 void TPicturePrefetcher::Cancel() {
     std::unique_ptr<TJob> Dropped;
-    std::unique_lock<std::mutex> Lock(FLock);
+    TMutexLock Lock(FLock);
     // Also waits for a report still on its way, so that none comes after.
     FAbort = true;
     WaitIdle(Lock);
@@ -81,30 +79,28 @@ void TPicturePrefetcher::Cancel() {
 }
 
 void TPicturePrefetcher::Run() {
-    std::unique_lock<std::mutex> Lock(FLock);
-    for (;;) {
-        FChanged.wait(Lock, [this] { return FQuit || FBusy; });
-        if (FQuit) return;
-        TJob* Job = FJob.get();
-        Lock.unlock();
-        try {
-            DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort, std::move(Job->Discard));
-        } catch (...) {
-            Job->Error = std::current_exception();
-        }
-        // The stream's handle goes as soon as its bytes are decoded.
-        Job->Stream.reset();
-        Lock.lock();
-        FBusy = false;
-        // Reported once the job can be taken, so that the report finds it.
-        FReporting = !FAbort && FOnDone;
-        FChanged.notify_all();
-        if (FReporting) {
-            Lock.unlock();
-            FOnDone();
-            Lock.lock();
-            FReporting = false;
-            FChanged.notify_all();
-        }
+    TMutexLock Lock(FLock);
+    TJob* Job = FJob.get();
+    Lock.Unlock();
+    try {
+        DecodePicture(*Job->Stream, Job->ViewSize, Job->Picture, &FAbort, std::move(Job->Discard));
+    } catch (...) {
+        Job->Error = std::current_exception();
     }
+    // The stream's handle goes as soon as its bytes are decoded.
+    Job->Stream.reset();
+    Lock.Lock();
+    FBusy = false;
+    // Reported once the job can be taken, so that the report finds it.
+    FReporting = !FAbort && FOnDone;
+    FChanged.notify_all();
+    if (FReporting) {
+        Lock.Unlock();
+        FOnDone();
+        Lock.Lock();
+        FReporting = false;
+        FChanged.notify_all();
+    }
+    // The lock is the last thing of the prefetcher touched: it may go as soon
+    // as it is released.
 }

@@ -2,8 +2,9 @@
 // whatever a picture costs: the picture the user asked for, and then the one
 // the user will most likely ask for next, while the current one is shown.
 // The stream is opened by the caller on the GUI thread (the library's reader
-// list is not locked) and handed over, owned, to one worker thread that only
-// decodes. The result, or the decoder's error, is handed back as if the
+// list is not locked) and handed over, owned, to a worker of the process
+// (sfds_workers.h) that only decodes; when no worker can be had, the decode
+// runs on the caller's thread within Start. The result, or the decoder's error, is handed back as if the
 // decode had run when it is taken; nothing here ever waits for a decode that
 // is still running except to stop it.
 #pragma once
@@ -14,7 +15,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+#include "runtime/Mutex.h"
 
 #include "app/AppTypes.h"
 #include "app/Bitmap32.h"
@@ -42,7 +44,7 @@ void DecodePicture(TStream& Stream, TSize ViewSize, TDecodedPicture& Picture,
 class TPicturePrefetcher {
 public:
     // OnDone runs on the worker thread whenever a decode has ended, unless it
-    // was stopped.
+    // was stopped (on the caller's thread when the decode ran there).
     explicit TPicturePrefetcher(std::function<void()> OnDone = {});
     // Stops the decode in progress and waits for the worker.
     ~TPicturePrefetcher();
@@ -77,16 +79,14 @@ private:
         std::exception_ptr Error;
     };
 
-    void Run();
-    void WaitIdle(std::unique_lock<std::mutex>& Lock);
+    void Run();  // the job in hand, on a worker or the caller's thread
+    void WaitIdle(TMutexLock& Lock) REQUIRES(FLock);
 
     const std::function<void()> FOnDone;
-    std::mutex FLock;
+    TMutex FLock;
     std::condition_variable FChanged;
-    std::unique_ptr<TJob> FJob;
-    bool FBusy = false;       // the worker has a job it has not finished
-    bool FReporting = false;  // the worker is reporting a finished job
-    bool FQuit = false;
+    std::unique_ptr<TJob> FJob GUARDED_BY(FLock);
+    bool FBusy GUARDED_BY(FLock) = false;       // a job has started and not finished
+    bool FReporting GUARDED_BY(FLock) = false;  // a finished job is being reported
     std::atomic<bool> FAbort{false};
-    std::thread FWorker;
 };

@@ -7,13 +7,13 @@
 // out; and a pool lets what threads no longer use be freed.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
+
+#include "sfds/sfds_tuning.h"
 
 // TOwner: a std::unique_ptr to what is kept.
 template <typename TOwner>
@@ -21,7 +21,7 @@ class TKeptPool {
 public:
     // Keeps at most Keep objects given back (by default as many as threads
     // run at once); the ones beyond are freed.
-    explicit TKeptPool(std::size_t Keep = std::max(2u, std::thread::hardware_concurrency())) : FKeep(Keep) {}
+    explicit TKeptPool(std::size_t Keep = SFDS_KeptObjects()) : FKeep(Keep) {}
 
     // One given back earlier, or null.
     TOwner Take() {

@@ -4,12 +4,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <functional>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "sfds/sfds_tuning.h"
+#include "sfds/sfds_workers.h"
 
 namespace {
 
@@ -39,82 +41,6 @@ private:
     bool FEnded = false;
 };
 
-// Threads for read-aheads. Starting a thread costs several milliseconds on
-// some systems, as much as inflating the first tenth of a picture, so a
-// worker whose read-ahead has ended waits a while for the next one before it
-// ends. The worker that became idle last takes the next job: it is likely
-// still warm, and the ones left over when fewer are needed run out their
-// time and end. Never destroyed: a waiting worker may still use it while the
-// process exits.
-class TWorkerPool {
-public:
-    static TWorkerPool& Instance() {
-        static TWorkerPool* Pool = new TWorkerPool;
-        return *Pool;
-    }
-
-    struct TJob {
-        std::function<void()> Work;
-        // Called once the worker counts as idle again: a caller that waits
-        // for it and then starts the next job finds the same worker waiting.
-        std::function<void()> Done;
-    };
-
-    // Runs Job on an idle worker, or on a new one; raises std::system_error
-    // when no thread can be started.
-    void Run(TJob Job) {
-        {
-            std::lock_guard<std::mutex> L(FLock);
-            if (!FIdle.empty()) {
-                TWorker* W = FIdle.back();
-                FIdle.pop_back();
-                W->Job = std::move(Job);
-                W->HasJob = true;
-                W->Wake.notify_one();  // under the lock: the worker cannot end before it is woken
-                return;
-            }
-        }
-        std::thread([this, First = std::move(Job)]() mutable { Work(std::move(First)); }).detach();
-    }
-
-private:
-    static constexpr auto IdleLinger = std::chrono::seconds(30);
-
-    struct TWorker {
-        std::condition_variable Wake;
-        TJob Job;
-        bool HasJob = false;
-    };
-
-    void Work(TJob Job) {
-        TWorker Me;
-        for (;;) {
-            Job.Work();
-            std::unique_lock<std::mutex> L(FLock);
-            bool Kept = true;
-            try {
-                FIdle.push_back(&Me);
-            } catch (const std::bad_alloc&) {
-                Kept = false;  // no room to wait as idle: end after this job
-            }
-            L.unlock();
-            Job.Done();
-            if (!Kept) return;
-            Job = TJob{};
-            L.lock();
-            if (!Me.Wake.wait_for(L, IdleLinger, [&Me] { return Me.HasJob; })) {
-                FIdle.erase(std::find(FIdle.begin(), FIdle.end(), &Me));
-                return;
-            }
-            Job = std::move(Me.Job);
-            Me.HasJob = false;
-        }
-    }
-
-    std::mutex FLock;
-    std::vector<TWorker*> FIdle;  // the last one became idle last
-};
-
 // A ring of SlotCount chunk buffers between one producer (the worker) and one
 // consumer (the caller). Chunks are numbered; chunk K lives in slot
 // K % SlotCount. The worker fills chunk FProduced once fewer than SlotCount
@@ -127,7 +53,8 @@ private:
 class TReadAheadChunkSource : public TSFDSChunkSource {
 public:
     TReadAheadChunkSource(TStream& Stream, std::int32_t ChunkSize) : FRing(std::make_shared<TRing>(Stream, ChunkSize)) {
-        TWorkerPool::Instance().Run({[Ring = FRing] { Ring->Produce(); }, [Ring = FRing] { Ring->Finish(); }});
+        if (!SFDS_RunOnWorker({[Ring = FRing] { Ring->Produce(); }, [Ring = FRing] { Ring->Finish(); }}))
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     }
 
     ~TReadAheadChunkSource() override {
@@ -176,11 +103,8 @@ public:
 
 private:
     struct TRing {
-        static constexpr std::uint64_t SlotCount = 8;
-        // A worker that found the ring full sleeps until half of it is free
-        // again: it wakes once per half ring rather than once per chunk, as
-        // waking a thread is a round trip through the system on some.
-        static constexpr std::uint64_t RefillAt = SlotCount / 2;
+        static constexpr std::uint64_t SlotCount = SFDS_ReadAheadSlots;
+        static constexpr std::uint64_t RefillAt = SFDS_ReadAheadRefillAt;
 
         struct TSlot {
             std::unique_ptr<std::uint8_t[]> Data;

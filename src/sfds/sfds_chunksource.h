@@ -7,15 +7,15 @@
 // still sees exactly the sequence of reads a plain loop would make, and an
 // exception raised by a read reaches it at the chunk where it happened.
 //
-// Workers are shared by all read-aheads of the process: one whose read-ahead
-// has ended waits up to 30 seconds for the next before its thread ends, as
-// starting a thread costs milliseconds on some systems.
+// The read-ahead runs on the process's workers (sfds_workers.h); when none
+// can be had, the plain reads do the same work on the caller's thread.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "runtime/Stream.h"
+#include "sfds/sfds_tuning.h"
 
 class TSFDSChunkSource {
 public:
@@ -35,7 +35,3 @@ public:
 // cannot be allocated.
 std::unique_ptr<TSFDSChunkSource> SFDS_CreateChunkSource(TStream& Stream, std::int32_t ChunkSize,
                                                          std::int64_t ExpectedSize);
-
-// Below this expected size the plain source is used: starting a thread costs
-// more than the overlap gains for a few chunks.
-inline constexpr std::int64_t SFDS_ReadAheadMinSize = 4 * 32768;

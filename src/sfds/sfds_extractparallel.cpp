@@ -4,27 +4,18 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
-#include <system_error>
+#include <thread>
 
+#include "runtime/Checked.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/MD5.h"
 #include "sfds/sfds_chunksource.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_workers.h"
 
 namespace {
-
-// Chunks the entry the caller is at may hold beyond the budget.
-constexpr std::size_t HeadChunks = 16;
-// The caller is woken for this many chunks of its entry (or its end): one
-// wake-up per chunk would cost more than the work on a small chunk.
-constexpr std::size_t WakeChunks = 4;
-
-// Entries from this size on are also read ahead inside their worker, so that
-// one large entry alone still keeps two cores busy (one decompresses, one
-// digests); below it the thread would cost more than it gains.
-constexpr std::int64_t ReadAheadEntrySize = std::int64_t{4} << 20;
 
 std::int32_t Fail(std::int32_t Code, std::exception_ptr Error, std::exception_ptr& Failure) {
     Failure = std::move(Error);
@@ -48,206 +39,343 @@ TSFDSParallelExtraction::TSFDSParallelExtraction(TSFDSCustomReader& Reader, std:
       FIndexes(std::move(Indexes)),
       FDestination(Destination),
       FTestArcName(TestArcName),
-      FBudgetChunks(static_cast<std::size_t>(std::max<std::int64_t>(AheadBudget / SFDS_CopyBufferSize, 1))),
-      FSlots(FIndexes.size()) {
-    for (std::size_t I = 0; I < FIndexes.size(); ++I) {
-        const std::int32_t Index = FIndexes[I];
-        if (Index < 0 || Index >= FReader.FileCount()) continue;  // opening it fails as it should
-        std::string DiskFileName;
-        FSlots[I].Refused =
-            FDestination != nullptr &&
-            !SFDS_ExtractFileName(FDestination->DestinationDir(), FReader.FileEntrys().Items(Index)->FileName,
-                                  DiskFileName);
-    }
+      FBudget(std::max<std::int64_t>(AheadBudget, 1)) {
     if (Threads == 0) Threads = std::max(1u, std::thread::hardware_concurrency());
-    Threads = static_cast<unsigned>(std::min<std::size_t>(Threads, std::max<std::size_t>(FIndexes.size(), 1)));
-    try {
-        for (unsigned I = 0; I < Threads; ++I) FWorkers.emplace_back([this] { Work(); });
-    } catch (const std::system_error&) {
-        // Fewer threads than asked for: those that started do the work. None
-        // at all: the caller's thread reads each entry when it takes it.
+    Threads = static_cast<unsigned>(std::min<std::size_t>(Threads, FIndexes.size()));
+    // A few small entries are done sooner than a thread starts.
+    if (FIndexes.size() < SFDS_ParallelMinEntries) {
+        std::int64_t Bytes = 0;
+        for (const std::int32_t Index : FIndexes) {
+            if (Index < 0 || Index >= FReader.FileCount()) continue;
+            Bytes = SaturatedAdd(Bytes, std::max<std::int64_t>(0, FReader.FileEntrys().Items(Index)->FileSize));
+        }
+        if (Bytes < SFDS_ParallelMinBytes) Threads = 0;
+    }
+    for (unsigned I = 0; I < Threads; ++I) {
+        TMutexLock L(FLock);
+        // Counted before it may run; a worker that cannot be had leaves the
+        // work to those that started, or to the caller's thread.
+        ++FLiveWorkers;
+        // A worker counts until it is idle again, so that the next user of
+        // the workers finds it waiting.
+        if (!SFDS_RunOnWorker({[this] { Work(); }, [this] { WorkerDone(); }})) {
+            --FLiveWorkers;
+            break;
+        }
+        ++FStarted;
     }
 }
 
 TSFDSParallelExtraction::~TSFDSParallelExtraction() {
-    {
-        std::lock_guard<std::mutex> L(FLock);
-        FStop = true;
-    }
+    TMutexLock L(FLock);
+    FStop = true;
     FForWorkers.notify_all();
-    for (std::thread& T : FWorkers) T.join();
+    FForCaller.wait(L.Native(), [this]() REQUIRES(FLock) { return FLiveWorkers == 0; });
 }
 
-bool TSFDSParallelExtraction::MayFill(std::size_t Position) const {
-    return FInUse < FBudgetChunks || (Position == FHead && FSlots[Position].Chunks.size() < HeadChunks);
+// With the lock held: the slot of an entry a worker has claimed and the caller
+// has not gone past, or null.
+TSFDSParallelExtraction::TSlot* TSFDSParallelExtraction::SlotAt(std::size_t Position) {
+    if (Position < FBase || Position - FBase >= FWindow.size()) return nullptr;
+    return &FWindow[Position - FBase];
+}
+
+// With the lock held.
+bool TSFDSParallelExtraction::MayFill(std::size_t Position) {
+    if (FHeld.load(std::memory_order_relaxed) < FBudget) return true;
+    const TSlot* Slot = Position == FHead.load(std::memory_order_relaxed) ? SlotAt(Position) : nullptr;
+    return Slot != nullptr && Slot->Result.Chunks.size() < SFDS_ExtractHeadChunks;
 }
 
 std::unique_ptr<std::uint8_t[]> TSFDSParallelExtraction::TakeBuffer() {
-    ++FInUse;
-    if (FPool.empty()) return nullptr;  // allocated by the worker, outside the lock
-    std::unique_ptr<std::uint8_t[]> Buffer = std::move(FPool.back());
-    FPool.pop_back();
-    return Buffer;
+    {
+        TMutexLock L(FLock);
+        if (!FPool.empty()) {
+            std::unique_ptr<std::uint8_t[]> Buffer = std::move(FPool.back());
+            FPool.pop_back();
+            return Buffer;
+        }
+    }
+    return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[SFDS_CopyBufferSize]);
 }
 
-void TSFDSParallelExtraction::GiveBack(std::unique_ptr<std::uint8_t[]> Buffer) {
-    --FInUse;
-    if (Buffer) FPool.push_back(std::move(Buffer));
+// With the lock held: the chunk's bytes leave the budget, a whole buffer goes
+// back to the pool.
+void TSFDSParallelExtraction::Uncharge(TChunk& Chunk) {
+    FHeld.fetch_sub(Chunk.Charge, std::memory_order_relaxed);
+    Chunk.Charge = 0;
+    if (Chunk.Data && Chunk.Count == SFDS_CopyBufferSize) {
+        try {
+            FPool.push_back(std::move(Chunk.Data));
+        } catch (const std::bad_alloc&) {
+            // The buffer is freed instead.
+        }
+    }
+    Chunk.Data.reset();
 }
 
 // With the lock held.
 void TSFDSParallelExtraction::GiveBackBatch() {
-    for (TChunk& C : FBatch) GiveBack(std::move(C.Data));
+    for (TChunk& C : FBatch) Uncharge(C);
     FBatch.clear();
 }
 
-// With the lock held: only a waiting worker needs the wake-up.
-void TSFDSParallelExtraction::WakeWorkers() {
-    if (FWorkersWaiting > 0) FForWorkers.notify_all();
+// With the lock held: slots the caller went past and no worker touches any
+// more are dropped from the window.
+void TSFDSParallelExtraction::Trim() {
+    const std::size_t Head = FHead.load(std::memory_order_relaxed);
+    while (!FWindow.empty() && FBase < Head && FWindow.front().Done) {
+        for (TChunk& C : FWindow.front().Result.Chunks) Uncharge(C);
+        FWindow.pop_front();
+        ++FBase;
+    }
+}
+
+// Called and returns with the lock held. The next run of entries for a
+// worker, [First, Last); false when there is none or the work stops.
+bool TSFDSParallelExtraction::Claim(std::size_t& First, std::size_t& Last, TMutexLock& Lock) {
+    const auto Room = [this]() REQUIRES(FLock) {
+        return FStop || FNext >= FIndexes.size() ||
+               (FNext - std::min(FNext, FHead.load(std::memory_order_relaxed)) < SFDS_ExtractAheadEntries &&
+                FHeld.load(std::memory_order_relaxed) < FBudget);
+    };
+    if (!Room()) {
+        ++FWorkersWaiting;
+        FForWorkers.wait(Lock.Native(), Room);
+        --FWorkersWaiting;
+    }
+    if (FStop || FNext >= FIndexes.size()) return false;
+    const std::size_t Head = FHead.load(std::memory_order_relaxed);
+    First = FNext;
+    Last = First;
+    std::int64_t Bytes = 0;
+    try {
+        do {
+            const std::int32_t Index = FIndexes[Last];
+            const std::int64_t Size = Index >= 0 && Index < FReader.FileCount()
+                                          ? std::max<std::int64_t>(0, FReader.FileEntrys().Items(Index)->FileSize)
+                                          : 0;
+            if (Last > First && SaturatedAdd(Bytes, Size) > SFDS_ExtractRunBytes) break;
+            Bytes = SaturatedAdd(Bytes, Size);
+            FWindow.emplace_back();
+            ++Last;
+        } while (Last < FIndexes.size() && Last - First < SFDS_ExtractRunEntries &&
+                 Last - std::min(Last, Head) < SFDS_ExtractAheadEntries);
+    } catch (const std::bad_alloc&) {
+        // A shorter run, or none: another worker or the caller goes on.
+    }
+    FNext = Last;
+    return Last > First;
 }
 
 void TSFDSParallelExtraction::Work() {
-    std::unique_lock<std::mutex> Lock(FLock);
-    while (!FStop && FNext < FSlots.size()) {
-        const std::size_t Position = FNext++;
-        if (FSlots[Position].Refused) continue;
-        ReadEntry(Position, Lock);
+    TPending Pending;
+    TMutexLock Lock(FLock);
+    std::size_t First = 0, Last = 0;
+    while (Claim(First, Last, Lock)) {
+        Lock.Unlock();
+        Pending.First = First;
+        for (std::size_t Position = First; Position < Last; ++Position) ReadEntry(Position, Pending);
+        HandOver(Pending, nullptr);
+        Lock.Lock();
     }
 }
 
-// Called and returns with Lock held. Reads the entry at Position chunk by
-// chunk as the one-entry extraction does, digesting each chunk, and hands the
-// chunks to the caller through the slot.
-void TSFDSParallelExtraction::ReadEntry(std::size_t Position, std::unique_lock<std::mutex>& Lock) {
-    TSlot& Slot = FSlots[Position];
-    const auto End = [&](std::int32_t Code, std::exception_ptr Error) {
-        Slot.Code = Code;
-        Slot.Error = std::move(Error);
-        Slot.Ended = true;
-        if (Position == FHead) FForCaller.notify_one();
+void TSFDSParallelExtraction::WorkerDone() {
+    // The caller may wait for an entry no worker will claim now, or for the
+    // workers to end. The lock is the last thing of the extraction touched.
+    TMutexLock L(FLock);
+    --FLiveWorkers;
+    FForCaller.notify_all();
+}
+
+// Takes the lock. Hands the results read so far to their slots, with the
+// chunks of the entry being read (Current, at the position after them).
+void TSFDSParallelExtraction::HandOver(TPending& Pending, TResult* Current) {
+    if (Pending.Results.empty() && (Current == nullptr || (Current->Chunks.empty() && !Current->Opened))) return;
+    bool WakeCaller = false;
+    bool WakeWorkers = false;
+    {
+        TMutexLock L(FLock);
+        const std::size_t Head = FHead.load(std::memory_order_relaxed);
+        const auto Deliver = [&](std::size_t Position, TResult& From) REQUIRES(FLock) {
+            TSlot* Slot = SlotAt(Position);
+            if (Position < Head || Slot == nullptr) {  // the caller went past it
+                for (TChunk& C : From.Chunks) Uncharge(C);
+                WakeWorkers = WakeWorkers || !From.Chunks.empty();
+                From.Chunks.clear();
+                if (Slot != nullptr && From.Ended) Slot->Done = true;
+                return;
+            }
+            TResult& To = Slot->Result;
+            To.Opened = To.Opened || From.Opened;
+            for (TChunk& C : From.Chunks) To.Chunks.push_back(std::move(C));
+            From.Chunks.clear();
+            if (From.Ended) {
+                To.Ended = true;
+                To.Code = From.Code;
+                To.Error = std::move(From.Error);
+                To.DigestOK = From.DigestOK;
+                Slot->Done = true;
+            }
+            if (Position == Head) WakeCaller = FCallerWaiting;
+        };
+        std::size_t Position = Pending.First;
+        for (TResult& R : Pending.Results) Deliver(Position++, R);
+        if (Current != nullptr) Deliver(Position, *Current);
+        Trim();
+        Pending.First = Position;
+        WakeWorkers = WakeWorkers && FWorkersWaiting > 0;
+    }
+    Pending.Results.clear();
+    Pending.Bytes = 0;
+    if (WakeCaller) FForCaller.notify_one();
+    if (WakeWorkers) FForWorkers.notify_all();
+}
+
+// Without the lock. Reads the entry at Position chunk by chunk as the
+// one-entry extraction does, digesting each chunk, into Pending.
+void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending) {
+    TResult R;
+    const auto End = [&R](std::int32_t Code, std::exception_ptr Error) {
+        R.Code = Code;
+        R.Error = std::move(Error);
+        R.Ended = true;
     };
-    Lock.unlock();
-    // Declared in the order they are made, so that they go in reverse.
-    std::unique_ptr<TStream> Source;
-    std::unique_ptr<TSFDSChunkSource> Chunks;
-    std::int64_t StreamSize = 0;
-    std::exception_ptr OpenError;
-    try {
-        const std::lock_guard<std::mutex> Open(FOpenLock);
-        const std::int32_t Index = FIndexes[Position];
-        if (Index < 0 || Index >= FReader.FileCount()) throw ESFDSException(SFDS_ERR_StreamNotFound);
-        Source = FReader.OpenEntry(FReader.FileEntrys().Items(Index), StreamSize, true);
-    } catch (...) {
-        OpenError = std::current_exception();
-    }
-    if (OpenError) {
-        Lock.lock();
-        End(SFDS_ERR_NO_STREAM, OpenError);
-        return;
-    }
-    // Smaller entries are read straight into the chunks, as the plain chunk
-    // source would read them.
-    std::exception_ptr ChunkError;
-    if (StreamSize >= ReadAheadEntrySize) {
-        try {
-            Chunks = SFDS_CreateChunkSource(*Source, SFDS_CopyBufferSize, StreamSize);
-        } catch (const std::bad_alloc&) {
-            ChunkError = OutOfMemory();
-        }
-    }
-    Lock.lock();
-    Slot.Opened = true;
-    if (Position == FHead) FForCaller.notify_one();
-    if (ChunkError) {
-        End(SFDS_ERR_OUT_OF_MEMORY, ChunkError);
+    const std::int32_t Index = FIndexes[Position];
+    std::string DiskFileName;
+    if (Position < FHead.load(std::memory_order_relaxed) || FStop.load(std::memory_order_relaxed)) {
+        End(SFDS_ERR_ABORTED, nullptr);
+    } else if (Index < 0 || Index >= FReader.FileCount()) {
+        End(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)));
+    } else if (FDestination != nullptr &&
+               !SFDS_ExtractFileName(FDestination->DestinationDir(), FReader.FileEntrys().Items(Index)->FileName,
+                                     DiskFileName)) {
+        End(SFDS_ERR_FILE_OPEN, nullptr);  // refused by the caller before anything is read
     } else {
+        // Declared in the order they are made, so that they go in reverse.
+        std::unique_ptr<TStream> Source;
+        std::unique_ptr<TSFDSChunkSource> Chunks;
+        std::int64_t StreamSize = 0;
+        try {
+            const std::lock_guard<std::mutex> Open(FOpenLock);
+            Source = FReader.OpenEntry(FReader.FileEntrys().Items(Index), StreamSize, true);
+        } catch (...) {
+            End(SFDS_ERR_NO_STREAM, std::current_exception());
+        }
+        if (!R.Ended) {
+            // Smaller entries are read straight into the chunks, as the plain
+            // chunk source would read them.
+            if (StreamSize >= SFDS_WorkerReadAheadEntrySize) {
+                try {
+                    Chunks = SFDS_CreateChunkSource(*Source, SFDS_CopyBufferSize, StreamSize);
+                } catch (const std::bad_alloc&) {
+                    End(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory());
+                }
+            }
+            R.Opened = true;
+        }
         TMD5Context Context;
         MD5Init(Context);
-        for (;;) {
-            if (!(FStop || Slot.Abandoned || MayFill(Position))) {
-                ++FWorkersWaiting;
-                FForWorkers.wait(Lock, [&] { return FStop || Slot.Abandoned || MayFill(Position); });
-                --FWorkersWaiting;
-            }
-            if (FStop || Slot.Abandoned) {
+        std::unique_ptr<std::uint8_t[]>& Buffer = Pending.Buffer;
+        while (!R.Ended) {
+            if (FStop.load(std::memory_order_relaxed) || Position < FHead.load(std::memory_order_relaxed)) {
                 End(SFDS_ERR_ABORTED, nullptr);
                 break;
             }
-            TChunk Chunk{TakeBuffer(), 0};
-            Lock.unlock();
+            if (FHeld.load(std::memory_order_relaxed) >= FBudget &&
+                !(Position == FHead.load(std::memory_order_relaxed) && R.Chunks.size() < SFDS_ExtractHeadChunks)) {
+                // Everything read so far goes to the caller before waiting
+                // for it to give bytes back.
+                HandOver(Pending, &R);
+                TMutexLock Lock(FLock);
+                const auto GoOn = [&]() REQUIRES(FLock) {
+                    return FStop.load(std::memory_order_relaxed) ||
+                           Position < FHead.load(std::memory_order_relaxed) || MayFill(Position);
+                };
+                if (!GoOn()) {
+                    ++FWorkersWaiting;
+                    FForWorkers.wait(Lock.Native(), GoOn);
+                    --FWorkersWaiting;
+                }
+                continue;
+            }
+            TChunk Chunk;
             std::exception_ptr ReadError;
             try {
-                if (!Chunk.Data) Chunk.Data.reset(new std::uint8_t[SFDS_CopyBufferSize]);
+                if (!Buffer) Buffer = TakeBuffer();
                 if (Chunks) {
                     const std::uint8_t* Data = Chunks->Next(Chunk.Count);
-                    std::memcpy(Chunk.Data.get(), Data, static_cast<std::size_t>(Chunk.Count));
+                    std::memcpy(Buffer.get(), Data, static_cast<std::size_t>(Chunk.Count));
                 } else {
-                    Chunk.Count = ClampCount(Source->Read(Chunk.Data.get(), SFDS_CopyBufferSize));
+                    Chunk.Count = ClampCount(Source->Read(Buffer.get(), SFDS_CopyBufferSize));
                 }
-                MD5Update(Context, Chunk.Data.get(), static_cast<std::uint32_t>(Chunk.Count));
+                MD5Update(Context, Buffer.get(), static_cast<std::uint32_t>(Chunk.Count));
+                if (Chunk.Count == SFDS_CopyBufferSize) {
+                    Chunk.Data = std::move(Buffer);
+                    Chunk.Charge = SFDS_CopyBufferSize;
+                } else {
+                    // A short chunk keeps only its bytes; the buffer serves the next entry.
+                    if (Chunk.Count > 0) {
+                        Chunk.Data.reset(new std::uint8_t[static_cast<std::size_t>(Chunk.Count)]);
+                        std::memcpy(Chunk.Data.get(), Buffer.get(), static_cast<std::size_t>(Chunk.Count));
+                    }
+                    Chunk.Charge = Chunk.Count + SFDS_ExtractBlockOverhead;
+                }
             } catch (const std::bad_alloc&) {
                 ReadError = OutOfMemory();
             } catch (...) {
                 ReadError = std::current_exception();
             }
-            Lock.lock();
-            if (ReadError || Slot.Abandoned) {
-                GiveBack(std::move(Chunk.Data));
+            if (ReadError) {
                 End(SFDS_ERR_READ, ReadError);
                 break;
             }
+            FHeld.fetch_add(Chunk.Charge, std::memory_order_relaxed);
+            Pending.Bytes += static_cast<std::size_t>(Chunk.Charge);
             const bool Last = Chunk.Count != SFDS_CopyBufferSize;
-            Slot.Chunks.push_back(std::move(Chunk));
+            R.Chunks.push_back(std::move(Chunk));
             if (Last) {
                 TMD5Digest Digest;
                 MD5Final(Context, Digest);
-                Slot.DigestOK = MD5DigestsEqual(Digest, FReader.FileEntrys().Items(FIndexes[Position])->MD5Digest);
+                R.DigestOK = MD5DigestsEqual(Digest, FReader.FileEntrys().Items(Index)->MD5Digest);
                 End(SFDS_OK, nullptr);
                 break;
             }
-            if (Position == FHead && Slot.Chunks.size() >= WakeChunks) FForCaller.notify_one();
+            if (Pending.Bytes >= SFDS_ExtractHandOverBytes) HandOver(Pending, &R);
         }
+        // The streams (and a read-ahead thread) go before the result is
+        // handed over: the caller may close the archive right after.
+        Chunks.reset();
+        Source.reset();
     }
-    // The streams (and a read-ahead thread) go without the lock held.
-    Lock.unlock();
-    Chunks.reset();
-    Source.reset();
-    Lock.lock();
+    Pending.Results.push_back(std::move(R));
+    if (Pending.Bytes >= SFDS_ExtractHandOverBytes || Pending.Results.size() >= SFDS_ExtractHandOverEntries)
+        HandOver(Pending, nullptr);
 }
 
 std::int32_t TSFDSParallelExtraction::Next(const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure) {
     Failure = nullptr;
-    std::size_t Position;
-    {
-        std::lock_guard<std::mutex> L(FLock);
-        if (FHead >= FSlots.size()) throw std::logic_error("every entry of the extraction has been taken");
-        Position = FHead;
-    }
+    const std::size_t Position = FHead.load(std::memory_order_relaxed);  // moved by this thread alone
+    if (Position >= FIndexes.size()) throw std::logic_error("every entry of the extraction has been taken");
     // Whichever way the entry ends, its chunks go back and the workers may
     // go on with the next one.
     struct TRelease {
         TSFDSParallelExtraction& Owner;
         std::size_t Position;
         ~TRelease() {
-            {
-                std::lock_guard<std::mutex> L(Owner.FLock);
-                TSlot& Slot = Owner.FSlots[Position];
-                Slot.Abandoned = true;
-                for (TChunk& C : Slot.Chunks) Owner.GiveBack(std::move(C.Data));
-                Slot.Chunks.clear();
-                Slot.Error = nullptr;
-                Owner.GiveBackBatch();
-                Owner.FHead = Position + 1;
-                Owner.WakeWorkers();
+            TMutexLock L(Owner.FLock);
+            Owner.GiveBackBatch();
+            if (TSlot* Slot = Owner.SlotAt(Position)) {
+                for (TChunk& C : Slot->Result.Chunks) Owner.Uncharge(C);
+                Slot->Result.Chunks.clear();
+                Slot->Result.Error = nullptr;
             }
+            Owner.FHead.store(Position + 1, std::memory_order_relaxed);
+            Owner.Trim();
+            if (Owner.FWorkersWaiting > 0) Owner.FForWorkers.notify_all();
         }
     } Release{*this, Position};
-    if (FWorkers.empty()) {
-        // No worker could be started: the one-entry call does it all here.
-        const std::int32_t Index = FIndexes[Position];
-        if (FDestination != nullptr) return FReader.ExtractFileTo(*FDestination, Index, false, ProgressEvent, Failure);
-        return FReader.ExtractFileEx(Index, FTestArcName, nullptr, true, true, ProgressEvent, Failure);
-    }
     return Take(Position, ProgressEvent, Failure);
 }
 
@@ -256,10 +384,20 @@ std::int32_t TSFDSParallelExtraction::Next(const TSFDSProgressEvent& ProgressEve
 // way) on a worker.
 std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProgressEvent& ProgressEvent,
                                            std::exception_ptr& Failure) {
-    TSlot& Slot = FSlots[Position];
+    const std::int32_t Index = FIndexes[Position];
     const SFDS_FileEntryRecord* Entry =
-        FIndexes[Position] >= 0 && FIndexes[Position] < FReader.FileCount() ? FReader.FileEntrys().Items(FIndexes[Position])
-                                                                             : nullptr;
+        Index >= 0 && Index < FReader.FileCount() ? FReader.FileEntrys().Items(Index) : nullptr;
+    TMutexLock Lock(FLock);
+    TSlot* Slot = SlotAt(Position);
+    if (Slot == nullptr && FLiveWorkers == 0) {
+        // No worker is left to read it (none could be started, or the work
+        // is too small for one): the one-entry call does it all here, alone
+        // with the reader.
+        Lock.Unlock();
+        if (FDestination != nullptr) return FReader.ExtractFileTo(*FDestination, Index, false, ProgressEvent, Failure);
+        return FReader.ExtractFileEx(Index, FTestArcName, nullptr, true, true, ProgressEvent, Failure);
+    }
+    Lock.Unlock();
     std::string ArcName = FTestArcName;
     if (FDestination != nullptr && Entry != nullptr) {
         if (!SFDS_ExtractFileName(FDestination->DestinationDir(), Entry->FileName, ArcName)) {
@@ -271,10 +409,23 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
             }
         }
     }
-    std::unique_lock<std::mutex> Lock(FLock);
-    FForCaller.wait(Lock, [&] { return Slot.Opened || Slot.Ended; });
-    if (!Slot.Opened) return Fail(Slot.Code, Slot.Error, Failure);
-    Lock.unlock();
+    // Waits with the lock held until Ready holds for the entry's slot; false
+    // when no worker is left to claim it (they ran out of memory).
+    const auto Await = [&](auto Ready) REQUIRES(FLock) {
+        for (;;) {
+            Slot = SlotAt(Position);
+            if (Slot != nullptr && Ready(Slot->Result)) return true;
+            if (Slot == nullptr && FLiveWorkers == 0) return false;
+            FCallerWaiting = true;
+            FForCaller.wait(Lock.Native());
+            FCallerWaiting = false;
+        }
+    };
+    Lock.Lock();
+    if (!Await([](const TResult& R) { return R.Opened || R.Ended; }))
+        return Fail(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory(), Failure);
+    if (!Slot->Result.Opened) return Fail(Slot->Result.Code, Slot->Result.Error, Failure);
+    Lock.Unlock();
 
     std::unique_ptr<TFileStream> DiskFile;
     if (FDestination != nullptr) {
@@ -289,14 +440,15 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     for (bool Last = false; !Last;) {
         // The chunks there are, in one go; they go back when the entry ends
         // (also by an exception) or before the next batch.
-        Lock.lock();
+        Lock.Lock();
         GiveBackBatch();
-        WakeWorkers();
-        FForCaller.wait(Lock, [&] { return Slot.Chunks.size() >= WakeChunks || Slot.Ended; });
-        if (Slot.Chunks.empty()) return Fail(Slot.Code, Slot.Error, Failure);
-        for (TChunk& C : Slot.Chunks) FBatch.push_back(std::move(C));
-        Slot.Chunks.clear();
-        Lock.unlock();
+        if (FWorkersWaiting > 0) FForWorkers.notify_all();
+        Await([](const TResult& R) { return !R.Chunks.empty() || R.Ended; });  // the slot exists now
+        TResult& R = Slot->Result;
+        if (R.Chunks.empty()) return Fail(R.Code, R.Error, Failure);
+        for (TChunk& C : R.Chunks) FBatch.push_back(std::move(C));
+        R.Chunks.clear();
+        Lock.Unlock();
         for (const TChunk& Chunk : FBatch) {
             const std::int32_t N = Chunk.Count;
             Progress += N;
@@ -316,9 +468,9 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     if (Cancel)
         return Fail(SFDS_ERR_ABORTED, std::make_exception_ptr(ESFDSUserAbortedOperation(SFDS_ERR_UserAborted)),
                     Failure);
-    Lock.lock();
-    const bool DigestOK = Slot.DigestOK;  // final: the last chunk came with it
-    Lock.unlock();
+    Lock.Lock();
+    const bool DigestOK = Slot->Result.DigestOK;  // final: the last chunk came with it
+    Lock.Unlock();
     if (!DigestOK)
         return Fail(SFDS_ERR_MD5,
                     std::make_exception_ptr(

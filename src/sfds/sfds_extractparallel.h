@@ -6,32 +6,34 @@
 // entry calls of TSFDSCustomReader would give one after the other.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
+
+#include "runtime/Mutex.h"
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sfds/sfds_extract.h"
+#include "sfds/sfds_tuning.h"
 
 class TSFDSCustomReader;
-
-// How many decompressed bytes the workers may hold ahead of the caller,
-// summed over every entry read but not yet taken. The entry the caller is at
-// may always go on by a few chunks, so that it never waits for later ones.
-inline constexpr std::int64_t SFDS_ExtractAheadBudget = std::int64_t{64} << 20;
 
 class TSFDSParallelExtraction {
 public:
     // Extracts the entries Indexes of Reader below Destination, or, with a
     // null Destination, tests them (nothing is written and no name refused;
     // a digest error names TestArcName as the file). Threads workers (0: one
-    // per core) start at once. While the extraction exists the reader is used
-    // by it alone: its entries are opened on the workers, one at a time.
+    // per core) start at once, unless the selection is too little work to pay
+    // for a thread: then each entry is read on the caller's thread when it is
+    // taken. While the extraction exists the reader is used by it alone: its
+    // entries are opened on the workers, one at a time. Nothing is allocated
+    // per entry up front: the workers claim the entries in runs, and only the
+    // entries between the caller and the farthest worker are held.
     TSFDSParallelExtraction(TSFDSCustomReader& Reader, std::vector<std::int32_t> Indexes,
                             TSFDSExtractDestination* Destination, const std::string& TestArcName, unsigned Threads,
                             std::int64_t AheadBudget = SFDS_ExtractAheadBudget);
@@ -48,48 +50,71 @@ public:
     // std::logic_error once every entry has been taken.
     std::int32_t Next(const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
 
+    // Whether worker threads do the reading (false: everything runs on the
+    // caller's thread).
+    bool Threaded() const { return FStarted > 0; }
+
 private:
     struct TChunk {
         std::unique_ptr<std::uint8_t[]> Data;
         std::int32_t Count = 0;
+        std::int32_t Charge = 0;  // bytes counted against the budget
     };
-    struct TSlot {
-        bool Refused = false;    // a name extraction refuses: nothing to read
-        bool Opened = false;     // the stored file opened
-        bool Ended = false;      // the worker is through with it: Code, Error and DigestOK are final
-        bool Abandoned = false;  // the caller went past it: read no further
-        std::deque<TChunk> Chunks;
+    // What a worker found for one entry; handed to its slot in batches.
+    struct TResult {
+        bool Opened = false;  // the stored file opened
+        bool Ended = false;   // Code, Error and DigestOK are final
+        bool DigestOK = false;
         std::int32_t Code = SFDS_OK;
         std::exception_ptr Error;
-        bool DigestOK = false;
+        std::vector<TChunk> Chunks;
+    };
+    // One entry between the caller and the farthest worker.
+    struct TSlot {
+        TResult Result;
+        bool Done = false;  // its worker no longer touches it
+    };
+    // The part of a run a worker has read but not handed over yet.
+    struct TPending {
+        std::size_t First = 0;  // the position of Results[0]
+        std::vector<TResult> Results;
+        std::size_t Bytes = 0;
+        std::unique_ptr<std::uint8_t[]> Buffer;  // the next chunk is read into it
     };
 
     void Work();
-    void ReadEntry(std::size_t Position, std::unique_lock<std::mutex>& Lock);
-    bool MayFill(std::size_t Position) const;
+    void WorkerDone();
+    bool Claim(std::size_t& First, std::size_t& Last, TMutexLock& Lock) REQUIRES(FLock);
+    void ReadEntry(std::size_t Position, TPending& Pending);
+    void HandOver(TPending& Pending, TResult* Current);
+    bool MayFill(std::size_t Position) REQUIRES(FLock);
     std::unique_ptr<std::uint8_t[]> TakeBuffer();
-    void GiveBack(std::unique_ptr<std::uint8_t[]> Buffer);
-    void GiveBackBatch();
-    void WakeWorkers();
+    void Uncharge(TChunk& Chunk) REQUIRES(FLock);
+    void GiveBackBatch() REQUIRES(FLock);
+    void Trim() REQUIRES(FLock);
+    TSlot* SlotAt(std::size_t Position) REQUIRES(FLock);
     std::int32_t Take(std::size_t Position, const TSFDSProgressEvent& ProgressEvent, std::exception_ptr& Failure);
 
     TSFDSCustomReader& FReader;
     const std::vector<std::int32_t> FIndexes;
     TSFDSExtractDestination* FDestination;
     const std::string FTestArcName;
-    const std::size_t FBudgetChunks;
-    std::vector<TSlot> FSlots;
+    const std::int64_t FBudget;
 
-    std::mutex FLock;  // everything below, and the slots
-    std::condition_variable FForCaller;   // the caller's entry opened, ended or has chunks enough
+    TMutex FLock;  // what is marked so below, and the slots
+    std::condition_variable FForCaller;   // the caller's entry opened, ended or has chunks
     std::condition_variable FForWorkers;  // room in the budget, another entry for the caller, or stop
-    std::size_t FWorkersWaiting = 0;
-    std::vector<TChunk> FBatch;  // the chunks the caller works through, outside the lock
-    std::size_t FNext = 0;  // the next entry a worker takes
-    std::size_t FHead = 0;  // the entry the caller is at
-    std::size_t FInUse = 0;  // chunk buffers out of the pool
-    std::vector<std::unique_ptr<std::uint8_t[]>> FPool;
-    bool FStop = false;
+    std::size_t FWorkersWaiting GUARDED_BY(FLock) = 0;
+    bool FCallerWaiting GUARDED_BY(FLock) = false;
+    std::deque<TSlot> FWindow GUARDED_BY(FLock);  // the entries from FBase on that workers have claimed
+    std::size_t FBase GUARDED_BY(FLock) = 0;
+    std::size_t FNext GUARDED_BY(FLock) = 0;  // the next entry a worker claims
+    std::atomic<std::size_t> FHead{0};  // the entry the caller is at
+    std::atomic<std::int64_t> FHeld{0};  // bytes of chunks read and not given back
+    std::vector<TChunk> FBatch;  // the chunks the caller works through; the caller's alone
+    std::vector<std::unique_ptr<std::uint8_t[]>> FPool GUARDED_BY(FLock);  // spare chunk buffers
+    std::size_t FLiveWorkers GUARDED_BY(FLock) = 0;
+    std::atomic<bool> FStop{false};
     std::mutex FOpenLock;  // entries are opened one at a time
-    std::vector<std::thread> FWorkers;  // last: started once everything they use exists
+    unsigned FStarted = 0;  // workers that took the job
 };

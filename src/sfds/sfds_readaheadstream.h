@@ -22,8 +22,6 @@
 #include "runtime/Stream.h"
 #include "sfds/sfds_chunksource.h"
 
-inline constexpr std::int32_t SFDS_ReadAheadChunkSize = 64 * 1024;
-
 class TSFDSReadAheadStream : public TStream {
 public:
     // ExpectedSize is the number of bytes the inner stream is likely to

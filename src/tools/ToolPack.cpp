@@ -18,6 +18,8 @@
 #include "runtime/NativePath.h"
 #include "sfds/sfds_naturalorder.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_tuning.h"
+#include "sfds/sfds_workers.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
@@ -241,14 +243,12 @@ bool OutputApart(const std::string& Archive, const fs::path& Output, const TInpu
     return true;
 }
 
-// Entries up to this size are compressed ahead, in memory, by the helper
-// threads; larger ones are compressed by the writing thread when their turn
-// comes (the helpers go on with the entries after them meanwhile).
-constexpr std::int64_t PrepareLimit = std::int64_t{64} << 20;
-// How far ahead of the writing thread the helpers may hold entries: sizes
-// summed over the entries taken but not yet written (the next one to write is
-// always taken).
-constexpr std::int64_t AheadBudget = std::int64_t{256} << 20;
+// Entries up to SFDS_PackPrepareLimit are compressed ahead, in memory, by
+// the helper threads; larger ones are compressed by the writing thread when
+// their turn comes (the helpers go on with the entries after them meanwhile).
+// The next one to write is always taken, whatever SFDS_PackAheadBudget says.
+constexpr std::int64_t PrepareLimit = SFDS_PackPrepareLimit;
+constexpr std::int64_t AheadBudget = SFDS_PackAheadBudget;
 
 // Compresses entries on helper threads while the caller writes them in table
 // order, so that both cores deflate and the container comes out the same as
@@ -258,15 +258,22 @@ public:
     TParallelPacker(const std::vector<TInputFile>& Files, std::uint8_t Format, TSFDSCompressionLevel Level,
                     TSFDSCompressionStrategy Strategy, unsigned Threads)
         : FFiles(Files), FFormat(Format), FLevel(Level), FStrategy(Strategy), FSlots(Files.size()) {
-        for (unsigned I = 0; I < Threads; ++I) FHelpers.emplace_back([this] { Work(); });
+        std::lock_guard<std::mutex> Lock(FMutex);
+        for (unsigned I = 0; I < Threads; ++I) {
+            // A helper that cannot be had leaves its share to those that
+            // started; with none, the writing thread packs every entry itself.
+            ++FHelpers;
+            if (!SFDS_RunOnWorker({[this] { Work(); }, [this] { HelperDone(); }})) {
+                --FHelpers;
+                break;
+            }
+        }
     }
     ~TParallelPacker() {
-        {
-            std::lock_guard<std::mutex> Lock(FMutex);
-            FStop = true;
-        }
+        std::unique_lock<std::mutex> Lock(FMutex);
+        FStop = true;
         FChanged.notify_all();
-        for (std::thread& T : FHelpers) T.join();
+        FChanged.wait(Lock, [this] { return FHelpers == 0; });
     }
 
     // Writes entry Index (the next in order): prepared bytes, or streamed from
@@ -277,10 +284,12 @@ public:
         std::unique_lock<std::mutex> Lock(FMutex);
         FWriting = Index;
         FChanged.notify_all();
-        FChanged.wait(Lock, [&] { return Slot.State == sDone || Slot.State == sTooLarge; });
+        FChanged.wait(Lock, [&] {
+            return Slot.State == sDone || Slot.State == sTooLarge || (Slot.State == sWaiting && FHelpers == 0);
+        });
         Lock.unlock();
         if (Slot.Error) std::rethrow_exception(Slot.Error);
-        if (Slot.State == sTooLarge) {
+        if (Slot.State != sDone) {
             TInputStream Source(F.Path);
             TProgressReadStream Counted(Source, Progress);
             Writer.AddStream(Counted, ToolToAnsi(F.StoredName), FFormat, FLevel);
@@ -297,6 +306,14 @@ public:
 
 private:
     enum TState { sWaiting, sTaken, sDone, sTooLarge };
+
+    // On the helper once it is idle again; the lock is the last thing of the
+    // packer it touches.
+    void HelperDone() {
+        std::lock_guard<std::mutex> Lock(FMutex);
+        --FHelpers;
+        FChanged.notify_all();
+    }
     struct TSlot {
         TState State = sWaiting;
         std::int64_t Size = 0;  // counted against the budget while taken
@@ -347,7 +364,7 @@ private:
     std::size_t FWriting = 0;   // the entry the writing thread waits for
     std::int64_t FAhead = 0;
     bool FStop = false;
-    std::vector<std::thread> FHelpers;
+    unsigned FHelpers = 0;  // helpers started and not yet idle again
 };
 
 // The file the archive is written to. An archive of its own (a new file, or

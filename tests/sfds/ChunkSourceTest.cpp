@@ -10,6 +10,7 @@
 #include "support/TestBytes.h"
 #include "runtime/MemoryStream.h"
 #include "sfds/sfds_chunksource.h"
+#include "sfds/sfds_workers.h"
 
 TEST(ChunkSourceTest, ReadAheadHandsOutTheSameReadsAsAPlainLoop) {
     const std::string Data = PatternBytes(10 * 32768 + 5, 12);
@@ -105,4 +106,44 @@ TEST(ChunkSourceTest, ReadAheadsAtTheSameTimeEachDeliverTheirOwnBytes) {
         }
     }
     for (int I = 0; I < Count; ++I) EXPECT_EQ(Got[I], Data[I]) << I;
+}
+
+// No thread to be had, or only one for two read-aheads: what cannot run on a
+// worker reads on the caller's thread, the same bytes.
+TEST(ChunkSourceTest, RefusedWorkersLeaveTheReadsToTheCaller) {
+    for (const int Limit : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << Limit << " new threads");
+        const TSFDSWorkerStartLimit Refused(Limit);
+        const std::string Data = PatternBytes(10 * 32768 + 5, 14);
+        std::mutex Lock;
+        std::vector<std::thread::id> Threads;
+        TThreadRecordingStream A(Data, Threads, Lock);
+        TMemoryStream B(Data);
+        auto First = SFDS_CreateChunkSource(A, 32768, SFDS_ReadAheadMinSize);
+        auto Second = SFDS_CreateChunkSource(B, 32768, SFDS_ReadAheadMinSize);
+        EXPECT_EQ(DrainChunks(*Second, 32768), Data);
+        EXPECT_EQ(DrainChunks(*First, 32768), Data);
+        std::lock_guard<std::mutex> L(Lock);
+        ASSERT_FALSE(Threads.empty());
+        if (Limit == 0) {
+            EXPECT_EQ(Threads.front(), std::this_thread::get_id());
+        }
+    }
+}
+
+// Settling ends every kept worker: the next read-ahead starts a new thread.
+TEST(ChunkSourceTest, SettledWorkersAreGone) {
+    if (std::thread::hardware_concurrency() == 1) GTEST_SKIP() << "no read-ahead thread on one core";
+    const std::string Data = PatternBytes(10 * 32768 + 5, 15);
+    {
+        TMemoryStream M(Data);
+        EXPECT_EQ(DrainChunks(*SFDS_CreateChunkSource(M, 32768, SFDS_ReadAheadMinSize), 32768), Data);
+    }
+    const TSFDSWorkerStartLimit NoThreads(0);  // settles first
+    std::mutex Lock;
+    std::vector<std::thread::id> Threads;
+    TThreadRecordingStream M(Data, Threads, Lock);
+    EXPECT_EQ(DrainChunks(*SFDS_CreateChunkSource(M, 32768, SFDS_ReadAheadMinSize), 32768), Data);
+    std::lock_guard<std::mutex> L(Lock);
+    for (const std::thread::id& Id : Threads) EXPECT_EQ(Id, std::this_thread::get_id());
 }

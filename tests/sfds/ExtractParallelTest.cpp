@@ -14,6 +14,7 @@
 
 #include "ReaderFixtures.h"
 #include "sfds/sfds_extractparallel.h"
+#include "sfds/sfds_workers.h"
 
 namespace {
 
@@ -287,5 +288,93 @@ TEST(ExtractParallelArchive, TheArchiveBeingReadIsNeverWrittenOver) {
         EXPECT_TRUE(ReadWholeFile(Box + "/self.sfds") == Archive) << "the archive changed";
         EXPECT_TRUE(ReadWholeFile(Box + "/large.bin") == Large);
         EXPECT_TRUE(ReadWholeFile(Box + "/small.bin") == Small);
+    }
+}
+
+// Thousands of entries of a few bytes, with larger ones and damaged ones
+// among them: the workers take them in runs and hand them over in batches,
+// far more of them than fit ahead of the caller by count or by bytes, and
+// the walk still comes out entry for entry as the one-entry calls give it.
+TEST_F(ExtractParallelTest, ManyTinyEntriesComeOutAsOneEntryAfterTheOther) {
+    const std::string Archive = Dir.File("tiny.sfds");
+    constexpr int Count = 4500;  // beyond what may be ahead by count
+    WriteWholeFile(Archive, BuildContainer([&](TSFDSFileWriter& W) {
+        for (int I = 0; I < Count; ++I) {
+            const std::string Name = "t\\" + std::to_string(I);
+            if (I % 997 == 500) W.AddBytes(Name, PatternBytes(3 * 32768 + 7, I), 1);
+            else W.AddBytes(Name, PatternBytes(static_cast<std::size_t>(I % 17), I), I % 3 == 0 ? 1 : 0);
+        }
+    }));
+    // The stored bytes of a few tiny entries damaged: digest errors among them.
+    // (Written once the reader is closed: Windows refuses to write an open file.)
+    std::string Bytes = ReadWholeFile(Archive);
+    {
+        TSFDSFileReader R(Archive);
+        for (const int I : {16, 2001, 4499}) {
+            const SFDS_FileEntryRecord* E = R.FileEntrys().Items(I);
+            ASSERT_LT(E->StartPosition, E->EndPosition);
+            Bytes[static_cast<std::size_t>(E->StartPosition)] ^= 0x20;
+        }
+    }
+    WriteWholeFile(Archive, Bytes);
+    Reader = std::make_unique<TSFDSFileReader>(Archive);
+    std::vector<std::int32_t> Every;
+    for (std::int32_t I = 0; I < Count; ++I) Every.push_back(I);
+    // Tests walk every way of stopping; extractions (thousands of files) the
+    // whole way only.
+    struct TCase {
+        bool Test;
+        TStop Stop;
+        std::vector<unsigned> Threads;
+        std::vector<std::int64_t> Budgets;
+    };
+    const std::vector<TCase> Cases = {
+        {true, {}, {1, 2, 3}, {SFDS_ExtractAheadBudget, 5000}},
+        {true, {4321, 0}, {2}, {5000}},
+        {true, {0, 3456}, {2}, {SFDS_ExtractAheadBudget}},
+        {false, {}, {2}, {5000}},
+    };
+    for (const TCase& Case : Cases) {
+        const std::string Name = std::string(Case.Test ? "t" : "x") + std::to_string(Case.Stop.CancelAt) + "-" +
+                                 std::to_string(Case.Stop.ThrowAt);
+        const std::string SerialDest = Destination(Name + "-serial");
+        const TOutcome Serial = Walk(Every, SerialDest, Case.Test, 0, Case.Stop);
+        for (const unsigned Threads : Case.Threads) {
+            for (const std::int64_t Budget : Case.Budgets) {
+                SCOPED_TRACE(testing::Message() << Name << ", " << Threads << " threads, budget " << Budget);
+                const std::string Dest = Destination(Name + "-" + std::to_string(Threads) + "-" + std::to_string(Budget));
+                EXPECT_EQ(Walk(Every, Dest, Case.Test, Threads, Case.Stop, Budget), Serial);
+                if (!Case.Test) {
+                    EXPECT_EQ(Tree(Dest), Tree(SerialDest));
+                }
+            }
+        }
+    }
+}
+
+// A few small entries are read on the caller's thread alone; a selection
+// with work enough for a thread gets its workers.
+TEST_F(ExtractParallelTest, LittleWorkStaysOnTheCallersThread) {
+    EXPECT_FALSE(TSFDSParallelExtraction(*Reader, {0, 1, 2, 12}, nullptr, ArchiveName, 2).Threaded());
+    EXPECT_TRUE(TSFDSParallelExtraction(*Reader, All, nullptr, ArchiveName, 2).Threaded());
+    const TOutcome Serial = Walk({0, 1, 2, 12}, Destination("serial"), true, 0);
+    EXPECT_EQ(Walk({0, 1, 2, 12}, Destination("parallel"), true, 2), Serial);
+}
+
+// Threads refused: the workers that started do the reading, or, with none,
+// the caller's thread; the walk is the same.
+TEST_F(ExtractParallelTest, RefusedThreadsLeaveTheWorkToThoseStartedOrToTheCaller) {
+    for (const bool Test : {true, false}) {
+        const std::string SerialDest = Destination(Test ? "tserial" : "serial");
+        const TOutcome Serial = Walk(All, SerialDest, Test, 0);
+        for (const int Limit : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << (Test ? "test" : "extract") << ", " << Limit << " new threads");
+            const TSFDSWorkerStartLimit Refused(Limit);
+            EXPECT_EQ(TSFDSParallelExtraction(*Reader, All, nullptr, ArchiveName, 3).Threaded(), Limit > 0);
+            SFDS_SettleWorkers();
+            const std::string Dest = Destination((Test ? "t" : "x") + std::to_string(Limit));
+            EXPECT_EQ(Walk(All, Dest, Test, 3), Serial);
+            EXPECT_EQ(Tree(Dest), Tree(SerialDest));
+        }
     }
 }

@@ -15,6 +15,7 @@
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_library.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_workers.h"
 #include "sfds/sfds_writer.h"
 #include "support/Raises.h"
 #include "support/SFDSTestWriter.h"
@@ -72,8 +73,13 @@ inline void AddUnknownFormatEntry(TSFDSFileWriter& W, const std::string& Name) {
     W.AddEntryRecord(E);
 }
 
-// Open file descriptors (handles on Windows) of this process.
-inline int OpenDescriptorCount() { return OpenHandleCount(); }
+// Open file descriptors (handles on Windows) of this process, counted with
+// no kept worker waiting: what a count shows then does not depend on when a
+// worker's wait for its next job runs out.
+inline int OpenDescriptorCount() {
+    SFDS_SettleWorkers();
+    return OpenHandleCount();
+}
 
 // Leaves the library's readers as it found them: readers a test opened on
 // demand (which the library keeps) are freed when the test ends, and every

@@ -8,6 +8,7 @@
 
 #include "sfds/sfds_consts.h"
 #include "support/TempDir.h"
+#include "sfds/sfds_workers.h"
 #include "tools/ToolPack.h"
 
 namespace {
@@ -92,4 +93,19 @@ TEST(PackThreads, AHelpersErrorFailsThePackAndRemovesTheArchive) {
     EXPECT_EQ(ToolPack(O), 1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("Unknown compression format"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(O.Archive));
+}
+
+// Helper threads refused, all or all but the first: the writing thread packs
+// what no helper took, and the container is the same.
+TEST(PackThreads, RefusedHelpersLeaveTheirShareToTheWriter) {
+    TTempDir Dir;
+    const std::string In = Dir.File("in");
+    std::filesystem::create_directories(In);
+    for (int I = 0; I < 12; ++I)
+        WriteWholeFile(In + "/" + std::to_string(I) + ".txt", Words(static_cast<std::size_t>(I) * 30000, 40 + I));
+    const std::string One = PackedBytes(Dir, In, 1, 1);
+    for (const int Limit : {0, 1}) {
+        const TSFDSWorkerStartLimit Refused(Limit);
+        EXPECT_TRUE(PackedBytes(Dir, In, 1, 3) == One) << Limit << " new threads";
+    }
 }
