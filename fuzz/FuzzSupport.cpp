@@ -1,10 +1,12 @@
 #include "FuzzSupport.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 
 #include "runtime/Exceptions.h"
 
@@ -53,22 +55,18 @@ void RemoveTree(const std::string& Path) {
     std::filesystem::remove_all(Path, Ec);  // removes links themselves, never what they point to
 }
 
-std::int64_t Int64At(const std::uint8_t* P) {
-    std::uint64_t V = 0;
-    for (int I = 7; I >= 0; --I) V = (V << 8) | P[I];
-    return static_cast<std::int64_t>(V);
-}
-
-void PutInt64(std::string& Bytes, std::size_t At, std::int64_t Value) {
-    for (int I = 0; I < 8; ++I)
-        Bytes[At + I] = static_cast<char>((static_cast<std::uint64_t>(Value) >> (8 * I)) & 0xFF);
-}
-
 std::string Locator(std::int64_t Offset) {
-    std::string L = "\x03\x09\xB1\x06";
-    L.resize(SFDS_LocatorSize);
-    PutInt64(L, 4, Offset);
-    return L;
+    std::array<std::uint8_t, SFDS_LocatorSize> Bytes;
+    SFDS_Locator L;
+    L.ContainerOffset = Offset;
+    SFDS_EncodeLocator(L, Bytes);
+    return std::string(Bytes.begin(), Bytes.end());
+}
+
+void PutHeader(std::string& Bytes, const SFDS_Header& Header) {
+    if (Bytes.size() < static_cast<std::size_t>(SFDS_HeaderSize)) std::abort();
+    SFDS_EncodeHeader(Header, std::span<std::uint8_t, SFDS_HeaderSize>(reinterpret_cast<std::uint8_t*>(Bytes.data()),
+                                                                       SFDS_HeaderSize));
 }
 
 TMemoryReader::TMemoryReader(std::string_view Bytes, std::int64_t StartOffset, const std::string& Name,

@@ -1,5 +1,5 @@
 // What the fuzz targets share: a private temporary folder per process, whole
-// files, little-endian fields, a reader over bytes in memory, and reading
+// files, locator records, a reader over bytes in memory, and reading
 // every entry of a reader within a byte budget.
 //
 // Errors of the system's own exception tree are the expected outcome of bad
@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "runtime/MemoryStream.h"
+#include "sfds/sfds_layout.h"
 #include "sfds/sfds_reader.h"
 
 namespace fuzz {
@@ -32,11 +33,11 @@ std::string ReadFile(const std::string& FileName);
 // Removes Path with everything below it, following no links.
 void RemoveTree(const std::string& Path);
 
-std::int64_t Int64At(const std::uint8_t* P);
-void PutInt64(std::string& Bytes, std::size_t At, std::int64_t Value);
-
 // A 12-byte locator record pointing to an absolute offset.
 std::string Locator(std::int64_t Offset);
+// Encodes Header over the first SFDS_HeaderSize bytes of Bytes, which holds
+// at least that many.
+void PutHeader(std::string& Bytes, const SFDS_Header& Header);
 
 // A reader over bytes it keeps itself, registered under Name (empty: an
 // unnamed reader, the one a bare archive path looks at first).

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -19,6 +18,7 @@
 #include "runtime/FileStream.h"
 #include "sfds/MD5.h"
 #include "sfds/sfds_archivepaths.h"
+#include "sfds/sfds_layout.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -41,17 +41,17 @@ void ReadArchive(const std::string& File, std::int64_t Offset, std::int64_t& Bud
 // start of the input, this puts the right digest into the header, so that
 // the mutated records themselves get read. Empty when there is nothing to fix.
 std::string WithTableDigestFixed(const std::uint8_t* Data, std::size_t Size) {
-    if (Size < static_cast<std::size_t>(SFDS_HeaderSize) || Data[SFDS_HeaderField::InternalCompressionFormat] != 0)
-        return std::string();
-    const std::int64_t Start = fuzz::Int64At(Data + SFDS_HeaderField::FileListPositionStart);
-    std::int64_t End = fuzz::Int64At(Data + SFDS_HeaderField::FileListPositionEnd);
+    SFDS_Header Header;
+    if (!SFDS_DecodeHeader({Data, Size}, Header) || Header.InternalCompressionFormat != 0) return std::string();
+    const std::int64_t Start = Header.FileListPositionStart;
     if (Start < 0 || Start > static_cast<std::int64_t>(Size)) return std::string();
-    End = std::min<std::int64_t>(std::max(End, Start), static_cast<std::int64_t>(Size));
-    std::string Fixed(reinterpret_cast<const char*>(Data), Size);
+    const std::int64_t End = std::min<std::int64_t>(std::max(Header.FileListPositionEnd, Start), static_cast<std::int64_t>(Size));
     TMD5Digest Digest;
     MD5OfBuffer(Data + Start, static_cast<std::size_t>(End - Start), Digest);
-    if (std::memcmp(Digest.v, Data + SFDS_HeaderField::InternalFileListDataMD5, 16) == 0) return std::string();
-    std::memcpy(Fixed.data() + SFDS_HeaderField::InternalFileListDataMD5, Digest.v, 16);
+    if (Digest == Header.InternalFileListDataMD5) return std::string();
+    Header.InternalFileListDataMD5 = Digest;
+    std::string Fixed(reinterpret_cast<const char*>(Data), Size);
+    fuzz::PutHeader(Fixed, Header);
     return Fixed;
 }
 

@@ -135,8 +135,9 @@ void ReaderSeeds(const std::string& Out) {
          }));
 }
 
-// The table target takes its table format and placement from header bytes 50
-// and 30 of a container whose table is stored as it is.
+// The table target takes its table format and placement from the header's
+// table format and reserved fields of a container whose table is stored as it
+// is.
 void TableSeeds(const std::string& Out) {
     const std::pair<const char*, TSetup> Shapes[] = {
         {"entries", Entries}, {"names", HostileNames}, {"metadata", Metadata}, {"duplicates", Duplicates}};
@@ -144,10 +145,12 @@ void TableSeeds(const std::string& Out) {
         const std::string Plain = Container(Setup);
         for (int Format = 0; Format < 3; ++Format) {
             for (int Placement = 0; Placement < 3; ++Placement) {
-                std::string Seed = Plain;
-                Seed[SFDS_HeaderField::InternalCompressionFormat] = static_cast<char>(Format);
-                Seed[SFDS_HeaderField::Reserved] = static_cast<char>(Placement);
-                Save(Out, std::string(Name) + "_" + std::to_string(Format) + std::to_string(Placement), Seed);
+                TMemoryStream Seed(Plain);
+                EditContainerHeader(Seed, 0, [&](SFDS_Header& H) {
+                    H.InternalCompressionFormat = static_cast<std::uint8_t>(Format);
+                    H.Reserved = static_cast<std::uint32_t>(Placement);
+                });
+                Save(Out, std::string(Name) + "_" + std::to_string(Format) + std::to_string(Placement), Seed.AsString());
             }
         }
     }

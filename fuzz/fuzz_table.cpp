@@ -21,6 +21,7 @@
 #include "sfds/MD5.h"
 #include "sfds/sfds_archivepaths.h"
 #include "sfds/sfds_formats.h"
+#include "sfds/sfds_layout.h"
 
 namespace {
 
@@ -42,25 +43,23 @@ std::string Encoded(std::uint8_t Format, std::string_view Table) {
 
 // The file the target reads, or empty when the input has no header to work with.
 std::string Rebuilt(const std::uint8_t* Data, std::size_t Size) {
-    if (Size < static_cast<std::size_t>(SFDS_HeaderSize)) return std::string();
+    SFDS_Header Header;
+    if (!SFDS_DecodeHeader({Data, Size}, Header)) return std::string();
     const auto Length = static_cast<std::int64_t>(Size);
-    std::int64_t Start = fuzz::Int64At(Data + SFDS_HeaderField::FileListPositionStart);
-    std::int64_t End = fuzz::Int64At(Data + SFDS_HeaderField::FileListPositionEnd);
-    Start = std::clamp<std::int64_t>(Start, 0, Length);
-    End = std::clamp<std::int64_t>(End, Start, Length);
+    const std::int64_t Start = std::clamp<std::int64_t>(Header.FileListPositionStart, 0, Length);
+    const std::int64_t End = std::clamp<std::int64_t>(Header.FileListPositionEnd, Start, Length);
     const std::string_view Table(reinterpret_cast<const char*>(Data) + Start, static_cast<std::size_t>(End - Start));
 
-    const auto Format = static_cast<std::uint8_t>(Data[SFDS_HeaderField::InternalCompressionFormat] % 3);
-    const int Placement = Data[SFDS_HeaderField::Reserved] % 3;
+    const auto Format = static_cast<std::uint8_t>(Header.InternalCompressionFormat % 3);
+    const int Placement = static_cast<std::uint8_t>(Header.Reserved) % 3;
 
-    std::string Container(reinterpret_cast<const char*>(Data), Size);
     const std::string Stored = Encoded(Format, Table);
-    fuzz::PutInt64(Container, SFDS_HeaderField::FileListPositionStart, Length);
-    fuzz::PutInt64(Container, SFDS_HeaderField::FileListPositionEnd, Length + static_cast<std::int64_t>(Stored.size()));
-    Container[SFDS_HeaderField::InternalCompressionFormat] = static_cast<char>(Format);
-    TMD5Digest Digest;
-    MD5OfBuffer(Table.data(), Table.size(), Digest);
-    std::copy(Digest.v, Digest.v + 16, Container.begin() + SFDS_HeaderField::InternalFileListDataMD5);
+    Header.FileListPositionStart = Length;
+    Header.FileListPositionEnd = Length + static_cast<std::int64_t>(Stored.size());
+    Header.InternalCompressionFormat = Format;
+    MD5OfBuffer(Table.data(), Table.size(), Header.InternalFileListDataMD5);
+    std::string Container(reinterpret_cast<const char*>(Data), Size);
+    fuzz::PutHeader(Container, Header);
     Container += Stored;
 
     if (Placement == 0) return Container;

@@ -1,28 +1,18 @@
 #include "sfds/MD5.h"
 
-#include <bit>
 #include <cstring>
 #include <memory>
+
+#include "runtime/LittleEndian.h"
 
 namespace {
 
 inline std::uint32_t Rotl(std::uint32_t X, int N) { return (X << N) | (X >> (32 - N)); }
 
-inline std::uint32_t Load32(const std::uint8_t* P) {
-    // memcpy keeps unaligned caller buffers legal; on little-endian hosts it is one load.
-    std::uint32_t V;
-    std::memcpy(&V, P, 4);
-    if constexpr (std::endian::native == std::endian::big)
-        V = (V >> 24) | ((V >> 8) & 0xFF00u) | ((V << 8) & 0xFF0000u) | (V << 24);
-    return V;
-}
-
-inline void Store32(std::uint8_t* P, std::uint32_t V) {
-    P[0] = static_cast<std::uint8_t>(V);
-    P[1] = static_cast<std::uint8_t>(V >> 8);
-    P[2] = static_cast<std::uint8_t>(V >> 16);
-    P[3] = static_cast<std::uint8_t>(V >> 24);
-}
+// MD5 reads its message words and writes its digest little-endian; memcpy
+// keeps unaligned caller buffers legal, so on little-endian hosts a word is
+// one load.
+inline std::uint32_t Load32(const std::uint8_t* P) { return LoadLE<std::uint32_t>(P); }
 
 // The four round functions in forms that shorten the dependency chain on the
 // running word: F selects with one fewer operation, and G's two halves never
@@ -179,9 +169,9 @@ void MD5Final(TMD5Context& Context, TMD5Digest& Digest) {
     static constexpr std::uint8_t Padding[64] = {0x80};
     MD5Update(Context, Padding, Used < 56 ? 56 - Used : 120 - Used);
     std::uint8_t Length[8];
-    for (int I = 0; I < 8; ++I) Length[I] = static_cast<std::uint8_t>(Bits >> (8 * I));
+    StoreLE(Length, Bits);
     MD5Update(Context, Length, 8);
-    for (int I = 0; I < 4; ++I) Store32(Digest.v + 4 * I, Context.State[I]);
+    for (int I = 0; I < 4; ++I) StoreLE(Digest.v + 4 * I, Context.State[I]);
     // Nothing of the digested bytes stays behind on the caller's stack.
     volatile auto* Wipe = reinterpret_cast<volatile std::uint8_t*>(&Context);
     for (std::size_t I = 0; I < sizeof Context; ++I) Wipe[I] = 0;

@@ -1,53 +1,32 @@
 #include "sfds/sfds_archivepaths.h"
 
-#include <cstring>
+#include <array>
 
 #include "runtime/AnsiSearch.h"
-#include "runtime/AsciiCase.h"
 #include "runtime/Checked.h"
 #include "runtime/FileSystem.h"
 #include "sfds/sfds_activereaders.h"
+#include "sfds/sfds_layout.h"
 #include "sfds/sfds_library.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_streamingutils.h"
 
 namespace {
 
 inline constexpr char ArchivePathSeparator[] = "::";
 
-// Fills Buffer completely or reports false; never raises on a short stream.
-bool ReadFully(TStream& Stream, void* Buffer, std::int32_t Count) {
-    auto* Out = static_cast<std::uint8_t*>(Buffer);
-    std::int32_t Done = 0;
-    while (Done < Count) {
-        const std::int32_t N = Stream.Read(Out + Done, Count - Done);
-        if (N <= 0) return false;
-        Done += N;
-    }
-    return true;
-}
-
-std::uint64_t LittleEndian(const std::uint8_t* P, int Count) {
-    std::uint64_t Value = 0;
-    for (int I = Count; I-- > 0;) Value = (Value << 8) | P[I];
-    return Value;
-}
-
-// The first 26 bytes of a header at P: signature, magic, GUID, completion flag.
+// The header's lead at P: signature, magic, GUID, completion flag.
 bool HeaderAt(TStream& Stream, std::int64_t P, TGUID& FormatGUID) {
     try {
         // A seek that does not arrive (a position the stream cannot reach)
         // would otherwise read the header somewhere else.
         if (P < 0 || Stream.Seek(P, soBeginning) != P) return false;
-        std::uint8_t Bytes[26];
-        if (!ReadFully(Stream, Bytes, 5) || !SameTextAscii(std::string_view(reinterpret_cast<const char*>(Bytes), 5), SFDS_HeaderSignature))
-            return false;
-        if (!ReadFully(Stream, Bytes + 5, 4) || LittleEndian(Bytes + 5, 4) != SFDS_Magic) return false;
-        if (!ReadFully(Stream, Bytes + 9, 16)) return false;
-        FormatGUID.D1 = static_cast<std::uint32_t>(LittleEndian(Bytes + 9, 4));
-        FormatGUID.D2 = static_cast<std::uint16_t>(LittleEndian(Bytes + 13, 2));
-        FormatGUID.D3 = static_cast<std::uint16_t>(LittleEndian(Bytes + 15, 2));
-        std::memcpy(FormatGUID.D4, Bytes + 17, 8);
-        return ReadFully(Stream, Bytes + 25, 1) && Bytes[25] != 0;
+        std::array<std::uint8_t, SFDS_HeaderLeadSize> Bytes;
+        if (SFDS_ReadAvailable(Stream, Bytes.data(), SFDS_HeaderLeadSize) != SFDS_HeaderLeadSize) return false;
+        SFDS_Header Header;
+        SFDS_DecodeHeaderLead(Bytes, Header);
+        FormatGUID = Header.FormatGUID;
+        return SFDS_IsFinishedContainerStart(Header);
     } catch (...) {
         return false;
     }
@@ -56,10 +35,11 @@ bool HeaderAt(TStream& Stream, std::int64_t P, TGUID& FormatGUID) {
 // A locator record at Where: its offset, or -1.
 std::int64_t LocatorAt(TStream& Stream, std::int64_t Where) {
     if (Where < 0 || Stream.Seek(Where, soBeginning) != Where) return -1;
-    std::uint8_t Bytes[SFDS_LocatorSize];
-    if (!ReadFully(Stream, Bytes, 4) || LittleEndian(Bytes, 4) != SFDS_Magic) return -1;
-    if (!ReadFully(Stream, Bytes + 4, 8)) return -1;
-    return static_cast<std::int64_t>(LittleEndian(Bytes + 4, 8));
+    std::array<std::uint8_t, SFDS_LocatorSize> Bytes;
+    if (SFDS_ReadAvailable(Stream, Bytes.data(), SFDS_LocatorSize) != SFDS_LocatorSize) return -1;
+    SFDS_Locator Locator;
+    SFDS_DecodeLocator(Bytes, Locator);
+    return Locator.Magic == SFDS_Magic ? Locator.ContainerOffset : -1;
 }
 
 // At byte 46 after Base, else as the stream's last 12 bytes; -1 when neither holds one.

@@ -1,7 +1,6 @@
 #include "sfds/sfds_fileentrys.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -13,6 +12,7 @@
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
+#include "runtime/LittleEndian.h"
 #include "runtime/RtlConsts.h"
 
 namespace {
@@ -74,12 +74,7 @@ std::uint64_t FoldAsciiWord(std::uint64_t W) {
     return W - ((AtLeastA & ~AboveZ) >> 2);
 }
 
-inline std::uint64_t Load8(const char* P) {
-    std::uint64_t W;
-    std::memcpy(&W, P, 8);
-    if constexpr (std::endian::native == std::endian::big) W = __builtin_bswap64(W);
-    return W;
-}
+inline std::uint64_t Load8(const char* P) { return LoadLE<std::uint64_t>(P); }
 
 // The bytes from I on (at most eight) of the Size bytes at P, as a
 // little-endian word with zeros above them. A short last piece of a longer

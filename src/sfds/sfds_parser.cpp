@@ -1,17 +1,20 @@
 #include "sfds/sfds_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <unordered_map>
 
-#include "runtime/AsciiCase.h"
 #include "runtime/Checked.h"
+#include "runtime/Exceptions.h"
 #include "runtime/Format.h"
+#include "runtime/RtlConsts.h"
 #include "sfds/MD5.h"
 #include "sfds/sfds_extrainfo.h"
 #include "sfds/sfds_fileentrys.h"
 #include "sfds/sfds_formats.h"
+#include "sfds/sfds_layout.h"
 #include "sfds/sfds_platformutils.h"
 #include "sfds/sfds_reader.h"
 #include "sfds/sfds_selectivestream.h"
@@ -19,45 +22,14 @@
 
 namespace {
 
-template <typename T>
-T ReadLE(TStream& Stream) {
-    std::uint8_t Bytes[sizeof(T)];
-    Stream.ReadBuffer(Bytes, sizeof(T));
-    std::uint64_t Value = 0;
-    for (std::size_t I = sizeof(T); I-- > 0;) Value = (Value << 8) | Bytes[I];
-    T Result;
-    if constexpr (sizeof(T) == 8) {
-        std::memcpy(&Result, &Value, 8);
-    } else {
-        const auto Narrow = static_cast<std::make_unsigned_t<T>>(Value);
-        std::memcpy(&Result, &Narrow, sizeof(T));
-    }
-    return Result;
-}
-
-double ReadDoubleLE(TStream& Stream) {
-    const std::uint64_t Bits = ReadLE<std::uint64_t>(Stream);
-    double Result;
-    std::memcpy(&Result, &Bits, 8);
-    return Result;
-}
-
-TGUID ReadGUID(TStream& Stream) {
-    TGUID G;
-    G.D1 = ReadLE<std::uint32_t>(Stream);
-    G.D2 = ReadLE<std::uint16_t>(Stream);
-    G.D3 = ReadLE<std::uint16_t>(Stream);
-    Stream.ReadBuffer(G.D4, 8);
-    return G;
-}
-
 // Records are small tagged values read a few bytes at a time; this buffer
 // turns those reads into large sequential reads of the table stream, so a
 // window over a file handle is not asked for one system call per field. It
-// only ever moves forward through what it has not handed out yet.
-class TReadAheadStream : public TStream {
+// fills on demand, on the caller's thread, and only ever moves forward
+// through what it has not handed out yet.
+class TBufferedTableReader : public TStream {
 public:
-    explicit TReadAheadStream(TStream& Inner) : FInner(Inner), FInnerPos(Inner.Position()) {}
+    explicit TBufferedTableReader(TStream& Inner) : FInner(Inner), FInnerPos(Inner.Position()) {}
 
     std::int32_t Read(void* Buffer, std::int32_t Count) override {
         auto* Out = static_cast<std::uint8_t*>(Buffer);
@@ -116,9 +88,6 @@ private:
     std::int64_t FCount = 0;
 };
 
-// The smallest stored entry record: signature, an empty short string, six
-// one-byte integers, the digest, another empty string and one more integer.
-constexpr std::int64_t MinimumEntryRecordSize = 4 + 2 + 6 * 2 + 16 + 2 + 2;
 // Beyond this the table simply grows as records arrive.
 constexpr std::int64_t MaximumEntryReservation = std::int64_t{1} << 22;
 
@@ -168,43 +137,47 @@ TSFDSCustomReader* TSFDSCustomStreamParser::CustomReader() const {
 
 void TSFDSCustomStreamParser::ReadHeader() {
     TStream& S = *FSourceStream;
-    char Signature[5];
-    S.ReadBuffer(Signature, 5);
-    if (!SameTextAscii(std::string_view(Signature, 5), SFDS_HeaderSignature)) Fail(SFDS_ERR_NotSFDSFile);
-    if (ReadLE<std::uint32_t>(S) != SFDS_Magic) Fail(SFDS_ERR_NotSFDSFile);
-
-    FGuid = ReadGUID(S);
+    std::array<std::uint8_t, SFDS_HeaderSize> Bytes{};
+    SFDS_Header Header;
+    // The lead comes in one read. Its checks run in field order, and each
+    // needs only its own field to have arrived: a short stream that is no
+    // container is refused as none, one that ends inside the lead fails with
+    // the read error at its end, and an unfinished container is refused
+    // before anything behind its flag is read.
+    const std::int32_t Arrived = SFDS_ReadAvailable(S, Bytes.data(), SFDS_HeaderLeadSize);
+    SFDS_DecodeHeaderLead(Bytes, Header);
+    const auto Need = [Arrived](std::int32_t FieldEnd) {
+        if (Arrived < FieldEnd) throw EReadError(SReadError);
+    };
+    Need(SFDS_HeaderField::Magic);
+    if (!SFDS_HasHeaderSignature(Header)) Fail(SFDS_ERR_NotSFDSFile);
+    Need(SFDS_HeaderField::FormatGUID);
+    if (Header.Magic != SFDS_Magic) Fail(SFDS_ERR_NotSFDSFile);
+    Need(SFDS_HeaderField::Complete);
+    FGuid = Header.FormatGUID;
     if (FReader != nullptr && !(FGuid == FReader->RequiredGuid())) {
         bool Supported = true;
         TSFDSCustomReader* Reader = CustomReader();
         if (Reader != nullptr && Reader->SupportedProc() != nullptr) Reader->SupportedProc()(Reader, FGuid, Supported);
         if (!Supported) Fail(SFDS_ERR_UnsupportedFormat);
     }
+    Need(SFDS_HeaderLeadSize);
+    if (Header.CompletionFlag == 0) Fail(SFDS_ERR_Incomplete);
 
-    if (ReadLE<std::uint8_t>(S) == 0) Fail(SFDS_ERR_Incomplete);
-
-    FInfo.FileNumber = ReadLE<std::int32_t>(S);
-    static_cast<void>(ReadLE<std::uint32_t>(S));  // reserved
-    FInfo.FileListPositionStart = ReadLE<std::int64_t>(S);
-    FInfo.FileListPositionEnd = ReadLE<std::int64_t>(S);
-    FInfo.InternalCompressionFormat = ReadLE<std::uint8_t>(S);
-    S.ReadBuffer(FInfo.InternalFileListDataMD5.v, 16);
-    FInfo.TimeCreate = ReadDoubleLE(S);
-    FInfo.FileInfoExPosition = ReadLE<std::int64_t>(S);
+    S.ReadBuffer(Bytes.data() + SFDS_HeaderLeadSize, SFDS_HeaderSize - SFDS_HeaderLeadSize);
+    SFDS_DecodeHeader(Bytes, Header);
+    FInfo.FileNumber = Header.FileNumber;
+    FInfo.FileListPositionStart = Header.FileListPositionStart;
+    FInfo.FileListPositionEnd = Header.FileListPositionEnd;
+    FInfo.InternalCompressionFormat = Header.InternalCompressionFormat;
+    FInfo.InternalFileListDataMD5 = Header.InternalFileListDataMD5;
+    FInfo.TimeCreate = Header.TimeCreate;
+    FInfo.FileInfoExPosition = Header.FileInfoExPosition;
 }
 
 void TSFDSCustomStreamParser::ReadInfoBlock(TSFDSFileExtraInfoList* MetaData) {
-    TStream& S = *FSourceStream;
-    S.Seek(SaturatedAdd(FRelOffset, FInfo.FileInfoExPosition), soBeginning);
-    FInfo.Title = SFDS_ReadString(S);
-    FInfo.Subject = SFDS_ReadString(S);
-    FInfo.Author = SFDS_ReadString(S);
-    FInfo.Version = SFDS_ReadInteger(S);
-    FInfo.Maker = SFDS_ReadString(S);
-    FInfo.MakerVersion = SFDS_ReadInteger(S);
-    FInfo.KeyWords = SFDS_ReadString(S);
-    FInfo.Comments = SFDS_ReadString(S);
-    if (MetaData != nullptr) MetaData->LoadFromStream(S);
+    FSourceStream->Seek(SaturatedAdd(FRelOffset, FInfo.FileInfoExPosition), soBeginning);
+    SFDS_ReadInfoBlock(*FSourceStream, FInfo, MetaData);
 }
 
 void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_FileEntrys* FileList,
@@ -245,11 +218,11 @@ void TSFDSCustomStreamParser::Parse(TSFDSFileExtraInfoList* MetaData, TSFDS_File
         // has just been read in full, can hold no more records than its bytes
         // allow.
         if (FileList != nullptr && FInfo.FileNumber > 0) {
-            const std::int64_t Deliverable = Counted.Count() / MinimumEntryRecordSize;
+            const std::int64_t Deliverable = Counted.Count() / SFDS_MinimumEntryRecordSize;
             FileList->Reserve(static_cast<std::size_t>(
                 std::min<std::int64_t>({FInfo.FileNumber, Deliverable, MaximumEntryReservation})));
         }
-        TReadAheadStream Buffered(*Table);
+        TBufferedTableReader Buffered(*Table);
         ReadEntries(Buffered, FileList, AssignUniqueNames, StreamAutorenameMode);
     }
 }
@@ -271,26 +244,16 @@ void TSFDSCustomStreamParser::ReadEntries(TStream& Table, TSFDS_FileEntrys* File
     // back ends in a read error after the last record that is there.
     for (std::int32_t I = 0; I < FInfo.FileNumber; ++I) {
         SFDS_FileEntryRecord Rec;
-        char Signature[4];
-        Table.ReadBuffer(Signature, 4);
-        if (!SameTextAscii(std::string_view(Signature, 4), SFDS_EntrySignature)) Fail(SFDS_ERR_FileListInvalid);
+        TSFDSEntrySignature Signature;
+        if (!SFDS_ReadEntryHead(Table, Signature, Rec)) Fail(SFDS_ERR_FileListInvalid);
 
-        Rec.OriginalFileName = SFDS_ReadString(Table);
         std::string Name = Rec.OriginalFileName;
         SFDS_NormalizeEntryName(Name, StreamAutorenameMode);
         if (Unique && (Name.empty() || Name[0] == ' ')) Name = SFDS_UnnamedFileName;
         // The name's index slot loads while the rest of the record is read.
         if (FileList != nullptr) FileList->PrefetchName(Name);
 
-        Rec.FileSize = SFDS_ReadInt64(Table);
-        Rec.FileAttributes = SFDS_ReadInteger(Table);
-        Rec.StartPosition = SFDS_ReadInt64(Table);
-        Rec.EndPosition = SFDS_ReadInt64(Table);
-        Rec.CompressionFormat = static_cast<std::uint8_t>(SFDS_ReadInteger(Table) & 0xFF);
-        Rec.CompressionLevel = static_cast<std::uint8_t>(SFDS_ReadInteger(Table) & 0xFF);
-        Table.ReadBuffer(Rec.MD5Digest.v, 16);
-        Rec.ExtraDataStr = SFDS_ReadString(Table);
-        Rec.ExtraDataInt = SFDS_ReadInteger(Table);
+        SFDS_ReadEntryBody(Table, Rec);
 
         if (Unique) {
             const std::int32_t First = FileList->IndexOfName(Name);

@@ -2,52 +2,53 @@
 
 #include <algorithm>
 #include <bit>
+#include <concepts>
+#include <cstdint>
 
 #include "runtime/CodePage.h"
 #include "runtime/Exceptions.h"
 #include "runtime/Format.h"
+#include "runtime/LittleEndian.h"
 #include "runtime/RtlConsts.h"
 
 namespace {
 
-std::uint64_t ReadLE(TStream& Stream, int Width) {
-    std::uint8_t B[8];
-    Stream.ReadBuffer(B, Width);
-    std::uint64_t V = 0;
-    for (int I = Width - 1; I >= 0; --I) V = (V << 8) | B[I];
-    return V;
-}
-
-// Sign-extends the low Width bytes of V.
-std::int64_t SignExtend(std::uint64_t V, int Width) {
-    const int Shift = 64 - 8 * Width;
-    return static_cast<std::int64_t>(V << Shift) >> Shift;
+// A payload of fixed width, read exactly; signed types come sign-extended.
+template <std::integral T>
+T ReadLE(TStream& Stream) {
+    std::uint8_t B[sizeof(T)];
+    Stream.ReadBuffer(B, sizeof B);
+    return LoadLE<T>(B);
 }
 
 // Tag and payload go out in one write.
-void WriteTagged(TStream& Stream, TValueType Tag, std::uint64_t Payload, int Width) {
-    std::uint8_t B[9];
+template <std::integral T>
+void WriteTagged(TStream& Stream, TValueType Tag, T Payload) {
+    std::uint8_t B[1 + sizeof(T)];
     B[0] = Tag;
-    for (int I = 0; I < Width; ++I) B[1 + I] = static_cast<std::uint8_t>(Payload >> (8 * I));
-    Stream.WriteBuffer(B, 1 + Width);
+    StoreLE(B + 1, Payload);
+    Stream.WriteBuffer(B, sizeof B);
 }
 
 [[noreturn]] void InvalidValue() { throw EReadError(SInvalidPropertyValue); }
 
-// Width of the integer payload a tag announces; 0 when the tag is no integer.
-int IntegerWidth(std::uint8_t Tag, bool Allow64) {
-    switch (Tag) {
-        case vaInt8: return 1;
-        case vaInt16: return 2;
-        case vaInt32: return 4;
-        case vaInt64: return Allow64 ? 8 : 0;
-        default: return 0;
+// A tagged integer of any width the tag announces; vaInt64 only with Allow64.
+std::int64_t ReadTaggedInteger(TStream& Stream, bool Allow64) {
+    switch (SFDS_ReadByte(Stream)) {
+        case vaInt8: return ReadLE<std::int8_t>(Stream);
+        case vaInt16: return ReadLE<std::int16_t>(Stream);
+        case vaInt32: return ReadLE<std::int32_t>(Stream);
+        case vaInt64:
+            if (Allow64) return ReadLE<std::int64_t>(Stream);
+            break;
+        default: break;
     }
+    InvalidValue();
 }
 
 void WriteLengthAndBytes(TStream& Stream, TValueType Tag, std::string_view Bytes) {
     CheckInt32Range(static_cast<long long>(Bytes.size()));
-    WriteTagged(Stream, Tag, static_cast<std::uint32_t>(Bytes.size()), 4);
+    WriteTagged(Stream, Tag, static_cast<std::int32_t>(Bytes.size()));
     if (!Bytes.empty()) Stream.WriteBuffer(Bytes.data(), static_cast<std::int32_t>(Bytes.size()));
 }
 
@@ -62,35 +63,26 @@ std::uint8_t SFDS_ReadByte(TStream& Stream) {
 }
 
 void SFDS_WriteInteger(TStream& Stream, std::int32_t Value) {
-    const auto Bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(Value));
-    if (Value >= -128 && Value <= 127) WriteTagged(Stream, vaInt8, Bits, 1);
-    else if (Value >= -32768 && Value <= 32767) WriteTagged(Stream, vaInt16, Bits, 2);
-    else WriteTagged(Stream, vaInt32, Bits, 4);
+    if (Value >= INT8_MIN && Value <= INT8_MAX) WriteTagged(Stream, vaInt8, static_cast<std::int8_t>(Value));
+    else if (Value >= INT16_MIN && Value <= INT16_MAX) WriteTagged(Stream, vaInt16, static_cast<std::int16_t>(Value));
+    else WriteTagged(Stream, vaInt32, Value);
 }
 
-std::int32_t SFDS_ReadInteger(TStream& Stream) {
-    const int Width = IntegerWidth(SFDS_ReadByte(Stream), false);
-    if (Width == 0) InvalidValue();
-    return static_cast<std::int32_t>(SignExtend(ReadLE(Stream, Width), Width));
-}
+std::int32_t SFDS_ReadInteger(TStream& Stream) { return static_cast<std::int32_t>(ReadTaggedInteger(Stream, false)); }
 
 void SFDS_WriteInt64(TStream& Stream, std::int64_t Value) {
-    if (Value < INT32_MIN || Value > INT32_MAX) WriteTagged(Stream, vaInt64, static_cast<std::uint64_t>(Value), 8);
+    if (Value < INT32_MIN || Value > INT32_MAX) WriteTagged(Stream, vaInt64, Value);
     else SFDS_WriteInteger(Stream, static_cast<std::int32_t>(Value));
 }
 
-std::int64_t SFDS_ReadInt64(TStream& Stream) {
-    const int Width = IntegerWidth(SFDS_ReadByte(Stream), true);
-    if (Width == 0) InvalidValue();
-    return SignExtend(ReadLE(Stream, Width), Width);
-}
+std::int64_t SFDS_ReadInt64(TStream& Stream) { return ReadTaggedInteger(Stream, true); }
 
 void SFDS_WriteString(TStream& Stream, std::string_view S) {
     const std::string U = AnsiToUTF8(S);
     if (U != S) {
         WriteLengthAndBytes(Stream, vaUTF8String, U);
     } else if (S.size() <= 255) {
-        WriteTagged(Stream, vaString, S.size(), 1);
+        WriteTagged(Stream, vaString, static_cast<std::uint8_t>(S.size()));
         if (!S.empty()) Stream.WriteBuffer(S.data(), static_cast<std::int32_t>(S.size()));
     } else {
         WriteLengthAndBytes(Stream, vaLString, S);
@@ -105,15 +97,13 @@ std::string SFDS_ReadString(TStream& Stream) {
         case vaLString:
         case vaUTF8String:
         case vaWString: {
-            const auto Length = static_cast<std::int32_t>(ReadLE(Stream, 4));
+            const auto Length = ReadLE<std::int32_t>(Stream);
             if (Length <= 0) return {};
             if (Tag == vaLString) return SFDS_ReadBytes(Stream, Length);
             if (Tag == vaUTF8String) return UTF8ToAnsi(SFDS_ReadBytes(Stream, Length));
             const std::string Bytes = SFDS_ReadBytes(Stream, 2 * static_cast<std::int64_t>(Length));
             std::u16string W(static_cast<std::size_t>(Length), u'\0');
-            for (std::size_t I = 0; I < W.size(); ++I)
-                W[I] = static_cast<char16_t>(static_cast<std::uint8_t>(Bytes[2 * I]) |
-                                             (static_cast<std::uint8_t>(Bytes[2 * I + 1]) << 8));
+            for (std::size_t I = 0; I < W.size(); ++I) W[I] = static_cast<char16_t>(LoadLE<std::uint16_t>(&Bytes[2 * I]));
             return UnicodeToAnsi(W);
         }
         default:
@@ -134,12 +124,23 @@ std::int32_t SFDS_ReadBinarySize(TStream& Stream) {
 }
 
 void SFDS_WriteDate(TStream& Stream, TDateTime Value) {
-    WriteTagged(Stream, vaDate, std::bit_cast<std::uint64_t>(Value), 8);
+    WriteTagged(Stream, vaDate, std::bit_cast<std::uint64_t>(Value));
 }
 
 TDateTime SFDS_ReadDate(TStream& Stream) {
     if (SFDS_ReadByte(Stream) != vaDate) InvalidValue();
-    return std::bit_cast<TDateTime>(ReadLE(Stream, 8));
+    return std::bit_cast<TDateTime>(ReadLE<std::uint64_t>(Stream));
+}
+
+std::int32_t SFDS_ReadAvailable(TStream& Stream, void* Buffer, std::int32_t Count) {
+    auto* Out = static_cast<std::uint8_t*>(Buffer);
+    std::int32_t Done = 0;
+    while (Done < Count) {
+        const std::int32_t N = Stream.Read(Out + Done, Count - Done);
+        if (N <= 0) break;
+        Done += N;
+    }
+    return Done;
 }
 
 std::string SFDS_ReadBytes(TStream& Stream, std::int64_t Count) {

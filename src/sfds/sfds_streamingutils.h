@@ -61,6 +61,10 @@ void SFDS_WriteDate(TStream& Stream, TDateTime Value);
 // Accepts vaDate only.
 TDateTime SFDS_ReadDate(TStream& Stream);
 
+// Reads until Count bytes have arrived or the stream ends, and returns how
+// many arrived: a short stream is no error here.
+std::int32_t SFDS_ReadAvailable(TStream& Stream, void* Buffer, std::int32_t Count);
+
 // Reads exactly Count bytes. Count is not trusted: the buffer grows only as
 // bytes actually arrive, so a hostile length cannot reserve memory the stream
 // does not hold; a stream that ends first raises "Stream read error" with what

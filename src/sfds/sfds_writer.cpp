@@ -1,6 +1,7 @@
 #include "sfds/sfds_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -10,7 +11,7 @@
 #include "runtime/RtlConsts.h"
 #include "sfds/MD5.h"
 #include "sfds/sfds_formats.h"
-#include "sfds/sfds_streamingutils.h"
+#include "sfds/sfds_layout.h"
 
 namespace {
 
@@ -99,10 +100,6 @@ std::unique_ptr<TSFDSCompressor> MakeCompressor(std::uint8_t FormatID, TStream& 
 std::int64_t StoreDigesting(TStream& Source, TStream& Dest, std::uint8_t FormatID, TSFDSCompressionLevel Level,
                             TSFDSCompressionStrategy Strategy, TMD5Digest& Digest);
 
-void PutLE(std::string& Out, std::size_t At, std::uint64_t Value, int Bytes) {
-    for (int I = 0; I < Bytes; ++I) Out[At + static_cast<std::size_t>(I)] = static_cast<char>((Value >> (8 * I)) & 0xFF);
-}
-
 void WriteBytes(TStream& Dest, std::string_view Bytes) {
     while (!Bytes.empty()) {
         const auto N = static_cast<std::int32_t>(std::min<std::size_t>(Bytes.size(), CopyBufferSize));
@@ -120,10 +117,11 @@ TDateTime SFDS_NowUTC() {
 }
 
 void SFDS_WriteLocatorRecord(TStream& Stream, std::int64_t ContainerOffset) {
-    std::string L(SFDS_LocatorSize, '\0');
-    PutLE(L, 0, SFDS_Magic, 4);
-    PutLE(L, 4, static_cast<std::uint64_t>(ContainerOffset), 8);
-    Stream.WriteBuffer(L.data(), SFDS_LocatorSize);
+    std::array<std::uint8_t, SFDS_LocatorSize> Bytes;
+    SFDS_Locator Locator;
+    Locator.ContainerOffset = ContainerOffset;
+    SFDS_EncodeLocator(Locator, Bytes);
+    Stream.WriteBuffer(Bytes.data(), SFDS_LocatorSize);
 }
 
 TSFDSFileWriter::TSFDSFileWriter(TStream& Dest) : FDest(&Dest) { Init(); }
@@ -139,10 +137,9 @@ TSFDSFileWriter::~TSFDSFileWriter() = default;
 
 void TSFDSFileWriter::Init() {
     FStart = FDest->Position();
-    FTimeCreate = SFDS_NowUTC();
+    FInfo.TimeCreate = SFDS_NowUTC();
     // Reserves the header's place; flagged incomplete until Finish.
-    const std::string H = HeaderBytes(0);
-    FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
+    WriteHeader();
 }
 
 void TSFDSFileWriter::CheckOpen() const {
@@ -298,51 +295,27 @@ std::int32_t TSFDSFileWriter::AddEntryRecord(const SFDS_FileEntryRecord& Entry) 
     return EntryCount() - 1;
 }
 
-std::string TSFDSFileWriter::HeaderBytes(std::uint8_t CompletionFlag) const {
-    std::string H(SFDS_HeaderSize, '\0');
-    std::memcpy(H.data() + SFDS_HeaderField::Signature, SFDS_HeaderSignature, 5);
-    PutLE(H, SFDS_HeaderField::Magic, SFDS_Magic, 4);
-    PutLE(H, SFDS_HeaderField::FormatGUID, FFormatGUID.D1, 4);
-    PutLE(H, SFDS_HeaderField::FormatGUID + 4, FFormatGUID.D2, 2);
-    PutLE(H, SFDS_HeaderField::FormatGUID + 6, FFormatGUID.D3, 2);
-    std::memcpy(H.data() + SFDS_HeaderField::FormatGUID + 8, FFormatGUID.D4, 8);
-    H[SFDS_HeaderField::Complete] = static_cast<char>(CompletionFlag);
-    PutLE(H, SFDS_HeaderField::FileNumber, static_cast<std::uint32_t>(EntryCount()), 4);
-    // The reserved field stays 0.
-    PutLE(H, SFDS_HeaderField::FileListPositionStart, static_cast<std::uint64_t>(FFileListPositionStart), 8);
-    PutLE(H, SFDS_HeaderField::FileListPositionEnd, static_cast<std::uint64_t>(FFileListPositionEnd), 8);
-    H[SFDS_HeaderField::InternalCompressionFormat] = static_cast<char>(FFileListFormat);
-    std::memcpy(H.data() + SFDS_HeaderField::InternalFileListDataMD5, FFileListMD5.v, 16);
-    std::uint64_t TimeBits = 0;
-    static_assert(sizeof TimeBits == sizeof FTimeCreate);
-    std::memcpy(&TimeBits, &FTimeCreate, sizeof TimeBits);
-    PutLE(H, SFDS_HeaderField::TimeCreate, TimeBits, 8);
-    PutLE(H, SFDS_HeaderField::FileInfoExPosition, static_cast<std::uint64_t>(FFileInfoExPosition), 8);
-    return H;
+void TSFDSFileWriter::WriteHeader() {
+    SFDS_Header H;
+    H.FormatGUID = FFormatGUID;
+    // The completion flag is written last, on its own, by Finish.
+    H.CompletionFlag = 0;
+    H.FileNumber = EntryCount();
+    H.FileListPositionStart = FFileListPositionStart;
+    H.FileListPositionEnd = FFileListPositionEnd;
+    H.InternalCompressionFormat = FFileListFormat;
+    H.InternalFileListDataMD5 = FFileListMD5;
+    H.TimeCreate = FInfo.TimeCreate;
+    H.FileInfoExPosition = FFileInfoExPosition;
+    std::array<std::uint8_t, SFDS_HeaderSize> Bytes;
+    SFDS_EncodeHeader(H, Bytes);
+    FDest->WriteBuffer(Bytes.data(), SFDS_HeaderSize);
 }
 
 void TSFDSFileWriter::WriteFileList() {
     std::unique_ptr<TSFDSCompressor> Compressor = MakeCompressor(FFileListFormat, *FDest, FFileListLevel, FStrategy);
     TDigestingWriter W(Compressor ? *Compressor : *FDest);
-    char Sig[4];
-    std::memcpy(Sig, SFDS_EntrySignature, 4);
-    AdjustEntrySignature(Sig);
-    for (const SFDS_FileEntryRecord& E : FEntries) {
-        W.WriteBuffer(Sig, 4);
-        SFDS_WriteString(W, E.OriginalFileName.View());
-        SFDS_WriteInt64(W, E.FileSize);
-        SFDS_WriteInteger(W, E.FileAttributes);
-        SFDS_WriteInt64(W, E.StartPosition);
-        SFDS_WriteInt64(W, E.EndPosition);
-        SFDS_WriteInteger(W, E.CompressionFormat);
-        SFDS_WriteInteger(W, E.CompressionLevel);
-        W.WriteBuffer(E.MD5Digest.v, 16);
-        SFDS_WriteString(W, E.ExtraDataStr.View());
-        SFDS_WriteInteger(W, E.ExtraDataInt);
-    }
-    std::string Trailer;
-    AdjustFileListEnd(Trailer);
-    WriteBytes(W, Trailer);
+    for (const SFDS_FileEntryRecord& E : FEntries) SFDS_WriteEntryRecord(W, E);
     W.Flush();
     FFileListMD5 = W.Digest();
     if (Compressor) Compressor->Finish();  // before the table's end is taken
@@ -356,15 +329,7 @@ void TSFDSFileWriter::Finish() {
         FFileInfoExPosition = FDest->Position() - FStart;
         {
             TDigestingWriter W(*FDest);
-            SFDS_WriteString(W, FTitle);
-            SFDS_WriteString(W, FSubject);
-            SFDS_WriteString(W, FAuthor);
-            SFDS_WriteInteger(W, FVersion);
-            SFDS_WriteString(W, FMaker);
-            SFDS_WriteInteger(W, FMakerVersion);
-            SFDS_WriteString(W, FKeyWords);
-            SFDS_WriteString(W, FComments);
-            FExtraInfoFields.SaveToStream(W);
+            SFDS_WriteInfoBlock(W, FInfo, FExtraInfoFields);
             W.Flush();
         }
 
@@ -374,9 +339,7 @@ void TSFDSFileWriter::Finish() {
         std::int64_t End = FDest->Position();
 
         FDest->Seek(FStart, soBeginning);
-        std::string H = HeaderBytes(0);
-        AdjustHeader(H);
-        FDest->WriteBuffer(H.data(), SFDS_HeaderSize);
+        WriteHeader();
 
         if (FLocator == lpHostOffset) {
             FDest->Seek(SFDS_LocatorOffset, soBeginning);
@@ -388,8 +351,7 @@ void TSFDSFileWriter::Finish() {
         }
 
         // Last of all: until this byte is written, readers refuse the container.
-        std::uint8_t Flag = 1;
-        AdjustCompletionFlag(Flag);
+        const std::uint8_t Flag = 1;
         FDest->Seek(FStart + SFDS_HeaderField::Complete, soBeginning);
         FDest->WriteBuffer(&Flag, 1);
         FDest->Seek(End, soBeginning);

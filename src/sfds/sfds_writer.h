@@ -64,15 +64,15 @@ public:
 
     // ---- Header and info block ----
     void SetFormatGUID(const TGUID& Value) { FFormatGUID = Value; }
-    void SetTimeCreate(TDateTime Value) { FTimeCreate = Value; }
-    void SetTitle(const std::string& Value) { FTitle = Value; }
-    void SetSubject(const std::string& Value) { FSubject = Value; }
-    void SetAuthor(const std::string& Value) { FAuthor = Value; }
-    void SetVersion(std::int32_t Value) { FVersion = Value; }
-    void SetMaker(const std::string& Value) { FMaker = Value; }
-    void SetMakerVersion(std::int32_t Value) { FMakerVersion = Value; }
-    void SetKeyWords(const std::string& Value) { FKeyWords = Value; }
-    void SetComments(const std::string& Value) { FComments = Value; }
+    void SetTimeCreate(TDateTime Value) { FInfo.TimeCreate = Value; }
+    void SetTitle(const std::string& Value) { FInfo.Title = Value; }
+    void SetSubject(const std::string& Value) { FInfo.Subject = Value; }
+    void SetAuthor(const std::string& Value) { FInfo.Author = Value; }
+    void SetVersion(std::int32_t Value) { FInfo.Version = Value; }
+    void SetMaker(const std::string& Value) { FInfo.Maker = Value; }
+    void SetMakerVersion(std::int32_t Value) { FInfo.MakerVersion = Value; }
+    void SetKeyWords(const std::string& Value) { FInfo.KeyWords = Value; }
+    void SetComments(const std::string& Value) { FInfo.Comments = Value; }
     TSFDSFileExtraInfoList& ExtraInfoFields() { return FExtraInfoFields; }
     // Format of the entry table: 0 stores it as it is, any other value names a
     // registered compressor (checked by Finish).
@@ -126,18 +126,6 @@ public:
     bool Finished() const { return FFinished; }
     TStream& Dest() { return *FDest; }
 
-protected:
-    // Where a derived writer may write other bytes than the true ones, to
-    // build damaged containers on purpose. Finish calls each with what it is
-    // about to write: the header's 83 bytes (the completion flag among them
-    // is 0 here; it is written last, on its own), the four signature bytes of
-    // each record, the bytes after the last record inside the table (covered
-    // by the table's digest; readers ignore them), and the completion flag.
-    virtual void AdjustHeader(std::string& Header) const { (void)Header; }
-    virtual void AdjustEntrySignature(char (&Signature)[4]) const { (void)Signature; }
-    virtual void AdjustFileListEnd(std::string& Trailer) const { (void)Trailer; }
-    virtual void AdjustCompletionFlag(std::uint8_t& Flag) const { (void)Flag; }
-
 private:
     void Init();
     // Raises unless entries may still be added and Finish may run.
@@ -150,7 +138,8 @@ private:
     template <class F>
     std::int32_t AddEntry(const std::string& StoredName, std::uint8_t FormatID, TSFDSCompressionLevel Level,
                           std::int32_t FileAttributes, F&& WriteData);
-    std::string HeaderBytes(std::uint8_t CompletionFlag) const;
+    // The header as it stands, flagged incomplete, at the destination's position.
+    void WriteHeader();
     void WriteFileList();
 
     std::unique_ptr<TStream> FOwnedDest;
@@ -160,10 +149,9 @@ private:
     bool FBroken = false;
 
     TGUID FFormatGUID;
-    TDateTime FTimeCreate = 0;
-    std::string FTitle, FSubject, FAuthor, FMaker, FKeyWords, FComments;
-    std::int32_t FVersion = 0;
-    std::int32_t FMakerVersion = 0;
+    // The creation time and the info block's values; the rest of it is
+    // not the writer's to set.
+    SFDS_ContainerInfo FInfo;
     TSFDSFileExtraInfoList FExtraInfoFields;
     std::uint8_t FFileListFormat = 0;
     TSFDSCompressionLevel FFileListLevel = clDefault;

@@ -3,19 +3,23 @@
 // and that a test run leaves a caller's stream alone.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
 #include "ReaderFixtures.h"
 #include "sfds/sfds_archivepaths.h"
+#include "sfds/sfds_layout.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
 
 std::string LocatorTo(std::int64_t Offset) {
-    std::string S("\x03\x09\xB1\x06", 4);
-    for (int I = 0; I < 8; ++I) S += static_cast<char>((static_cast<std::uint64_t>(Offset) >> (8 * I)) & 0xFF);
-    return S;
+    SFDS_Locator L;
+    L.ContainerOffset = Offset;
+    std::array<std::uint8_t, SFDS_LocatorSize> Bytes;
+    SFDS_EncodeLocator(L, Bytes);
+    return std::string(Bytes.begin(), Bytes.end());
 }
 
 TWriterSetup OneEntry(const std::string& Name, const std::string& Bytes) {
