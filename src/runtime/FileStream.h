@@ -6,6 +6,11 @@
 #include "runtime/FileSystem.h"
 #include "runtime/Stream.h"
 
+// Opens FileName as TFileStream does (Mode fmCreate, or an access mode or'ed
+// with a sharing mode) and hands the handle over. Raises EFCreateError /
+// EFOpenError with the full file name and the system's text.
+THandle FileOpenOrRaise(const std::string& FileName, std::uint16_t Mode);
+
 class THandleStream : public TStream {
 public:
     explicit THandleStream(THandle Handle) : FHandle(Handle) {}
@@ -34,21 +39,4 @@ public:
 
 private:
     std::string FFileName;
-};
-
-// Reads a file through a handle that others use too: positioned reads from a
-// position of its own, so the handle's position is neither used nor moved.
-// The handle stays its owner's and must outlive the stream. Read-only.
-class TSharedHandleReadStream : public TStream {
-public:
-    explicit TSharedHandleReadStream(THandle Handle) : FHandle(Handle) {}
-
-    std::int32_t Read(void* Buffer, std::int32_t Count) override;
-    std::int32_t Write(const void* Buffer, std::int32_t Count) override;
-    // -1, the position unchanged, for a place before the start.
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
-
-private:
-    THandle FHandle;
-    std::int64_t FPosition = 0;
 };

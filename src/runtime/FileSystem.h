@@ -29,9 +29,6 @@ THandle FileOpen(const std::string& FileName, std::uint16_t Mode);
 THandle FileCreate(const std::string& FileName);
 std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count);
 std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count);
-// Reads at Offset without using or moving the handle's own position, so
-// several readers may share one handle (also from several threads).
-std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset);
 std::int64_t FileSizeOf(THandle Handle);  // -1 on failure
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin);
 bool FileTruncate(THandle Handle, std::int64_t Size);

@@ -103,7 +103,7 @@ bool SFDS_IsSFDSFile(const std::string& FileName, std::int64_t& StartOffset, TGU
     StartOffset = -1;
     try {
         if (!FileExists(FileName)) return false;
-        std::unique_ptr<TFileStream> File = SFDS_OpenArchiveFile(FileName);
+        const auto File = SFDS_OpenArchiveFile(FileName);
         return SFDS_IsSFDSStream(File.get(), StartOffset, FormatGUID);
     } catch (...) {
         StartOffset = -1;

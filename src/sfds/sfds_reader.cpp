@@ -11,9 +11,20 @@ void SFDS_SupportAnyFormat(TSFDSCustomReader*, const TGUID&, bool& Supported) { 
 
 TSFDSSupportedEvent SFDS_DefaultSupportedProc = &SFDS_SupportAnyFormat;
 
-std::unique_ptr<TFileStream> SFDS_OpenArchiveFile(const std::string& FileName) {
-    return std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+std::unique_ptr<TRandomAccessStream> SFDS_OpenArchiveFile(const std::string& FileName) {
+    return std::make_unique<TRandomAccessStream>(FileName, fmOpenRead | fmShareDenyWrite);
 }
+
+namespace {
+
+// The handle of the file a source reads directly, if it is one.
+THandle SourceFileHandle(const TStream* Source) {
+    if (const auto* File = dynamic_cast<const THandleStream*>(Source)) return File->Handle();
+    if (const auto* File = dynamic_cast<const TRandomAccessStream*>(Source)) return File->File()->Handle();
+    return INVALID_HANDLE_VALUE_RTL;
+}
+
+}  // namespace
 
 // ---- TSFDSCustomSource -----------------------------------------------------
 
@@ -73,8 +84,8 @@ void TSFDSCustomReader::Initialize(std::int64_t StartOffset, PGUID FormatGUID, T
     FInfo = Parser.Info();
 
     TFileIdentity Identity;
-    if (const auto* File = dynamic_cast<const THandleStream*>(FSourceStream);
-        File != nullptr && FileIdentityOf(File->Handle(), Identity))
+    if (const THandle File = SourceFileHandle(FSourceStream);
+        File != INVALID_HANDLE_VALUE_RTL && FileIdentityOf(File, Identity))
         FSourceIdentity = Identity;
 }
 
@@ -167,7 +178,7 @@ TSFDSFileReader::TSFDSFileReader(const std::string& FileName, std::int64_t Start
                                  bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode)
     : TSFDSCustomReader(SFDS_OpenArchiveFile(FileName), FileName, StartOffset, FormatGUID, SupportedProc,
                         std::move(OnReadFileEntry), AssignUniqueNames, StreamAutorenameMode),
-      FFileStream(static_cast<TFileStream*>(FSourceStream)) {}
+      FFile(static_cast<TRandomAccessStream*>(FSourceStream)->File()) {}
 
 std::unique_ptr<TStream> TSFDSFileReader::Clone(std::int64_t, std::int64_t, TCloneStreamMode& Mode) {
     Mode = csmFull;
@@ -175,5 +186,5 @@ std::unique_ptr<TStream> TSFDSFileReader::Clone(std::int64_t, std::int64_t, TClo
 }
 
 std::unique_ptr<TStream> TSFDSFileReader::ShareSource() {
-    return std::make_unique<TSharedHandleReadStream>(FFileStream->Handle());
+    return std::make_unique<TRandomAccessStream>(FFile);
 }

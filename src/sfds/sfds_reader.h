@@ -21,6 +21,7 @@
 #include <string>
 
 #include "runtime/FileStream.h"
+#include "runtime/RandomAccessFile.h"
 #include "runtime/Stream.h"
 #include "sfds/sfds_consts.h"
 #include "sfds/sfds_extract.h"
@@ -222,8 +223,9 @@ protected:
 };
 
 // A reader over a disk file. It opens the file itself (read-only, denying
-// writers but sharing with other readers), owns that handle, and clones by
-// opening the same file again.
+// writers but sharing with other readers), reads it at offsets only, shares
+// it with the sources it hands out for extraction, and clones by opening the
+// same file again.
 class TSFDSFileReader : public TSFDSCustomReader {
 public:
     // FileName is kept as given, not expanded: it is the name the list of
@@ -233,18 +235,18 @@ public:
                              TSFDSSupportedEvent SupportedProc = nullptr, TSFDSOnReadFileEntry OnReadFileEntry = {},
                              bool AssignUniqueNames = false, TStreamAutorenameMode StreamAutorenameMode = sarmNone);
 
-    TFileStream* FileStream() const { return FFileStream; }
+    const TRandomAccessFile& File() const { return *FFile; }
 
     // A new read-only handle on the archive file; the range is not used.
     std::unique_ptr<TStream> Clone(std::int64_t StartPos, std::int64_t EndPos, TCloneStreamMode& Mode) override;
 
 protected:
-    // Positioned reads through the reader's own handle.
+    // Another stream over the reader's own file.
     std::unique_ptr<TStream> ShareSource() override;
 
 private:
-    TFileStream* FFileStream;  // owned, as the reader's source
+    std::shared_ptr<TRandomAccessFile> FFile;  // the reader's source reads it
 };
 
 // Opens an archive file the way every reader and clone does.
-std::unique_ptr<TFileStream> SFDS_OpenArchiveFile(const std::string& FileName);
+std::unique_ptr<TRandomAccessStream> SFDS_OpenArchiveFile(const std::string& FileName);

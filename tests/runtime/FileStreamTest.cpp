@@ -159,30 +159,6 @@ TEST(FileSystem, NameWithANulCharacterIsRefusedNotCut) {
     EXPECT_FALSE(std::filesystem::exists(Dir.File("a")));
 }
 
-TEST(TSharedHandleReadStream, ReadsAtItsOwnPositionAndLeavesTheHandlesAlone) {
-    TTempDir Dir;
-    WriteWholeFile(Dir.File("f"), "0123456789");
-    TFileStream Owner(Dir.File("f"), fmOpenRead | fmShareDenyWrite);
-    Owner.Seek(7, soBeginning);
-    TSharedHandleReadStream A(Owner.Handle()), B(Owner.Handle());
-    char Buf[16];
-    EXPECT_EQ(A.Seek(2, soBeginning), 2);
-    EXPECT_EQ(A.Read(Buf, 3), 3);
-    EXPECT_EQ(std::string(Buf, 3), "234");
-    EXPECT_EQ(B.Read(Buf, 2), 2);
-    EXPECT_EQ(std::string(Buf, 2), "01");
-    EXPECT_EQ(A.Read(Buf, 16), 5);
-    EXPECT_EQ(std::string(Buf, 5), "56789");
-    EXPECT_EQ(A.Read(Buf, 16), 0);
-    EXPECT_EQ(Owner.Position(), 7);
-    EXPECT_EQ(A.Seek(-3, soEnd), 7);
-    EXPECT_EQ(A.Seek(-1, soCurrent), 6);
-    EXPECT_EQ(A.Seek(-7, soCurrent), -1);  // before the start: refused, position kept
-    EXPECT_EQ(A.Position(), 6);
-    EXPECT_EQ(A.Size(), 10);
-    EXPECT_EQ(A.Write("x", 1), 0);
-}
-
 TEST(TDestinationFolder, CreatesBelowTheRootResolvingCaseAndKeepsFoldersOpenBetweenNames) {
     namespace fs = std::filesystem;
     TTempDir Dir;

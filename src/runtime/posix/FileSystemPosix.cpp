@@ -20,6 +20,7 @@
 #include "runtime/AsciiCase.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
+#include "runtime/RandomAccessFile.h"
 
 namespace {
 
@@ -221,10 +222,24 @@ std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
     }
 }
 
-std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset) {
+std::int32_t TRandomAccessFile::ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset) const {
+    if (Count <= 0) return 0;
     for (;;) {
         const ssize_t N =
-            ::pread(static_cast<int>(Handle), Buffer, static_cast<std::size_t>(Count), static_cast<off_t>(Offset));
+            ::pread(static_cast<int>(FHandle), Buffer, static_cast<std::size_t>(Count), static_cast<off_t>(Offset));
+        if (N >= 0) return static_cast<std::int32_t>(N);
+        if (errno != EINTR) {
+            LastError = errno;
+            return -1;
+        }
+    }
+}
+
+std::int32_t TRandomAccessFile::WriteAt(const void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    if (Count <= 0) return 0;
+    for (;;) {
+        const ssize_t N =
+            ::pwrite(static_cast<int>(FHandle), Buffer, static_cast<std::size_t>(Count), static_cast<off_t>(Offset));
         if (N >= 0) return static_cast<std::int32_t>(N);
         if (errno != EINTR) {
             LastError = errno;

@@ -3,15 +3,14 @@
 #include <windows.h>
 #undef DeleteFile
 
-#include <array>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "runtime/CodePage.h"
 #include "runtime/win32/WideString.h"
 #include "runtime/FileSystem.h"
+#include "runtime/RandomAccessFile.h"
 
 std::string NativeFileName(const std::string& FileName) { return FileName; }
 
@@ -99,50 +98,54 @@ TCreateResult FileCreateChecked(const std::string& FileName, const TFileIdentity
     return Result;
 }
 
-namespace {
-
-// Whatever uses a handle's file pointer holds its lock, so a positioned read
-// (which moves the pointer and puts it back) never interleaves with it.
-// Handles share a small set of locks.
-std::mutex& PositionLock(THandle Handle) {
-    static std::array<std::mutex, 32> Locks;
-    return Locks[(static_cast<std::uintptr_t>(Handle) >> 2) % Locks.size()];
-}
-
-}  // namespace
-
 std::int32_t FileRead(THandle Handle, void* Buffer, std::int32_t Count) {
-    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     DWORD Done = 0;
     if (!ReadFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, nullptr)) return -1;
     return static_cast<std::int32_t>(Done);
 }
 
 std::int32_t FileWrite(THandle Handle, const void* Buffer, std::int32_t Count) {
-    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     DWORD Done = 0;
     if (!WriteFile(reinterpret_cast<HANDLE>(Handle), Buffer, static_cast<DWORD>(Count), &Done, nullptr)) return -1;
     return static_cast<std::int32_t>(Done);
 }
 
-std::int32_t FileReadAt(THandle Handle, void* Buffer, std::int32_t Count, std::int64_t Offset) {
-    // A read at an offset still moves a synchronous handle's file pointer on
-    // Windows; it is put back, under the handle's lock, so that the owner's
-    // sequential reads and seeks never see it move.
-    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
-    const auto H = reinterpret_cast<HANDLE>(Handle);
-    LARGE_INTEGER Zero{}, Kept;
-    if (!SetFilePointerEx(H, Zero, &Kept, FILE_CURRENT)) return -1;
-    OVERLAPPED At{};
+namespace {
+
+// The handle is synchronous (opened without FILE_FLAG_OVERLAPPED): a call
+// with an OVERLAPPED returns once the bytes are moved, at the offset the
+// OVERLAPPED names. It also moves the handle's file pointer, which is why a
+// random-access file never reads or writes through that pointer.
+bool OverlappedAt(std::int64_t Offset, OVERLAPPED& At) {
+    if (Offset < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return false;
+    }
+    At = OVERLAPPED{};
     At.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) & 0xFFFFFFFFu);
     At.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(Offset) >> 32);
+    return true;
+}
+
+}  // namespace
+
+std::int32_t TRandomAccessFile::ReadAt(void* Buffer, std::int32_t Count, std::int64_t Offset) const {
+    if (Count <= 0) return 0;
+    OVERLAPPED At;
+    if (!OverlappedAt(Offset, At)) return -1;
     DWORD Done = 0;
-    const bool Read = ReadFile(H, Buffer, static_cast<DWORD>(Count), &Done, &At) != 0;
-    const DWORD Error = GetLastError();
-    SetFilePointerEx(H, Kept, nullptr, FILE_BEGIN);
-    if (Read) return static_cast<std::int32_t>(Done);
-    SetLastError(Error);
-    return Error == ERROR_HANDLE_EOF ? 0 : -1;
+    if (ReadFile(reinterpret_cast<HANDLE>(FHandle), Buffer, static_cast<DWORD>(Count), &Done, &At))
+        return static_cast<std::int32_t>(Done);
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+std::int32_t TRandomAccessFile::WriteAt(const void* Buffer, std::int32_t Count, std::int64_t Offset) {
+    if (Count <= 0) return 0;
+    OVERLAPPED At;
+    if (!OverlappedAt(Offset, At)) return -1;
+    DWORD Done = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(FHandle), Buffer, static_cast<DWORD>(Count), &Done, &At)) return -1;
+    return static_cast<std::int32_t>(Done);
 }
 
 std::int64_t FileSizeOf(THandle Handle) {
@@ -152,7 +155,6 @@ std::int64_t FileSizeOf(THandle Handle) {
 }
 
 std::int64_t FileSeek(THandle Handle, std::int64_t Offset, int Origin) {
-    const std::lock_guard<std::mutex> Lock(PositionLock(Handle));
     LARGE_INTEGER Dist, NewPos;
     Dist.QuadPart = Offset;
     if (!SetFilePointerEx(reinterpret_cast<HANDLE>(Handle), Dist, &NewPos, static_cast<DWORD>(Origin))) return -1;
