@@ -121,11 +121,16 @@ int MediumCheck(const std::string& Medium, const std::string& Shown) {
     if (!FileExists(Launcher)) {
         Line(Format(MediumReportNoLauncher, MediumLauncherName));
         ++Problems;
-    } else if (!MediumIsWindowsProgram(Launcher)) {
-        Line(Format(MediumReportBadLauncher, MediumLauncherName));
-        ++Problems;
     } else {
-        Line(Format(MediumReportLauncher, MediumLauncherName));
+        switch (MediumProgramKind(Launcher)) {
+            case pkNone:
+                Line(Format(MediumReportBadLauncher, MediumLauncherName));
+                ++Problems;
+                break;
+            case pk32Bit: Line(Format(MediumReportLauncher32, MediumLauncherName)); break;
+            case pk64Bit: Line(Format(MediumReportLauncher64, MediumLauncherName)); break;
+            case pkOther: Line(Format(MediumReportLauncher, MediumLauncherName)); break;
+        }
     }
     Line(FileExists(Root + MediumAutorunName) ? Format(MediumReportAutorun, MediumAutorunName)
                                               : std::string(MediumReportNoAutorun));

@@ -53,6 +53,10 @@ inline constexpr const char* MediumBuilt = "Built %s";
 // The check's report, one fact per line on standard output.
 inline constexpr const char* MediumReportMedium = "Medium: %s";
 inline constexpr const char* MediumReportLauncher = "Launcher: %s";
+inline constexpr const char* MediumReportLauncher32 = "Launcher: %s, 32-bit, starts on 32-bit and 64-bit Windows";
+// Not a failure: most PCs run 64-bit Windows.
+inline constexpr const char* MediumReportLauncher64 =
+    "Launcher: %s, 64-bit: it does not start on 32-bit Windows; the 32-bit QMZRun.exe starts on both";
 inline constexpr const char* MediumReportNoLauncher = "Launcher: MISSING: no %s at the medium's root, nothing starts";
 inline constexpr const char* MediumReportBadLauncher = "Launcher: FAILED: %s is not a Windows program";
 inline constexpr const char* MediumReportAutorun = "Autorun: %s starts the launcher when the medium is inserted";

@@ -16,13 +16,26 @@ void MediumError(const std::string& Text) {
     std::fflush(stderr);
 }
 
-bool MediumIsWindowsProgram(const std::string& FileName) {
+TMediumProgramKind MediumProgramKind(const std::string& FileName) {
     const THandle File = FileOpen(FileName, fmOpenRead | fmShareDenyNone);
-    if (File == INVALID_HANDLE_VALUE_RTL) return false;
-    char Magic[2] = {};
-    const std::int32_t N = FileRead(File, Magic, 2);
+    if (File == INVALID_HANDLE_VALUE_RTL) return pkNone;
+    // The DOS header names where the PE header is; its machine field follows
+    // the signature.
+    unsigned char Dos[64] = {};
+    unsigned char Pe[6] = {};
+    bool HasPe = false;
+    const bool IsMZ = FileRead(File, Dos, sizeof Dos) == static_cast<std::int32_t>(sizeof Dos) && Dos[0] == 'M' &&
+                      Dos[1] == 'Z';
+    if (IsMZ) {
+        const std::int64_t At = Dos[60] | Dos[61] << 8 | Dos[62] << 16 | static_cast<std::int64_t>(Dos[63]) << 24;
+        HasPe = FileReadAt(File, Pe, sizeof Pe, At) == static_cast<std::int32_t>(sizeof Pe) && Pe[0] == 'P' &&
+                Pe[1] == 'E' && Pe[2] == 0 && Pe[3] == 0;
+    }
     FileClose(File);
-    return N == 2 && Magic[0] == 'M' && Magic[1] == 'Z';
+    if (!IsMZ) return pkNone;
+    if (!HasPe) return pkOther;
+    const unsigned Machine = Pe[4] | Pe[5] << 8;
+    return Machine == 0x014C ? pk32Bit : Machine == 0x8664 ? pk64Bit : pkOther;
 }
 
 void MediumCopyFile(const std::string& Source, const std::string& Dest, TToolProgress& Progress) {

@@ -2,6 +2,7 @@
 // Windows program from any other file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "runtime/Exceptions.h"
@@ -13,8 +14,17 @@ RTL_DECLARE_EXCEPTION(EMediumCopyError, Exception);
 // Writes the program's name, Text (UTF-8) and a line feed to standard error.
 void MediumError(const std::string& Text);
 
-// Whether FileName (process code page) starts as every Windows program does.
-bool MediumIsWindowsProgram(const std::string& FileName);
+// What a launcher file is, from its headers.
+enum TMediumProgramKind : std::uint8_t {
+    pkNone,   // no Windows program
+    pk32Bit,  // runs on 32-bit and 64-bit Windows
+    pk64Bit,  // runs on 64-bit Windows only
+    pkOther,  // a Windows program for another processor, or headers that say nothing more
+};
+
+// The kind of the program FileName (process code page).
+TMediumProgramKind MediumProgramKind(const std::string& FileName);
+inline bool MediumIsWindowsProgram(const std::string& FileName) { return MediumProgramKind(FileName) != pkNone; }
 
 // Copies Source to the new file Dest (both UTF-8), advancing Progress by
 // each chunk. Raises EFOpenError / EFCreateError, EMediumCopyError, or

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,19 @@ std::string Picture(int Index, int Width = 48, int Height = 32) {
 // what it is.
 const std::string PngBytes = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x02\0\0\0", 29);
 
-// A file that starts as a Windows program does: the tool checks no more.
-const std::string LauncherBytes = std::string("MZ\x90\0launcher stand-in", 22);
+// The headers of a Windows program for Machine: a DOS header pointing at a
+// PE signature and the machine field.
+std::string ProgramStandIn(std::uint16_t Machine) {
+    std::string Bytes(64, '\0');
+    Bytes[0] = 'M', Bytes[1] = 'Z', Bytes[60] = 64;
+    Bytes += std::string("PE\0\0", 4);
+    Bytes += static_cast<char>(Machine & 0xFF);
+    Bytes += static_cast<char>(Machine >> 8);
+    return Bytes + std::string(200, '\0');
+}
+
+// The launcher as far as the tool looks at it: a 32-bit Windows program.
+const std::string LauncherBytes = ProgramStandIn(0x014C);
 
 bool Contains(const std::string& Text, const std::string& Part) { return Text.find(Part) != std::string::npos; }
 
@@ -197,13 +209,29 @@ TEST_F(MediumTool, CheckNamesAnEntryThatDoesNotReadBack) {
     EXPECT_TRUE(Contains(R.Out, "1 problems")) << R.Out;
 }
 
-TEST_F(MediumTool, CheckFindsNoLauncher) {
+TEST_F(MediumTool, CheckNamesTheLauncherAndItsKind) {
     const std::vector<std::pair<std::string, std::string>> Entries{{"1.jpg", Picture(1)}};
-    const std::string Medium = HandMade({}, &Entries);
-    fs::remove(Medium + "/QMZRun.exe");
-    const TRun R = Run({"check", Medium});
-    EXPECT_EQ(R.Code, 1);
-    EXPECT_TRUE(Contains(R.Out, "Launcher: MISSING")) << R.Out;
+    struct TCase {
+        const char* Name;
+        std::optional<std::string> Launcher;
+        int Code;
+        std::string Line;
+    } Cases[] = {
+        {"none", std::nullopt, 1, "Launcher: MISSING: no QMZRun.exe at the medium's root"},
+        {"a text file", std::string("hello"), 1, "Launcher: FAILED: QMZRun.exe is not a Windows program"},
+        {"32-bit", ProgramStandIn(0x014C), 0, "Launcher: QMZRun.exe, 32-bit, starts on 32-bit and 64-bit Windows"},
+        {"64-bit", ProgramStandIn(0x8664), 0, "Launcher: QMZRun.exe, 64-bit: it does not start on 32-bit Windows"},
+    };
+    for (const TCase& C : Cases) {
+        SCOPED_TRACE(C.Name);
+        fs::remove_all(Dir.File("medium"));
+        const std::string Medium = HandMade({}, &Entries);
+        fs::remove(Medium + "/QMZRun.exe");
+        if (C.Launcher) WriteWholeFile(Medium + "/QMZRun.exe", *C.Launcher);
+        const TRun R = Run({"check", Medium});
+        EXPECT_EQ(R.Code, C.Code) << R.Out;
+        EXPECT_TRUE(Contains(R.Out, C.Line)) << R.Out;
+    }
 }
 
 // Whatever stops a build, nothing of the medium is left: no medium folder, no
