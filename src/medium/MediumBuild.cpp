@@ -35,9 +35,8 @@ public:
         std::random_device Seed;
         std::mt19937 Random(Seed());
         for (int Attempt = 0; Attempt < 100; ++Attempt) {
-            const fs::path Candidate =
-                Medium.parent_path() /
-                ToolPath(ToolPathText(Medium.filename()) + Format(MediumTempSuffix, static_cast<unsigned>(Random() & 0xFFFFFF)));
+            const std::string Suffix = Format(MediumTempSuffix, static_cast<unsigned>(Random() & 0xFFFFFF));
+            const fs::path Candidate = Medium.parent_path() / ToolPath(ToolPathText(Medium.filename()) + Suffix);
             std::error_code Ec;
             if (fs::create_directory(Candidate, Ec)) {
                 FPath = Candidate;
@@ -160,7 +159,10 @@ int MediumBuild(const TMediumBuildOptions& Options) {
         Pack.Format = Options.Format;
         Pack.Order = poNatural;
         Pack.Title = Options.Label;
-        if (const int Code = ToolPack(Pack); Code != 0) return Code;
+        if (const int Code = ToolPack(Pack); Code != 0) {
+            if (Code != SFDS_ERR_ABORTED) MediumError(Format(MediumPackFailed, Shown.c_str()));
+            return Code;
+        }
 
         std::error_code Ec;
         std::int64_t Total = static_cast<std::int64_t>(fs::file_size(ToolPath(Exe), Ec));

@@ -47,6 +47,7 @@ inline constexpr const char* MediumNotVideo =
     "Cannot build %s: %s is not a video the launcher sees (it looks for .mkv, .mp4, .avi and .wmv)";
 inline constexpr const char* MediumSameVideoName = "Cannot build %s: two videos are named %s";
 inline constexpr const char* MediumCreateError = "Cannot build %s: %s";
+inline constexpr const char* MediumPackFailed = "Cannot build %s: the pictures could not be packed (see above)";
 inline constexpr const char* MediumCheckFailed = "%s was not built: the check above found what will not show";
 inline constexpr const char* MediumBuilt = "Built %s";
 
@@ -92,7 +93,8 @@ inline constexpr const char* MediumSummaryFailed = "%d problems: the medium will
 // Copying a file onto the medium: the file's name and the system's reason.
 inline constexpr const char* MediumReadError = "Cannot read %s: %s";
 inline constexpr const char* MediumWriteError = "Cannot write %s: %s";
-inline constexpr const char* MediumBadLabel = "Cannot build %s: the label holds a line break or another control character";
+inline constexpr const char* MediumBadLabel =
+    "Cannot build %s: the label holds a line break or another control character";
 
 // The command line.
 inline constexpr const char* MediumVersionText = "qmzmedium %s";

@@ -186,7 +186,7 @@ TEST_F(MediumTool, CheckSaysWhatTheLauncherDoes) {
         fs::remove_all(Dir.File("medium"));
         const TRun R = Run({"check", HandMade(C.Files, C.Entries)});
         EXPECT_EQ(R.Code, C.Code) << R.Out << R.Err;
-        for (const std::string& L : C.Lines) EXPECT_TRUE(Contains(R.Out, L + "\n") || Contains(R.Out, L)) << L << "\n" << R.Out;
+        for (const std::string& L : C.Lines) EXPECT_TRUE(Contains(R.Out, L)) << L << "\n" << R.Out;
     }
 }
 
@@ -267,6 +267,17 @@ TEST_F(MediumTool, AFailedBuildLeavesNothingHalfMade) {
         EXPECT_EQ(R.Code, 1) << R.Out << R.Err;
         EXPECT_EQ(R.Err.rfind("qmzmedium: ", 0), 0u) << R.Err;
         EXPECT_TRUE(Contains(R.Err, C.Error)) << R.Err;
+        EXPECT_EQ(NamesIn(Dir.Path()), Before);
+    }
+    // A name the archive cannot store: the packing refuses it before it writes anything. (Linux only: no
+    // Windows program sees a name holding a backslash.)
+    if (std::getenv("QMZMEDIUM_TOOL") == nullptr) {
+        Write("odd/a\\b.jpg", Picture(1));
+        const TRun Odd = Run({"build", Dir.File("disc"), "--pictures", Dir.File("odd"), "--exe", Exe});
+        EXPECT_EQ(Odd.Code, 1);
+        EXPECT_TRUE(Contains(Odd.Err, "qmzmedium: Cannot build " + Dir.File("disc") + ": the pictures could not be"))
+            << Odd.Err;
+        fs::remove_all(Dir.File("odd"));
         EXPECT_EQ(NamesIn(Dir.Path()), Before);
     }
     const TRun Taken = Run({"build", Dir.File("taken"), "--pictures", Photos, "--exe", Exe});
