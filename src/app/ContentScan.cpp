@@ -4,20 +4,12 @@
 #include "app/MessageBoxService.h"
 #include "runtime/AnsiSearch.h"
 #include "runtime/AsciiCase.h"
+#include "runtime/FileSystem.h"
 #include "shellutil/DirectoryListing.h"
 
 namespace {
 
 const char* const VideoExtensions[] = {".mkv", ".mp4", ".avi", ".wmv"};
-
-bool IsVideoName(const std::string& Name) {
-    const std::size_t Dot = AnsiFindLastOf(Name, ".");
-    if (Dot == std::string::npos) return false;
-    const std::string Ext = LowerAscii(Name.substr(Dot));
-    for (const char* V : VideoExtensions)
-        if (Ext == V) return true;
-    return false;
-}
 
 std::string TrimControls(const std::string& Name) {
     std::size_t First = 0;
@@ -28,6 +20,15 @@ std::string TrimControls(const std::string& Name) {
 }
 
 }  // namespace
+
+bool IsVideoName(const std::string& Name) {
+    const std::size_t Dot = AnsiFindLastOf(Name, ".");
+    if (Dot == std::string::npos) return false;
+    const std::string Ext = LowerAscii(Name.substr(Dot));
+    for (const char* V : VideoExtensions)
+        if (Ext == V) return true;
+    return false;
+}
 
 TContentKinds ClassifyContent(const std::vector<std::string>& Names) {
     TContentKinds Kinds;
@@ -44,11 +45,15 @@ TContentOutcome DecideOutcome(TContentKinds Kinds) {
     return Kinds.Video ? coBoth : coNothing;
 }
 
-TContentOutcome ScanContent() {
+std::vector<std::string> ListContentFolder(const std::string& Medium) {
     std::vector<std::string> Names;
-    ListDirectory(SContentFolder, false, "*.*", false, Names, false, false);
-    return DecideOutcome(ClassifyContent(Names));
+    const std::string Folder = Medium.empty() ? std::string(SContentFolder)
+                                              : IncludeTrailingPathDelimiter(Medium) + SContentFolder;
+    ListDirectory(Folder, false, "*.*", false, Names, false, false);
+    return Names;
 }
+
+TContentOutcome ScanContent() { return DecideOutcome(ClassifyContent(ListContentFolder())); }
 
 int LauncherClientHeightFor(TContentOutcome Outcome) {
     return Outcome == coBoth ? LauncherChoiceHeight : LauncherSingleHeight;

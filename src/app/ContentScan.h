@@ -25,8 +25,17 @@ TContentKinds ClassifyContent(const std::vector<std::string>& Names);
 
 TContentOutcome DecideOutcome(TContentKinds Kinds);
 
-// Lists the content folder of the working directory (a missing or unreadable
-// folder lists nothing) and decides.
+// Whether the scan counts Name as a video: one of the video extensions,
+// letter case ignored.
+bool IsVideoName(const std::string& Name);
+
+// The names the scan lists in the content folder below Medium (a folder; empty:
+// the working directory, where the launcher looks): every entry, files and
+// folders, in the order the file system gives them; nothing for a missing or
+// unreadable folder.
+std::vector<std::string> ListContentFolder(const std::string& Medium = std::string());
+
+// Lists the content folder of the working directory and decides.
 TContentOutcome ScanContent();
 
 // The launcher's client height once the scan has decided to keep it open.

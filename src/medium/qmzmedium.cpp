@@ -1,0 +1,132 @@
+// The `qmzmedium` tool: builds a content medium folder and says what the
+// launcher will do with one. Other tools drive it: subcommands, output lines
+// and exit codes are a contract (see MediumDescription).
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "codecs/sfds_library_scope.h"
+#include "medium/MediumBuild.h"
+#include "medium/MediumCheck.h"
+#include "medium/MediumConsts.h"
+#include "medium/MediumFiles.h"
+#include "runtime/CodePage.h"
+#include "runtime/Format.h"
+#include "sfds/sfds_extract.h"
+#include "tools/ToolConsole.h"
+#include "tools/ToolConsts.h"
+#include "tools/ToolText.h"
+
+namespace {
+
+const std::map<std::string, std::uint8_t> FormatIDs{{"store", 0}, {"zlib", SFDS_ZLibFormatID},
+                                                     {"bzip2", SFDS_BZip2FormatID}};
+
+// Edits (insert, delete, replace) that turn A into B.
+std::size_t EditDistance(const std::string& A, const std::string& B) {
+    std::vector<std::size_t> Row(B.size() + 1);
+    for (std::size_t J = 0; J <= B.size(); ++J) Row[J] = J;
+    for (std::size_t I = 1; I <= A.size(); ++I) {
+        std::size_t Diagonal = Row[0];
+        Row[0] = I;
+        for (std::size_t J = 1; J <= B.size(); ++J) {
+            const std::size_t Above = Row[J];
+            Row[J] = std::min({Row[J] + 1, Row[J - 1] + 1, Diagonal + (A[I - 1] == B[J - 1] ? 0 : 1)});
+            Diagonal = Above;
+        }
+    }
+    return Row[B.size()];
+}
+
+// The first argument that is no option, when it names no command: the
+// error names it and the closest command.
+bool UnknownCommand(const CLI::App& App, const std::vector<std::string>& Args) {
+    if (Args.size() < 2 || Args[1].empty() || Args[1][0] == '-') return false;
+    std::string Closest;
+    std::size_t Best = 3;  // farther than two edits suggests nothing
+    for (const CLI::App* Sub : App.get_subcommands({})) {
+        if (Sub->get_name() == Args[1]) return false;
+        const std::size_t D = EditDistance(Args[1], Sub->get_name());
+        if (D < Best) Best = D, Closest = Sub->get_name();
+    }
+    MediumError(Closest.empty() ? Format(MediumUnknownCommand, ToolShown(Args[1]).c_str())
+                                : Format(MediumUnknownCommandSuggest, ToolShown(Args[1]).c_str(), Closest.c_str()));
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ToolBinaryConsole();
+    std::vector<std::string> Args = ToolCommandLine(argc, argv);
+    std::vector<char*> Argv;
+    for (std::string& A : Args) Argv.push_back(A.data());
+
+    CLI::App App(Format(MediumDescription, SFDS_ERR_ABORTED), MediumToolName);
+    App.require_subcommand(1);
+    App.allow_windows_style_options(false);
+    App.set_version_flag("-V,--version", Format(MediumVersionText, QMZ_VERSION));
+
+    TMediumBuildOptions Build;
+    std::string BuildFormat = "store";
+    CLI::App* BuildCmd = App.add_subcommand(
+        "build", "Build a medium folder: QMZRun.exe, autorun.inf, QMZBox/QMZImage.QMZ with the pictures in natural "
+                 "order (1.jpg 2.jpg 10.jpg), and the videos in QMZBox; checked before it takes its name");
+    BuildCmd->add_option("MEDIUM", Build.Medium, "The medium folder to make; it must not exist or be empty")
+        ->required();
+    BuildCmd->add_option("--pictures", Build.Pictures, "Folder of JPEG pictures, packed with its sub-folders")
+        ->required();
+    BuildCmd->add_option("--videos", Build.Videos, "Video files (.mkv, .mp4, .avi, .wmv) to put into QMZBox")
+        ->expected(1, -1);
+    BuildCmd->add_option("--exe", Build.Exe, "The launcher to put on the medium; default: QMZRun.exe beside qmzmedium");
+    BuildCmd->add_option("--label", Build.Label, "The medium's name in autorun.inf and the archive's title");
+    BuildCmd->add_option("--format", BuildFormat,
+                         "Compression of the pictures: store (default; JPEG data does not shrink), zlib or bzip2")
+        ->check(CLI::IsMember({"store", "zlib", "bzip2"}));
+    BuildCmd->footer(MediumBuildExamples);
+
+    std::string Medium;
+    CLI::App* CheckCmd = App.add_subcommand(
+        "check", "Say what the launcher will do with a medium folder: the outcome of its content scan, the videos it "
+                 "sees, and every picture verified and decoded as the viewer decodes it; exit status 1 when "
+                 "anything will not show");
+    CheckCmd->add_option("MEDIUM", Medium, "The medium folder (the one holding QMZRun.exe and QMZBox)")->required();
+    CheckCmd->footer(MediumCheckExamples);
+
+    try {
+        App.parse(static_cast<int>(Argv.size()), Argv.data());
+    } catch (const CLI::CallForHelp& E) {
+        return App.exit(E);
+    } catch (const CLI::CallForAllHelp& E) {
+        return App.exit(E);
+    } catch (const CLI::CallForVersion& E) {
+        return App.exit(E);
+    } catch (const CLI::ParseError& E) {
+        if (!UnknownCommand(App, Args)) MediumError(E.what());
+        MediumError(MediumSeeHelp);
+        return 2;
+    }
+    if (!UnknownEnvironmentCodePage().empty()) {
+        MediumError(Format(ToolUnknownEnvironmentCodePage, UnknownEnvironmentCodePage().c_str()));
+        return 2;
+    }
+
+    TSFDSLibrary Library;
+    if (*BuildCmd) {
+        Build.Format = FormatIDs.at(BuildFormat);
+        return MediumBuild(Build);
+    }
+    if (*CheckCmd) {
+        try {
+            return MediumCheck(Medium, Medium);
+        } catch (const Exception& E) {
+            MediumError(ToolToUtf8(E.Message()));
+            return 1;
+        } catch (const std::exception& E) {
+            MediumError(E.what());
+            return 1;
+        }
+    }
+    return 2;
+}
