@@ -28,7 +28,8 @@ TMediumProgramKind MediumProgramKind(const std::string& FileName) {
                       Dos[1] == 'Z';
     if (IsMZ) {
         const std::int64_t At = Dos[60] | Dos[61] << 8 | Dos[62] << 16 | static_cast<std::int64_t>(Dos[63]) << 24;
-        HasPe = FileReadAt(File, Pe, sizeof Pe, At) == static_cast<std::int32_t>(sizeof Pe) && Pe[0] == 'P' &&
+        HasPe = FileSeek(File, At, 0) == At &&
+                FileRead(File, Pe, sizeof Pe) == static_cast<std::int32_t>(sizeof Pe) && Pe[0] == 'P' &&
                 Pe[1] == 'E' && Pe[2] == 0 && Pe[3] == 0;
     }
     FileClose(File);

@@ -23,7 +23,7 @@ namespace {
 // puts its end. Empty when the file is long enough, so that the failure lies
 // elsewhere.
 std::string WhereItEnds(const std::string& ArchiveName, std::int64_t Start) {
-    std::unique_ptr<TFileStream> File = SFDS_OpenArchiveFile(ArchiveName);
+    std::unique_ptr<TStream> File = SFDS_OpenArchiveFile(ArchiveName);
     const std::int64_t Size = File->Size();
     if (Size < SaturatedAdd(Start, SFDS_HeaderSize))
         return Format(ToolArchiveEndsInHeader, static_cast<long long>(Size), SFDS_HeaderSize);

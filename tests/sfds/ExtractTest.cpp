@@ -11,7 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "ReaderFixtures.h"
 #include "codecs/sfds_zlibex.h"
 #include "runtime/FileSystem.h"

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "runtime/CodePage.h"
 #include "sfds/sfds_fileentrys.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "CodePageScope.h"
+#include "support/CodePageScope.h"
 
 namespace {
 

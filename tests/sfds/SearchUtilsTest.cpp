@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "sfds/sfds_platformutils.h"
 
 namespace {

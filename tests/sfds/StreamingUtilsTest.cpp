@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "CodePageScope.h"
+#include "support/CodePageScope.h"
 #include "ProbeStream.h"
 #include "runtime/Exceptions.h"
 #include "runtime/MemoryStream.h"

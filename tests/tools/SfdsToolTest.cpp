@@ -613,6 +613,7 @@ TEST_F(SfdsToolTest, EveryHelpShowsExamples) {
             ++Shown;
         EXPECT_GE(Shown, 2U) << R.Out;
     }
+}
 
 // The archive is read at offsets, which a pipe has none of: an archive that
 // arrives through one ends the tool at once with the read error, whether its
