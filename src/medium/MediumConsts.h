@@ -3,8 +3,6 @@
 #pragma once
 
 inline constexpr const char* MediumToolName = "qmzmedium";
-// Every error line starts with the program's name, as other tools' do.
-inline constexpr const char* MediumErrorPrefix = "qmzmedium: ";
 
 inline constexpr const char* MediumDescription =
     "Builds and checks a content medium: a folder holding QMZRun.exe, autorun.inf and QMZBox with the picture\n"
@@ -95,9 +93,3 @@ inline constexpr const char* MediumReadError = "Cannot read %s: %s";
 inline constexpr const char* MediumWriteError = "Cannot write %s: %s";
 inline constexpr const char* MediumBadLabel =
     "Cannot build %s: the label holds a line break or another control character";
-
-// The command line.
-inline constexpr const char* MediumVersionText = "qmzmedium %s";
-inline constexpr const char* MediumUnknownCommand = "unknown command \"%s\"";
-inline constexpr const char* MediumUnknownCommandSuggest = "unknown command \"%s\"; did you mean \"%s\"?";
-inline constexpr const char* MediumSeeHelp = "Run with --help for more information.";

@@ -11,10 +11,7 @@
 #include "sfds/sfds_extract.h"
 #include "tools/ToolText.h"
 
-void MediumError(const std::string& Text) {
-    std::fprintf(stderr, "%s%s\n", MediumErrorPrefix, Text.c_str());
-    std::fflush(stderr);
-}
+void MediumError(const std::string& Text) { ToolError(Text); }
 
 TMediumProgramKind MediumProgramKind(const std::string& FileName) {
     const THandle File = FileOpen(FileName, fmOpenRead | fmShareDenyNone);

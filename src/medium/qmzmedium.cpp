@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "codecs/sfds_library_scope.h"
@@ -14,6 +15,7 @@
 #include "runtime/CodePage.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "tools/ToolCommand.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolText.h"
@@ -23,50 +25,15 @@ namespace {
 const std::map<std::string, std::uint8_t> FormatIDs{{"store", 0}, {"zlib", SFDS_ZLibFormatID},
                                                      {"bzip2", SFDS_BZip2FormatID}};
 
-// Edits (insert, delete, replace) that turn A into B.
-std::size_t EditDistance(const std::string& A, const std::string& B) {
-    std::vector<std::size_t> Row(B.size() + 1);
-    for (std::size_t J = 0; J <= B.size(); ++J) Row[J] = J;
-    for (std::size_t I = 1; I <= A.size(); ++I) {
-        std::size_t Diagonal = Row[0];
-        Row[0] = I;
-        for (std::size_t J = 1; J <= B.size(); ++J) {
-            const std::size_t Above = Row[J];
-            Row[J] = std::min({Row[J] + 1, Row[J - 1] + 1, Diagonal + (A[I - 1] == B[J - 1] ? 0 : 1)});
-            Diagonal = Above;
-        }
-    }
-    return Row[B.size()];
-}
-
-// The first argument that is no option, when it names no command: the
-// error names it and the closest command.
-bool UnknownCommand(const CLI::App& App, const std::vector<std::string>& Args) {
-    if (Args.size() < 2 || Args[1].empty() || Args[1][0] == '-') return false;
-    std::string Closest;
-    std::size_t Best = 3;  // farther than two edits suggests nothing
-    for (const CLI::App* Sub : App.get_subcommands({})) {
-        if (Sub->get_name() == Args[1]) return false;
-        const std::size_t D = EditDistance(Args[1], Sub->get_name());
-        if (D < Best) Best = D, Closest = Sub->get_name();
-    }
-    MediumError(Closest.empty() ? Format(MediumUnknownCommand, ToolShown(Args[1]).c_str())
-                                : Format(MediumUnknownCommandSuggest, ToolShown(Args[1]).c_str(), Closest.c_str()));
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     ToolBinaryConsole();
-    std::vector<std::string> Args = ToolCommandLine(argc, argv);
-    std::vector<char*> Argv;
-    for (std::string& A : Args) Argv.push_back(A.data());
+    ToolSetProgramName(MediumToolName);
+    const std::vector<std::string> Args = ToolCommandLine(argc, argv);
 
     CLI::App App(Format(MediumDescription, SFDS_ERR_ABORTED), MediumToolName);
-    App.require_subcommand(1);
-    App.allow_windows_style_options(false);
-    App.set_version_flag("-V,--version", Format(MediumVersionText, QMZ_VERSION));
+    ToolPrepareApp(App);
 
     TMediumBuildOptions Build;
     std::string BuildFormat = "store";
@@ -94,19 +61,7 @@ int main(int argc, char** argv) {
     CheckCmd->add_option("MEDIUM", Medium, "The medium folder (the one holding QMZRun.exe and QMZBox)")->required();
     CheckCmd->footer(MediumCheckExamples);
 
-    try {
-        App.parse(static_cast<int>(Argv.size()), Argv.data());
-    } catch (const CLI::CallForHelp& E) {
-        return App.exit(E);
-    } catch (const CLI::CallForAllHelp& E) {
-        return App.exit(E);
-    } catch (const CLI::CallForVersion& E) {
-        return App.exit(E);
-    } catch (const CLI::ParseError& E) {
-        if (!UnknownCommand(App, Args)) MediumError(E.what());
-        MediumError(MediumSeeHelp);
-        return 2;
-    }
+    if (const std::optional<int> Code = ToolParseCommandLine(App, Args)) return *Code;
     if (!UnknownEnvironmentCodePage().empty()) {
         MediumError(Format(ToolUnknownEnvironmentCodePage, UnknownEnvironmentCodePage().c_str()));
         return 2;

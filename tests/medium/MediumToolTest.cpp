@@ -299,12 +299,12 @@ TEST_F(MediumTool, AnEmptyFolderBecomesTheMedium) {
 TEST_F(MediumTool, CommandLine) {
     const TRun Version = Run({"--version"});
     EXPECT_EQ(Version.Code, 0);
-    EXPECT_EQ(Version.Out, std::string("qmzmedium ") + QMZ_VERSION + "\n");
+    EXPECT_EQ(Version.Out, std::string("qmzmedium (QMZRun) ") + QMZ_VERSION + "\n");
     EXPECT_EQ(Run({"-V"}).Out, Version.Out);
 
     const TRun Typo = Run({"chek", Dir.Path()});
     EXPECT_EQ(Typo.Code, 2);
-    EXPECT_EQ(Typo.Err.rfind("qmzmedium: unknown command \"chek\"; did you mean \"check\"?\n", 0), 0u) << Typo.Err;
+    EXPECT_EQ(Typo.Err.rfind("qmzmedium: Unknown command \"chek\"; did you mean \"check\"?\n", 0), 0u) << Typo.Err;
 
     const TRun Missing = Run({"build", Dir.File("disc")});
     EXPECT_EQ(Missing.Code, 2);
