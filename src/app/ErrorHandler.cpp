@@ -17,14 +17,16 @@ std::u16string ExceptionMessage(const std::exception& E) {
     return AnsiToUnicode(E.what());
 }
 
-void HandleException(std::exception_ptr Error) {
-    std::u16string Message;
+std::u16string ExceptionMessage(const std::exception_ptr& Error) {
     try {
         std::rethrow_exception(Error);
     } catch (const std::exception& E) {
-        Message = ExceptionMessage(E);
+        return ExceptionMessage(E);
     } catch (...) {
-        Message = AppText(SUnknownException);
+        return AppText(SUnknownException);
     }
-    MessageBoxes().ShowError(ApplicationTitle(), ErrorBoxText(Message));
+}
+
+void HandleException(std::exception_ptr Error) {
+    MessageBoxes().ShowError(ApplicationTitle(), ErrorBoxText(ExceptionMessage(Error)));
 }

@@ -12,6 +12,8 @@ std::u16string ErrorBoxText(const std::u16string& Message);
 // Message of an exception as the user reads it (8-bit texts are in the process
 // code page).
 std::u16string ExceptionMessage(const std::exception& E);
+// The same for any raised object, known or not.
+std::u16string ExceptionMessage(const std::exception_ptr& Error);
 
 // Shows the exception held by Error in an error box captioned with the
 // application title.

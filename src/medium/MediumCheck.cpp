@@ -27,15 +27,7 @@ void Line(const std::string& Text) { std::printf("%s\n", Text.c_str()); }
 
 // The message box text the viewer shows for an exception its decode raised.
 std::string ViewerMessage(const std::exception_ptr& Error) {
-    std::u16string Message;
-    try {
-        std::rethrow_exception(Error);
-    } catch (const std::exception& E) {
-        Message = ExceptionMessage(E);
-    } catch (...) {
-        Message = UTF8ToUnicode(SUnknownException);
-    }
-    return ToolOneLine(UnicodeToUTF8(ErrorBoxText(Message)));
+    return ToolOneLine(UnicodeToUTF8(ErrorBoxText(ExceptionMessage(Error))));
 }
 
 // Every entry of the picture archive, as the viewer lists it; the count of
