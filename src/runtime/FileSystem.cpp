@@ -1,8 +1,11 @@
 // Name handling shared by every backend.
 #include "runtime/FileSystem.h"
 
+#include <bit>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -68,17 +71,89 @@ bool ForceDirectories(const std::string& Name) {
 
 // ---- TDestinationFolder ----------------------------------------------------
 
-// What the walk knows of one folder's names. Known: every name is in the
-// maps (the folder was read once, or made by this walk and so began empty),
-// and no system call is needed to resolve a name inside it.
+namespace {
+
+// The case-folded form of a name, hashed (64-bit FNV-1a over the folded bytes).
+std::uint64_t FoldedNameHash(std::string_view Name) {
+    std::uint64_t H = 0xcbf29ce484222325u;
+    for (const char C : Name) H = (H ^ static_cast<unsigned char>(LowerAsciiChar(C))) * 0x100000001b3u;
+    return H;
+}
+
+// A set of 64-bit hashes in one open-addressed array: eight to sixteen bytes
+// per name, where a set of strings costs a few hundred.
+class TNameHashSet {
+public:
+    bool Contains(std::uint64_t H) const {
+        if (FSlots.empty()) return false;
+        H = NonZero(H);
+        for (std::size_t I = Home(H);; I = (I + 1) & (FSlots.size() - 1)) {
+            if (FSlots[I] == H) return true;
+            if (FSlots[I] == 0) return false;
+        }
+    }
+    void Insert(std::uint64_t H) {
+        if ((FCount + 1) * 4 > FSlots.size() * 3) Grow();
+        H = NonZero(H);
+        std::size_t I = Home(H);
+        while (FSlots[I] != 0) {
+            if (FSlots[I] == H) return;
+            I = (I + 1) & (FSlots.size() - 1);
+        }
+        FSlots[I] = H;
+        ++FCount;
+    }
+
+private:
+    static std::uint64_t NonZero(std::uint64_t H) { return H == 0 ? 1 : H; }  // 0 marks a free slot
+    std::size_t Home(std::uint64_t H) const {
+        return static_cast<std::size_t>((H * 0x9e3779b97f4a7c15u) >> FShift);
+    }
+    void Grow() {
+        std::vector<std::uint64_t> Old(FSlots.size() < 16 ? 16 : FSlots.size() * 2, 0);
+        Old.swap(FSlots);
+        FShift = 64 - static_cast<unsigned>(std::bit_width(FSlots.size() - 1));
+        FCount = 0;
+        for (const std::uint64_t H : Old)
+            if (H != 0) Insert(H);
+    }
+
+    std::vector<std::uint64_t> FSlots;  // a power of two in size, at most three quarters full
+    std::size_t FCount = 0;
+    unsigned FShift = 64;
+};
+
+}  // namespace
+
+// What the walk knows of one folder's names, on a system that tells letter
+// case apart (elsewhere the system resolves spellings itself and nothing is
+// kept). Known: every name in the folder is accounted for (the folder was
+// read once, or made by this walk and so began empty), so a name resolves
+// without a system call.
+//
+// A folder may receive millions of names, so at first only a hash of each
+// folded name is kept: a name whose hash is absent has no other spelling
+// there. When a hash is present and the exact name is not (a name spelt
+// another way, or a hash collision), the folder is read and every name is
+// kept in full from then on, so a run of names in alternating spellings
+// reads the folder once, not once per name.
 struct TDestinationFolder::TFolderState {
     bool Known = false;
-    std::unordered_map<std::string, bool> Exact;
-    std::unordered_map<std::string, std::string> Folded;  // folded name -> first name with it
+    bool Full = false;
+    TNameHashSet Hashes;                                   // until Full
+    std::unordered_map<std::string, std::string> Folded;  // once Full: folded name -> its spelling there
 
     void Add(const std::string& Native) {
-        if (!Exact.emplace(Native, true).second) return;
-        Folded.emplace(LowerAscii(Native), Native);
+        if (!Full) {
+            Hashes.Insert(FoldedNameHash(Native));
+            return;
+        }
+        // Of several spellings already there, the least one is chosen, whatever order the folder lists them in.
+        const auto [It, New] = Folded.emplace(LowerAscii(Native), Native);
+        if (!New && Native < It->second) It->second = Native;
+    }
+    void AddAll(const std::vector<std::string>& Names) {
+        for (const std::string& N : Names) Add(N);
     }
 };
 
@@ -108,17 +183,27 @@ TDestinationFolder::TFolderState& TDestinationFolder::State(const std::string& K
 void TDestinationFolder::Resolve(TFolderState& Folder, const TFolderHandle& Handle, const std::string& Part,
                                  std::string& Native) {
     Native = Part;
+    if (FileSystemIgnoresCase()) return;
+    std::vector<std::string> Names;
     if (!Folder.Known) {
-        if (FileSystemIgnoresCase() || FolderChildKind(Handle, Part) != TChildKind::ckMissing) return;
+        if (FolderChildKind(Handle, Part) != TChildKind::ckMissing) return;
         // A miss: read the folder once; from now on its names are known.
-        std::vector<std::string> Names;
         if (!FolderListNames(Handle, Names)) return;
         Folder.Known = true;
-        for (const std::string& N : Names) Folder.Add(N);
+        Folder.AddAll(Names);
     }
-    if (Folder.Exact.count(Part) != 0) return;
+    if (!Folder.Full) {
+        if (!Folder.Hashes.Contains(FoldedNameHash(Part))) return;
+        if (FolderChildKind(Handle, Part) != TChildKind::ckMissing) return;  // the same name again
+        if (!FolderListNames(Handle, Names)) return;
+        Folder.Full = true;
+        Folder.Hashes = TNameHashSet();
+        Folder.AddAll(Names);
+    }
     const auto It = Folder.Folded.find(LowerAscii(Part));
-    if (It != Folder.Folded.end()) Native = It->second;
+    if (It == Folder.Folded.end() || It->second == Part) return;
+    // Another spelling is there; so may this one be, which then is meant.
+    if (FolderChildKind(Handle, Part) == TChildKind::ckMissing) Native = It->second;
 }
 
 TCreateResult TDestinationFolder::Descend(std::size_t Depth, const std::string& Part) {
@@ -139,7 +224,7 @@ TCreateResult TDestinationFolder::Descend(std::size_t Depth, const std::string& 
     }
     if (Kind == TChildKind::ckLink) return crLink;
     if (Kind != TChildKind::ckFolder) return crFailed;
-    ParentState.Add(Native);
+    if (!FileSystemIgnoresCase()) ParentState.Add(Native);
     std::string Key = Parent.Key + '/' + Native;
     if (Made) {
         TFolderState& S = State(Key);
@@ -183,6 +268,6 @@ TCreateResult TDestinationFolder::Create(const std::string& RelativeName, THandl
     std::string Native;
     Resolve(S, Parent.Handle, FolderNativePart(Parts.back()), Native);
     const TCreateResult R = FolderCreateFile(Parent.Handle, Native, Keep, Handle);
-    if (R == crCreated) S.Add(Native);
+    if (R == crCreated && !FileSystemIgnoresCase()) S.Add(Native);
     return R;
 }

@@ -199,6 +199,44 @@ TEST(TDestinationFolder, CreatesBelowTheRootResolvingCaseAndKeepsFoldersOpenBetw
     EXPECT_TRUE(fs::is_directory(Dir.File("root/Old")));
 }
 
+// Names in alternating spellings land in the file of the first spelling,
+// however many there are; where a folder already holds two spellings of a
+// name (a system that tells case apart), an exact name is its own file and
+// another spelling goes to the least of them.
+TEST(TDestinationFolder, EverySpellingOfANameReachesOneFile) {
+    namespace fs = std::filesystem;
+    TTempDir Dir;
+    fs::create_directories(Dir.File("root/old"));
+    WriteWholeFile(Dir.File("root/old/Pair.txt"), "");
+    if (!TestOnWindows) WriteWholeFile(Dir.File("root/old/pair.TXT"), "");
+    TDestinationFolder Dest(Dir.Path() + "root");
+    const auto Write = [&](const std::string& Name) {
+        THandle H = INVALID_HANDLE_VALUE_RTL;
+        ASSERT_EQ(Dest.Create(Name, H), TDestinationFolder::crCreated) << Name;
+        TFileStream F(H, Name);
+        F.WriteBuffer(Name.data(), static_cast<std::int32_t>(Name.size()));
+    };
+    for (int I = 0; I < 200; ++I) {
+        Write("new/file_" + std::to_string(I) + ".txt");
+        Write("NEW/FILE_" + std::to_string(I) + ".TXT");
+        Write("new/File_" + std::to_string(I) + ".txt");
+    }
+    std::set<std::string> Made;
+    for (const fs::directory_entry& E : fs::directory_iterator(Dir.File("root/new"))) Made.insert(E.path().filename().string());
+    EXPECT_EQ(Made.size(), 200u);
+    EXPECT_EQ(Made.count("file_7.txt"), 1u);
+    EXPECT_EQ(ReadWholeFile(Dir.File("root/new/file_7.txt")), "new/File_7.txt");
+
+    Write("old/PAIR.txt");
+    if (!TestOnWindows) {
+        Write("old/pair.TXT");
+        EXPECT_EQ(ReadWholeFile(Dir.File("root/old/Pair.txt")), "old/PAIR.txt");
+        EXPECT_EQ(ReadWholeFile(Dir.File("root/old/pair.TXT")), "old/pair.TXT");
+    } else {
+        EXPECT_EQ(ReadWholeFile(Dir.File("root/old/Pair.txt")), "old/PAIR.txt");
+    }
+}
+
 TEST(TDestinationFolder, MakesAMissingRootWithItsParents) {
     TTempDir Dir;
     TDestinationFolder Dest(Dir.Path() + "a\\b/c");
