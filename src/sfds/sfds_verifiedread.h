@@ -44,7 +44,7 @@ public:
     TSFDSEntryReading(TSFDSCustomReader& Reader, std::int32_t Index, std::int64_t ReadAheadFrom);
     // A caller's stream from its position, already open, read on the
     // caller's thread and not digested: a copy of bytes that have no stored
-    // digest of their own (an entry's bytes as stored).
+    // digest of their own (an entry's bytes as stored). Needs no Open.
     explicit TSFDSEntryReading(TStream& Source);
     ~TSFDSEntryReading();
     TSFDSEntryReading(const TSFDSEntryReading&) = delete;
