@@ -3,9 +3,7 @@
 #include "runtime/CodePage.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_archivepaths.h"
-#include "sfds/sfds_formats.h"
 #include "sfds/sfds_library.h"
-#include "sfds/sfds_readaheadstream.h"
 #include "sfds/sfds_reader.h"
 
 namespace {
@@ -41,20 +39,12 @@ TPictureArchive OpenPictureArchive(const std::u16string& FileName, std::int64_t 
 
 std::unique_ptr<TStream> OpenPictureStream(const TPictureArchive& Archive, std::int32_t Index) {
     if (Archive.Reader == nullptr || !StillOpen(Archive.Reader)) return nullptr;
-    std::unique_ptr<TStream> Stream;
     std::int64_t Size = 0;
     try {
-        Stream = Archive.Reader->OpenStream(Index, Size);
+        // The decoder spends its own time on every chunk: the library reads
+        // ahead where that pays.
+        return Archive.Reader->OpenStream(Index, Size, TSFDSOpenOptions{.ReadAhead = true});
     } catch (...) {
         return nullptr;
-    }
-    // Inflating a compressed picture would otherwise add a sixth to its decode
-    // on the same thread; read ahead, it runs on the second core instead. A
-    // stored picture is read straight from the file and gains nothing.
-    if (Size < SFDS_ReadAheadMinSize || dynamic_cast<TSFDSDecompressor*>(Stream.get()) == nullptr) return Stream;
-    try {
-        return std::make_unique<TSFDSReadAheadStream>(std::move(Stream), Size);
-    } catch (...) {
-        return Stream;  // still the plain stream unless the inner stream itself failed
     }
 }

@@ -10,9 +10,10 @@
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/MD5.h"
-#include "sfds/sfds_chunksource.h"
 #include "sfds/sfds_reader.h"
 #include "sfds/sfds_searchutils.h"
+#include "sfds/sfds_tuning.h"
+#include "sfds/sfds_verifiedread.h"
 
 namespace {
 
@@ -46,16 +47,8 @@ bool StaysInside(const std::string& FileName) {
     }
 }
 
-// Records the exception ThrowExceptions would raise for this failure.
-std::int32_t Fail(std::int32_t Code, std::exception_ptr Error, std::exception_ptr& Failure) {
-    Failure = std::move(Error);
-    return Code;
-}
-
-std::exception_ptr OutOfMemory() { return std::make_exception_ptr(EOutOfMemory(SOutOfMemory)); }
-
 std::int32_t NoSuchEntry(std::exception_ptr& Failure) {
-    return Fail(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)), Failure);
+    return SFDS_Fail(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)), Failure);
 }
 
 // The name for a message: a NUL would end the text there.
@@ -85,53 +78,6 @@ std::string JoinedName(const std::string& DestinationDir, const std::string& Fil
     return Joined + FileName;
 }
 
-// The loop every extraction and copy runs: chunk by chunk from Source into
-// Dest (when there is one) and into Digest (when there is one), a progress
-// call after each chunk, until a short chunk or a cancel. Read-ahead on a
-// worker when ReadAheadSize is worth one. Returns 0, 11, 18, 19 or 21 and
-// records the failure; a progress handler's exception passes through.
-std::int32_t CopyChunks(TSFDSCustomSource* Sender, TStream& Source, std::int64_t MaxProgress,
-                        std::int64_t ReadAheadSize, TStream* Dest, TMD5Context* Digest,
-                        const TSFDSProgressEvent& ProgressEvent, const std::string& ArcName,
-                        const std::string& StreamName, std::exception_ptr& Failure) {
-    std::unique_ptr<TSFDSChunkSource> Chunks;
-    try {
-        Chunks = SFDS_CreateChunkSource(Source, SFDS_CopyBufferSize, ReadAheadSize);
-    } catch (const std::bad_alloc&) {
-        return Fail(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory(), Failure);
-    }
-    std::int64_t Progress = 0;
-    bool Cancel = false;
-    for (;;) {
-        std::int32_t N = 0;
-        const std::uint8_t* Data = nullptr;
-        try {
-            Data = Chunks->Next(N);
-        } catch (const std::bad_alloc&) {
-            return Fail(SFDS_ERR_READ, OutOfMemory(), Failure);
-        } catch (...) {
-            return Fail(SFDS_ERR_READ, std::current_exception(), Failure);
-        }
-        Progress += N;
-        if (N > 0) {
-            if (Dest != nullptr) {
-                try {
-                    Dest->WriteBuffer(Data, N);
-                } catch (...) {
-                    return Fail(SFDS_ERR_WRITE, std::current_exception(), Failure);
-                }
-            }
-            if (Digest != nullptr) MD5Update(*Digest, Data, static_cast<std::uint32_t>(N));
-        }
-        if (ProgressEvent) ProgressEvent(Sender, Progress, MaxProgress, N, Cancel, ArcName, StreamName);
-        if (Cancel || N != SFDS_CopyBufferSize) break;
-    }
-    if (Cancel)
-        return Fail(SFDS_ERR_ABORTED, std::make_exception_ptr(ESFDSUserAbortedOperation(SFDS_ERR_UserAborted)),
-                    Failure);
-    return SFDS_OK;
-}
-
 }  // namespace
 
 bool SFDS_ExtractFileName(const std::string& DestinationDir, const std::string& FileName, std::string& DiskFileName) {
@@ -150,13 +96,20 @@ bool SFDS_MaskSelects(const std::string& FileName, const std::string& Mask) {
 TSFDSExtractDestination::TSFDSExtractDestination(const std::string& DestinationDir)
     : FDestinationDir(DestinationDir), FFolder(DestinationDir) {}
 
+bool TSFDSExtractDestination::DiskFileName(const std::string& FileName, std::string& DiskFileName,
+                                           std::exception_ptr& Refusal) const {
+    if (SFDS_ExtractFileName(FDestinationDir, FileName, DiskFileName)) return true;
+    Refusal = std::make_exception_ptr(
+        FileName.find('\0') != std::string::npos
+            ? ESFDSException(Format(SFDS_ERR_NulInFileName, ShownName(FileName).c_str()))
+            : ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str())));
+    return false;
+}
+
 std::unique_ptr<TFileStream> TSFDSExtractDestination::Create(const std::string& FileName, const TFileIdentity* Keep) {
     std::string DiskFileName;
-    if (!SFDS_ExtractFileName(FDestinationDir, FileName, DiskFileName)) {
-        if (FileName.find('\0') != std::string::npos)
-            throw ESFDSException(Format(SFDS_ERR_NulInFileName, ShownName(FileName).c_str()));
-        throw ESFDSException(Format(SFDS_ERR_UnsafeFileName, FileName.c_str()));
-    }
+    if (std::exception_ptr Refusal; !this->DiskFileName(FileName, DiskFileName, Refusal))
+        std::rethrow_exception(Refusal);
     THandle Handle = INVALID_HANDLE_VALUE_RTL;
     const TCreateResult Result = FFolder.Create(FileName, Handle, Keep);
     if (Result == crLink) throw ESFDSException(Format(SFDS_ERR_LinkInFileName, FileName.c_str()));
@@ -181,7 +134,7 @@ std::int32_t TSFDSCustomReader::ExtractFileEx(std::int32_t FileIndex, const std:
     Failure = nullptr;
     if (FileIndex < 0 || FileIndex >= FileCount()) return NoSuchEntry(Failure);
     if (!((ToDisk && !DiskFileName.empty()) || (!ToDisk && Stream != nullptr) || Test))
-        return Fail(SFDS_ERR_FILE_OPEN,
+        return SFDS_Fail(SFDS_ERR_FILE_OPEN,
                     std::make_exception_ptr(EFOpenError(Format(SFDS_ERR_NoDestination, DiskFileName.c_str()))),
                     Failure);
     // The folder part ends at the last `\`, `/` or `:`; a bare name has none
@@ -208,21 +161,16 @@ std::int32_t TSFDSCustomReader::ExtractFileTo(TSFDSExtractDestination& Destinati
     if (Test) return Extract(FileIndex, JoinedName(Destination.DestinationDir(), FileName), {}, nullptr, ProgressEvent,
                              Failure);
     std::string DiskFileName;
-    if (!SFDS_ExtractFileName(Destination.DestinationDir(), FileName, DiskFileName)) {
-        // Refused before anything is opened; the destination says why.
-        try {
-            Destination.Create(FileName, SourceIdentity());
-        } catch (...) {
-            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
-        }
-    }
+    // Refused before anything is opened.
+    if (std::exception_ptr Refusal; !Destination.DiskFileName(FileName, DiskFileName, Refusal))
+        return SFDS_Fail(SFDS_ERR_FILE_OPEN, Refusal, Failure);
     return Extract(FileIndex, DiskFileName, [&] { return Destination.Create(FileName, SourceIdentity()); }, nullptr,
                    ProgressEvent, Failure);
 }
 
 // Steps shared by every extraction once the destination is settled: open
-// the stored file, then the disk file (OpenDisk, when set), copy into it or
-// into Stream (or nowhere), and verify the digest.
+// the stored file, then the disk file (OpenDisk, when set), and read it
+// verified into that file or into Stream (or nowhere).
 std::int32_t TSFDSCustomReader::Extract(std::int32_t FileIndex, const std::string& ArcName,
                                         const std::function<std::unique_ptr<TFileStream>()>& OpenDisk,
                                         TStream* Stream, const TSFDSProgressEvent& ProgressEvent,
@@ -231,34 +179,19 @@ std::int32_t TSFDSCustomReader::Extract(std::int32_t FileIndex, const std::strin
 
     // Declared in the order they are opened: every way out closes them in
     // reverse, the disk file first, then the stored file.
-    std::unique_ptr<TStream> Source;
-    std::int64_t StreamSize = 0;
-    try {
-        Source = OpenEntry(FFileEntrys->Items(FileIndex), StreamSize, true);
-    } catch (...) {
-        return Fail(SFDS_ERR_NO_STREAM, std::current_exception(), Failure);
-    }
+    TSFDSEntryReading Reading(*this, FileIndex, SFDS_ReadAheadMinSize);
+    if (const std::int32_t Code = Reading.Open(Failure); Code != SFDS_OK) return Code;
     std::unique_ptr<TFileStream> DiskFile;
     if (OpenDisk) {
         try {
             DiskFile = OpenDisk();
         } catch (...) {
-            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
+            return SFDS_Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
         }
     }
-    TMD5Context Context;
-    MD5Init(Context);
-    const std::int32_t Result = CopyChunks(this, *Source, StreamSize, StreamSize, DiskFile ? DiskFile.get() : Stream,
-                                           &Context, ProgressEvent, ArcName, Entry.FileName, Failure);
-    if (Result != SFDS_OK) return Result;
-    TMD5Digest Digest;
-    MD5Final(Context, Digest);
-    if (!MD5DigestsEqual(Digest, Entry.MD5Digest))
-        return Fail(SFDS_ERR_MD5,
-                    std::make_exception_ptr(
-                        ESFDSException(Format(SFDS_ERR_MD5Extract, ArcName.c_str(), Entry.FileName.c_str()))),
-                    Failure);
-    return SFDS_OK;
+    TSFDSEntryDelivery Delivery(this, Entry.FileSize, ArcName, Entry.FileName, DiskFile ? DiskFile.get() : Stream,
+                                ProgressEvent);
+    return SFDS_ReadVerified(Reading, Delivery, Failure);
 }
 
 std::int32_t TSFDSCustomReader::ExtractFileEx(const std::string& FileName, const std::string& DiskFileName,
@@ -314,8 +247,15 @@ std::int32_t TSFDSCustomReader::DirectStreamToStreamCopy(TStream* Source, TStrea
     // Plain reads on the caller's thread: the caller's stream may not be
     // read from another.
     std::exception_ptr Failure;
-    const std::int32_t Result =
-        CopyChunks(this, *Source, MaxProgress, 0, Dest, nullptr, ProgressEvent, DiskFileName, FileName, Failure);
+    TSFDSEntryReading Reading(*Source);
+    TSFDSEntryDelivery Delivery(this, MaxProgress, DiskFileName, FileName, Dest, ProgressEvent);
+    std::int32_t Result = SFDS_OK;
+    for (bool Last = false; Result == SFDS_OK && !Last;) {
+        const std::uint8_t* Data = nullptr;
+        std::int32_t Count = 0;
+        Result = Reading.Next(nullptr, Data, Count, Failure);
+        if (Result == SFDS_OK) Result = Delivery.Put(Data, Count, Last, Failure);
+    }
     if (ThrowExceptions && Failure) std::rethrow_exception(Failure);
     return Result;
 }

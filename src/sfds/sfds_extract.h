@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +61,11 @@ public:
     explicit TSFDSExtractDestination(const std::string& DestinationDir);
 
     const std::string& DestinationDir() const { return FDestinationDir; }
+    // The disk name of the stored name FileName below the folder
+    // (SFDS_ExtractFileName); a name that would leave the folder or cannot be
+    // a file's name there gives false and, in Refusal, the error Create
+    // raises for it. Nothing is opened.
+    bool DiskFileName(const std::string& FileName, std::string& DiskFileName, std::exception_ptr& Refusal) const;
     // The file for the stored name FileName, created (or emptied) for
     // writing. Raises ESFDSException naming the stored name when it would
     // leave the folder or leads through a link, EFCreateError with the reason

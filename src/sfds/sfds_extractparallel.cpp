@@ -11,25 +11,9 @@
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
 #include "sfds/MD5.h"
-#include "sfds/sfds_chunksource.h"
 #include "sfds/sfds_reader.h"
+#include "sfds/sfds_verifiedread.h"
 #include "sfds/sfds_workers.h"
-
-namespace {
-
-std::int32_t Fail(std::int32_t Code, std::exception_ptr Error, std::exception_ptr& Failure) {
-    Failure = std::move(Error);
-    return Code;
-}
-
-std::exception_ptr OutOfMemory() { return std::make_exception_ptr(EOutOfMemory(SOutOfMemory)); }
-
-std::int32_t ClampCount(std::int32_t Count) {
-    if (Count < 0) return 0;
-    return Count > SFDS_CopyBufferSize ? SFDS_CopyBufferSize : Count;
-}
-
-}  // namespace
 
 TSFDSParallelExtraction::TSFDSParallelExtraction(TSFDSCustomReader& Reader, std::vector<std::int32_t> Indexes,
                                                  TSFDSExtractDestination* Destination,
@@ -246,37 +230,17 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
     std::string DiskFileName;
     if (Position < FHead.load(std::memory_order_relaxed) || FStop.load(std::memory_order_relaxed)) {
         End(SFDS_ERR_ABORTED, nullptr);
-    } else if (Index < 0 || Index >= FReader.FileCount()) {
-        End(SFDS_ERR_NO_STREAM, std::make_exception_ptr(ESFDSException(SFDS_ERR_StreamNotFound)));
-    } else if (FDestination != nullptr &&
+    } else if (FDestination != nullptr && Index >= 0 && Index < FReader.FileCount() &&
                !SFDS_ExtractFileName(FDestination->DestinationDir(), FReader.FileEntrys().Items(Index)->FileName,
                                      DiskFileName)) {
         End(SFDS_ERR_FILE_OPEN, nullptr);  // refused by the caller before anything is read
     } else {
-        // Declared in the order they are made, so that they go in reverse.
-        std::unique_ptr<TStream> Source;
-        std::unique_ptr<TSFDSChunkSource> Chunks;
-        std::int64_t StreamSize = 0;
-        try {
-            const std::lock_guard<std::mutex> Open(FOpenLock);
-            Source = FReader.OpenEntry(FReader.FileEntrys().Items(Index), StreamSize, true);
-        } catch (...) {
-            End(SFDS_ERR_NO_STREAM, std::current_exception());
-        }
-        if (!R.Ended) {
-            // Smaller entries are read straight into the chunks, as the plain
-            // chunk source would read them.
-            if (StreamSize >= SFDS_WorkerReadAheadEntrySize) {
-                try {
-                    Chunks = SFDS_CreateChunkSource(*Source, SFDS_CopyBufferSize, StreamSize);
-                } catch (const std::bad_alloc&) {
-                    End(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory());
-                }
-            }
-            R.Opened = true;
-        }
-        TMD5Context Context;
-        MD5Init(Context);
+        // One large entry alone still keeps two cores busy: it is also read
+        // ahead inside its worker.
+        TSFDSEntryReading Reading(FReader, Index, SFDS_WorkerReadAheadEntrySize);
+        std::exception_ptr Error;
+        if (const std::int32_t Code = Reading.Open(Error); Code != SFDS_OK) End(Code, Error);
+        else R.Opened = true;
         std::unique_ptr<std::uint8_t[]>& Buffer = Pending.Buffer;
         while (!R.Ended) {
             if (FStop.load(std::memory_order_relaxed) || Position < FHead.load(std::memory_order_relaxed)) {
@@ -300,45 +264,44 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
                 }
                 continue;
             }
+            // Each chunk is kept in a buffer of the pool until the caller
+            // has taken it.
             TChunk Chunk;
-            std::exception_ptr ReadError;
+            const std::uint8_t* Data = nullptr;
+            std::int32_t Code = SFDS_OK;
             try {
                 if (!Buffer) Buffer = TakeBuffer();
-                if (Chunks) {
-                    const std::uint8_t* Data = Chunks->Next(Chunk.Count);
-                    std::memcpy(Buffer.get(), Data, static_cast<std::size_t>(Chunk.Count));
-                } else {
-                    Chunk.Count = ClampCount(Source->Read(Buffer.get(), SFDS_CopyBufferSize));
-                }
-                MD5Update(Context, Buffer.get(), static_cast<std::uint32_t>(Chunk.Count));
-                if (Chunk.Count == SFDS_CopyBufferSize) {
-                    Chunk.Data = std::move(Buffer);
-                    Chunk.Charge = SFDS_CopyBufferSize;
-                } else {
-                    // A short chunk keeps only its bytes; the buffer serves the next entry.
-                    if (Chunk.Count > 0) {
-                        Chunk.Data.reset(new std::uint8_t[static_cast<std::size_t>(Chunk.Count)]);
-                        std::memcpy(Chunk.Data.get(), Buffer.get(), static_cast<std::size_t>(Chunk.Count));
-                    }
-                    Chunk.Charge = Chunk.Count + SFDS_ExtractBlockOverhead;
-                }
             } catch (const std::bad_alloc&) {
-                ReadError = OutOfMemory();
-            } catch (...) {
-                ReadError = std::current_exception();
+                Code = SFDS_Fail(SFDS_ERR_READ, SFDS_OutOfMemory(), Error);
             }
-            if (ReadError) {
-                End(SFDS_ERR_READ, ReadError);
+            if (Code == SFDS_OK) Code = Reading.Next(Buffer.get(), Data, Chunk.Count, Error);
+            if (Code == SFDS_OK) {
+                try {
+                    if (Data != Buffer.get()) std::memcpy(Buffer.get(), Data, static_cast<std::size_t>(Chunk.Count));
+                    if (Chunk.Count == SFDS_CopyBufferSize) {
+                        Chunk.Data = std::move(Buffer);
+                        Chunk.Charge = SFDS_CopyBufferSize;
+                    } else {
+                        // A short chunk keeps only its bytes; the buffer serves the next entry.
+                        if (Chunk.Count > 0) {
+                            Chunk.Data.reset(new std::uint8_t[static_cast<std::size_t>(Chunk.Count)]);
+                            std::memcpy(Chunk.Data.get(), Buffer.get(), static_cast<std::size_t>(Chunk.Count));
+                        }
+                        Chunk.Charge = Chunk.Count + SFDS_ExtractBlockOverhead;
+                    }
+                } catch (const std::bad_alloc&) {
+                    Code = SFDS_Fail(SFDS_ERR_READ, SFDS_OutOfMemory(), Error);
+                }
+            }
+            if (Code != SFDS_OK) {
+                End(Code, Error);
                 break;
             }
             FHeld.fetch_add(Chunk.Charge, std::memory_order_relaxed);
             Pending.Bytes += static_cast<std::size_t>(Chunk.Charge);
-            const bool Last = Chunk.Count != SFDS_CopyBufferSize;
             R.Chunks.push_back(std::move(Chunk));
-            if (Last) {
-                TMD5Digest Digest;
-                MD5Final(Context, Digest);
-                R.DigestOK = MD5DigestsEqual(Digest, FReader.FileEntrys().Items(Index)->MD5Digest);
+            if (Reading.Ended()) {
+                R.DigestOK = Reading.DigestMatches();
                 End(SFDS_OK, nullptr);
                 break;
             }
@@ -346,8 +309,7 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
         }
         // The streams (and a read-ahead thread) go before the result is
         // handed over: the caller may close the archive right after.
-        Chunks.reset();
-        Source.reset();
+        Reading.Close();
     }
     Pending.Results.push_back(std::move(R));
     if (Pending.Bytes >= SFDS_ExtractHandOverBytes || Pending.Results.size() >= SFDS_ExtractHandOverEntries)
@@ -399,16 +361,10 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     }
     Lock.Unlock();
     std::string ArcName = FTestArcName;
-    if (FDestination != nullptr && Entry != nullptr) {
-        if (!SFDS_ExtractFileName(FDestination->DestinationDir(), Entry->FileName, ArcName)) {
-            // Refused before anything is opened; the destination says why.
-            try {
-                FDestination->Create(Entry->FileName, FReader.SourceIdentity());
-            } catch (...) {
-                return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
-            }
-        }
-    }
+    // Refused before anything is opened.
+    if (std::exception_ptr Refusal;
+        FDestination != nullptr && Entry != nullptr && !FDestination->DiskFileName(Entry->FileName, ArcName, Refusal))
+        return SFDS_Fail(SFDS_ERR_FILE_OPEN, Refusal, Failure);
     // Waits with the lock held until Ready holds for the entry's slot; false
     // when no worker is left to claim it (they ran out of memory).
     const auto Await = [&](auto Ready) REQUIRES(FLock) {
@@ -423,8 +379,8 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
     };
     Lock.Lock();
     if (!Await([](const TResult& R) { return R.Opened || R.Ended; }))
-        return Fail(SFDS_ERR_OUT_OF_MEMORY, OutOfMemory(), Failure);
-    if (!Slot->Result.Opened) return Fail(Slot->Result.Code, Slot->Result.Error, Failure);
+        return SFDS_Fail(SFDS_ERR_OUT_OF_MEMORY, SFDS_OutOfMemory(), Failure);
+    if (!Slot->Result.Opened) return SFDS_Fail(Slot->Result.Code, Slot->Result.Error, Failure);
     Lock.Unlock();
 
     std::unique_ptr<TFileStream> DiskFile;
@@ -432,11 +388,10 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
         try {
             DiskFile = FDestination->Create(Entry->FileName, FReader.SourceIdentity());
         } catch (...) {
-            return Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
+            return SFDS_Fail(SFDS_ERR_FILE_OPEN, std::current_exception(), Failure);
         }
     }
-    std::int64_t Progress = 0;
-    bool Cancel = false;
+    TSFDSEntryDelivery Delivery(&FReader, Entry->FileSize, ArcName, Entry->FileName, DiskFile.get(), ProgressEvent);
     for (bool Last = false; !Last;) {
         // The chunks there are, in one go; they go back when the entry ends
         // (also by an exception) or before the next batch.
@@ -445,36 +400,18 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
         if (FWorkersWaiting > 0) FForWorkers.notify_all();
         Await([](const TResult& R) { return !R.Chunks.empty() || R.Ended; });  // the slot exists now
         TResult& R = Slot->Result;
-        if (R.Chunks.empty()) return Fail(R.Code, R.Error, Failure);
+        if (R.Chunks.empty()) return SFDS_Fail(R.Code, R.Error, Failure);
         for (TChunk& C : R.Chunks) FBatch.push_back(std::move(C));
         R.Chunks.clear();
         Lock.Unlock();
         for (const TChunk& Chunk : FBatch) {
-            const std::int32_t N = Chunk.Count;
-            Progress += N;
-            if (N > 0 && DiskFile) {
-                try {
-                    DiskFile->WriteBuffer(Chunk.Data.get(), N);
-                } catch (...) {
-                    return Fail(SFDS_ERR_WRITE, std::current_exception(), Failure);
-                }
-            }
-            if (ProgressEvent)
-                ProgressEvent(&FReader, Progress, Entry->FileSize, N, Cancel, ArcName, Entry->FileName);
-            Last = Cancel || N != SFDS_CopyBufferSize;
+            if (const std::int32_t Code = Delivery.Put(Chunk.Data.get(), Chunk.Count, Last, Failure); Code != SFDS_OK)
+                return Code;
             if (Last) break;
         }
     }
-    if (Cancel)
-        return Fail(SFDS_ERR_ABORTED, std::make_exception_ptr(ESFDSUserAbortedOperation(SFDS_ERR_UserAborted)),
-                    Failure);
     Lock.Lock();
     const bool DigestOK = Slot->Result.DigestOK;  // final: the last chunk came with it
     Lock.Unlock();
-    if (!DigestOK)
-        return Fail(SFDS_ERR_MD5,
-                    std::make_exception_ptr(
-                        ESFDSException(Format(SFDS_ERR_MD5Extract, ArcName.c_str(), Entry->FileName.c_str()))),
-                    Failure);
-    return SFDS_OK;
+    return Delivery.Finish(DigestOK, Failure);
 }

@@ -31,7 +31,7 @@ public:
     // per core) start at once, unless the selection is too little work to pay
     // for a thread: then each entry is read on the caller's thread when it is
     // taken. While the extraction exists the reader is used by it alone: its
-    // entries are opened on the workers, one at a time. Nothing is allocated
+    // entries are opened on the workers (OpenSharedStream). Nothing is allocated
     // per entry up front: the workers claim the entries in runs, and only the
     // entries between the caller and the farthest worker are held.
     TSFDSParallelExtraction(TSFDSCustomReader& Reader, std::vector<std::int32_t> Indexes,
@@ -115,6 +115,5 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[]>> FPool GUARDED_BY(FLock);  // spare chunk buffers
     std::size_t FLiveWorkers GUARDED_BY(FLock) = 0;
     std::atomic<bool> FStop{false};
-    std::mutex FOpenLock;  // entries are opened one at a time
     unsigned FStarted = 0;  // workers that took the job
 };

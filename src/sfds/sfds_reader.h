@@ -8,15 +8,17 @@
 // whole lifetime.
 //
 // Threads: a reader is created, used and destroyed on the thread that started
-// the library (the list it registers in is not locked). The streams it opens
-// are independent of it and of each other: each may be read on another
-// thread, one thread at a time per stream.
+// the library (the list it registers in is not locked); OpenSharedStream alone
+// may also be called on other threads. The streams it opens are independent
+// of each other: each may be read on another thread, one thread at a time per
+// stream.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -33,6 +35,15 @@
 enum TCloneStreamMode : std::uint8_t {
     csmFull = 0,  // a stream over the whole source: the caller restricts it to the range
     csmOnlyRequestedData = 1,  // just the requested bytes, from position 0
+};
+
+// How OpenStream hands out a stored file.
+struct TSFDSOpenOptions {
+    // The caller reads the stream from front to back and spends time of its
+    // own on the bytes (a picture's decoder): where that pays, the stored
+    // file is decompressed ahead on a worker while the caller works
+    // (TSFDSReadAheadStream; the reader decides for which entries).
+    bool ReadAhead = false;
 };
 
 // The all-zero GUID: what readers constructed without a format GUID require.
@@ -155,10 +166,22 @@ public:
     // outside the table or a null entry, ESFDSDecompressionError for an
     // unregistered format. The stream is the caller's and frees the chain
     // beneath it (decompressor, window, cloned source).
-    std::unique_ptr<TStream> OpenStream(const std::string& FileName, std::int64_t& StreamSize);
-    std::unique_ptr<TStream> OpenStream(std::int32_t FileIndex, std::int64_t& StreamSize);
+    std::unique_ptr<TStream> OpenStream(const std::string& FileName, std::int64_t& StreamSize,
+                                        const TSFDSOpenOptions& Options = {});
+    std::unique_ptr<TStream> OpenStream(std::int32_t FileIndex, std::int64_t& StreamSize,
+                                        const TSFDSOpenOptions& Options = {});
     // Entry must come from this reader's table.
-    std::unique_ptr<TStream> OpenStreamEx(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize);
+    std::unique_ptr<TStream> OpenStreamEx(PSFDS_FileEntryRecord Entry, std::int64_t& StreamSize,
+                                          const TSFDSOpenOptions& Options = {});
+    // Stored file FileIndex as OpenStream opens it, but read through the
+    // reader's own source at offsets (a file reader's handle) where the
+    // source allows that, so that no file is opened per entry; otherwise
+    // through a clone, as OpenStream reads. For reads that end while the
+    // reader exists: the stream must be freed before the reader. Raises as
+    // OpenStream does.
+    // Threads: any thread may call it, also several at once (the opens are
+    // made one at a time), as long as the reader is not being destroyed.
+    std::unique_ptr<TStream> OpenSharedStream(std::int32_t FileIndex, std::int64_t& StreamSize);
     // The entry's bytes as stored, not decompressed.
     std::unique_ptr<TStream> OpenRAWStream(const std::string& FileName);
     std::unique_ptr<TStream> OpenRAWStream(std::int32_t FileIndex);
@@ -195,8 +218,6 @@ protected:
                       bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode);
 
 private:
-    // Opens entries on its workers, with the reader's shared source.
-    friend class TSFDSParallelExtraction;
     void Initialize(std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
                     TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
                     TStreamAutorenameMode StreamAutorenameMode);
@@ -211,6 +232,9 @@ private:
     // Declared first: destroyed last.
     std::unique_ptr<TStream> FOwnedSource;
     TSFDS_ReaderRegistration FRegistration;
+    // OpenSharedStream's opens, one at a time: a concrete reader's Clone
+    // and ShareSource need not allow more.
+    std::mutex FSharedOpenLock;
 
 protected:
     std::unique_ptr<TSFDS_FileEntrys> FFileEntrys;

@@ -29,17 +29,6 @@ struct TOutcome {
     bool operator==(const TOutcome&) const = default;
 };
 
-std::string Describe(const std::exception_ptr& Failure) {
-    if (!Failure) return "-";
-    try {
-        std::rethrow_exception(Failure);
-    } catch (const Exception& E) {
-        return std::string(typeid(E).name()) + " " + E.Message();
-    } catch (const std::exception& E) {
-        return std::string(typeid(E).name()) + " " + E.what();
-    }
-}
-
 std::string Replaced(std::string S, const std::string& What, const std::string& By) {
     if (What.empty()) return S;
     for (std::size_t At = S.find(What); At != std::string::npos; At = S.find(What, At + By.size()))
@@ -164,7 +153,7 @@ protected:
                     : Test   ? Reader->ExtractFileEx(I, ArchiveName, nullptr, true, true, OnProgress, Failure)
                              : Reader->ExtractFileTo(Destination, I, false, OnProgress, Failure);
                 Out.Lines.push_back(std::to_string(I) + ": " + std::to_string(Code) + " " +
-                                    WithoutDest(Describe(Failure), Dest));
+                                    WithoutDest(DescribeFailure(Failure), Dest));
                 if (Code == SFDS_ERR_ABORTED) break;
             }
         } catch (const std::exception& E) {
@@ -281,7 +270,7 @@ TEST(ExtractParallelArchive, TheArchiveBeingReadIsNeverWrittenOver) {
             std::exception_ptr Failure;
             Codes.push_back(Parallel ? Parallel->Next({}, Failure)
                                      : Reader.ExtractFileTo(Destination, I, false, {}, Failure));
-            if (Failure) Message = Describe(Failure);
+            if (Failure) Message = DescribeFailure(Failure);
         }
         EXPECT_EQ(Codes, (std::vector<std::int32_t>{SFDS_OK, SFDS_ERR_FILE_OPEN, SFDS_OK}));
         EXPECT_NE(Message.find(SFDS_ERR_ArchiveItself), std::string::npos) << Message;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 #include "runtime/MemoryStream.h"
 #include "sfds/MD5.h"
@@ -71,6 +72,19 @@ inline void AddUnknownFormatEntry(TSFDSFileWriter& W, const std::string& Name) {
     E.FileSize = 10;
     E.CompressionFormat = 9;
     W.AddEntryRecord(E);
+}
+
+// A failure an extraction reported, as its class and message ("-": none),
+// for comparing what two ways of extracting reported.
+inline std::string DescribeFailure(const std::exception_ptr& Failure) {
+    if (!Failure) return "-";
+    try {
+        std::rethrow_exception(Failure);
+    } catch (const Exception& E) {
+        return std::string(typeid(E).name()) + " " + E.Message();
+    } catch (const std::exception& E) {
+        return std::string(typeid(E).name()) + " " + E.what();
+    }
 }
 
 // Open file descriptors (handles on Windows) of this process, counted with
