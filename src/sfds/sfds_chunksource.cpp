@@ -4,12 +4,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "runtime/Mutex.h"
 #include "sfds/sfds_tuning.h"
 #include "sfds/sfds_workers.h"
 
@@ -59,18 +59,18 @@ public:
 
     ~TReadAheadChunkSource() override {
         TRing& R = *FRing;
-        std::unique_lock<std::mutex> L(R.Lock);
+        TMutexLock L(R.Lock);
         R.Stop = true;
         if (R.WorkerWaiting) R.Freed.notify_one();
         // After at most one Read in progress, the worker no longer touches
         // the stream.
         R.CallerWaiting = true;
-        R.Filled.wait(L, [&R] { return R.WorkerDone; });
+        R.Filled.wait(L.Native(), [&R]() REQUIRES(R.Lock) { return R.WorkerDone; });
     }
 
     const std::uint8_t* Next(std::int32_t& Count) override {
         TRing& R = *FRing;
-        std::unique_lock<std::mutex> L(R.Lock);
+        TMutexLock L(R.Lock);
         bool WakeWorker = false;
         if (R.Holding) {
             ++R.Consumed;
@@ -81,7 +81,7 @@ public:
             if (WakeWorker) R.Freed.notify_one();
             WakeWorker = false;
             R.CallerWaiting = true;
-            R.Filled.wait(L, [&R] { return R.Produced > R.Consumed || R.WorkerDone; });
+            R.Filled.wait(L.Native(), [&R]() REQUIRES(R.Lock) { return R.Produced > R.Consumed || R.WorkerDone; });
             R.CallerWaiting = false;
         }
         if (R.Produced == R.Consumed) {  // the worker has ended and nothing is left
@@ -90,7 +90,7 @@ public:
         }
         TRing::TSlot& S = R.Slots[R.Consumed % TRing::SlotCount];
         R.Holding = true;
-        L.unlock();
+        L.Unlock();
         // Woken outside the lock, the worker does not wake only to wait for it.
         if (WakeWorker) R.Freed.notify_one();
         if (S.Error) {
@@ -116,16 +116,16 @@ private:
             for (TSlot& Slot : Slots) Slot.Data.reset(new std::uint8_t[static_cast<std::size_t>(Size)]);
         }
 
-        bool WorkerMayGoOn() const { return Stop || Produced - Consumed <= RefillAt; }
+        bool WorkerMayGoOn() const REQUIRES(Lock) { return Stop || Produced - Consumed <= RefillAt; }
 
-        void Produce() {
+        void Produce() EXCLUDES(Lock) {
             for (;;) {
                 std::uint64_t Index;
                 {
-                    std::unique_lock<std::mutex> L(Lock);
+                    TMutexLock L(Lock);
                     if (!Stop && Produced - Consumed == SlotCount) {
                         WorkerWaiting = true;
-                        Freed.wait(L, [this] { return WorkerMayGoOn(); });
+                        Freed.wait(L.Native(), [this]() REQUIRES(Lock) { return WorkerMayGoOn(); });
                         WorkerWaiting = false;
                     }
                     if (Stop) break;
@@ -144,7 +144,7 @@ private:
                 }
                 bool Wake;
                 {
-                    std::lock_guard<std::mutex> L(Lock);
+                    TMutexLock L(Lock);
                     ++Produced;
                     Wake = CallerWaiting;
                 }
@@ -154,8 +154,8 @@ private:
         }
 
         // After Produce, once the worker no longer touches the stream.
-        void Finish() {
-            std::lock_guard<std::mutex> L(Lock);
+        void Finish() EXCLUDES(Lock) {
+            TMutexLock L(Lock);
             WorkerDone = true;
             Filled.notify_one();
         }
@@ -163,16 +163,16 @@ private:
         TStream& Stream;
         const std::int32_t ChunkSize;
         TSlot Slots[SlotCount];
-        std::mutex Lock;
+        TMutex Lock;
         std::condition_variable Filled;  // the worker published a chunk or ended
         std::condition_variable Freed;   // the caller gave slots back, or stop
-        std::uint64_t Produced = 0;
-        std::uint64_t Consumed = 0;
-        bool Holding = false;
-        bool WorkerWaiting = false;  // asleep on Freed
-        bool CallerWaiting = false;  // asleep on Filled
-        bool Stop = false;
-        bool WorkerDone = false;
+        std::uint64_t Produced GUARDED_BY(Lock) = 0;
+        std::uint64_t Consumed GUARDED_BY(Lock) = 0;
+        bool Holding GUARDED_BY(Lock) = false;
+        bool WorkerWaiting GUARDED_BY(Lock) = false;  // asleep on Freed
+        bool CallerWaiting GUARDED_BY(Lock) = false;  // asleep on Filled
+        bool Stop GUARDED_BY(Lock) = false;
+        bool WorkerDone GUARDED_BY(Lock) = false;
     };
 
     std::shared_ptr<TRing> FRing;

@@ -94,6 +94,23 @@ inline constexpr std::int64_t SFDS_PackPrepareLimit = std::int64_t{64} << 20;
 // prepared entries of the largest size per helper on two to four cores.
 inline constexpr std::int64_t SFDS_PackAheadBudget = std::int64_t{256} << 20;
 
+// Entries the helpers may be ahead of the writing thread, whatever their
+// size: a folder of many tiny files would otherwise fill the budget with
+// bookkeeping alone. A thousand prepared entries still hide any hand-off.
+inline constexpr std::size_t SFDS_PackAheadEntries = 1024;
+// A helper claims the next entries in runs of at most this many entries and
+// this many bytes (at least one entry), and hands what it compressed over in
+// batches of the same size: one claim and one hand-off per entry would cost
+// more than compressing a tiny file, larger runs would leave the other helpers
+// idle at the end of the input.
+inline constexpr std::size_t SFDS_PackRunEntries = 32;
+inline constexpr std::int64_t SFDS_PackRunBytes = std::int64_t{256} << 10;
+// Below both of these the writing thread compresses every entry itself:
+// waking or starting a helper costs up to milliseconds on some systems, as
+// long as compressing a few hundred KiB.
+inline constexpr std::size_t SFDS_PackParallelMinEntries = 16;
+inline constexpr std::int64_t SFDS_PackParallelMinBytes = std::int64_t{1} << 20;
+
 // The whole-entry codecs (their own header, ZWholeEntryLimit) work on
 // entries up to 64 MiB in one call, for the same reason as the prepare limit:
 // beyond it the memory per thread outweighs the gain.

@@ -1,14 +1,10 @@
 #include "tools/ToolPack.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "runtime/AsciiCase.h"
@@ -17,9 +13,9 @@
 #include "runtime/Format.h"
 #include "runtime/NativePath.h"
 #include "sfds/sfds_naturalorder.h"
+#include "sfds/sfds_packer.h"
 #include "sfds/sfds_reader.h"
 #include "sfds/sfds_tuning.h"
-#include "sfds/sfds_workers.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
 #include "tools/ToolProgress.h"
@@ -71,26 +67,6 @@ public:
 private:
     std::unique_ptr<TFileStream> FFile;
     std::string FName;
-};
-
-// Passes reads through, moves the progress bar and turns Ctrl-C into the
-// library's cancel.
-class TProgressReadStream : public TStream {
-public:
-    TProgressReadStream(TStream& Source, TToolProgress& Progress) : FSource(Source), FProgress(Progress) {}
-    std::int64_t GetSize() override { return FSource.Size(); }
-    std::int32_t Read(void* Buffer, std::int32_t Count) override {
-        if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-        const std::int32_t N = FSource.Read(Buffer, Count);
-        if (N > 0) FProgress.Advance(N);
-        return N;
-    }
-    std::int32_t Write(const void*, std::int32_t) override { throw ESFDSInvalidStreamOperation(SFDS_ERR_WriteReadOnly); }
-    std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override { return FSource.Seek(Offset, Origin); }
-
-private:
-    TStream& FSource;
-    TToolProgress& FProgress;
 };
 
 // The archive being written, over a handle already open. A write the system
@@ -243,128 +219,22 @@ bool OutputApart(const std::string& Archive, const fs::path& Output, const TInpu
     return true;
 }
 
-// Entries up to SFDS_PackPrepareLimit are compressed ahead, in memory, by
-// the helper threads; larger ones are compressed by the writing thread when
-// their turn comes (the helpers go on with the entries after them meanwhile).
-// The next one to write is always taken, whatever SFDS_PackAheadBudget says.
-constexpr std::int64_t PrepareLimit = SFDS_PackPrepareLimit;
-constexpr std::int64_t AheadBudget = SFDS_PackAheadBudget;
-
-// Compresses entries on helper threads while the caller writes them in table
-// order, so that both cores deflate and the container comes out the same as
-// when written one entry after the other.
-class TParallelPacker {
+// The walked files for the library's packer: each opened by the path its
+// folder listing gave, the progress bar moved as they are stored, Ctrl-C
+// turned into the library's cancel.
+class TPackFiles : public TSFDSPackSource {
 public:
-    TParallelPacker(const std::vector<TInputFile>& Files, std::uint8_t Format, TSFDSCompressionLevel Level,
-                    TSFDSCompressionStrategy Strategy, unsigned Threads)
-        : FFiles(Files), FFormat(Format), FLevel(Level), FStrategy(Strategy), FSlots(Files.size()) {
-        std::lock_guard<std::mutex> Lock(FMutex);
-        for (unsigned I = 0; I < Threads; ++I) {
-            // A helper that cannot be had leaves its share to those that
-            // started; with none, the writing thread packs every entry itself.
-            ++FHelpers;
-            if (!SFDS_RunOnWorker({[this] { Work(); }, [this] { HelperDone(); }})) {
-                --FHelpers;
-                break;
-            }
-        }
+    TPackFiles(const std::vector<TInputFile>& Files, TToolProgress& Progress) : FFiles(Files), FProgress(Progress) {}
+    std::unique_ptr<TStream> Open(std::size_t Index) override {
+        return std::make_unique<TInputStream>(FFiles[Index].Path);
     }
-    ~TParallelPacker() {
-        std::unique_lock<std::mutex> Lock(FMutex);
-        FStop = true;
-        FChanged.notify_all();
-        FChanged.wait(Lock, [this] { return FHelpers == 0; });
-    }
-
-    // Writes entry Index (the next in order): prepared bytes, or streamed from
-    // its file when it is too large to prepare. Raises what preparing raised.
-    void WriteNext(std::size_t Index, TSFDSFileWriter& Writer, TToolProgress& Progress) {
-        const TInputFile& F = FFiles[Index];
-        TSlot& Slot = FSlots[Index];
-        std::unique_lock<std::mutex> Lock(FMutex);
-        FWriting = Index;
-        FChanged.notify_all();
-        FChanged.wait(Lock, [&] {
-            return Slot.State == sDone || Slot.State == sTooLarge || (Slot.State == sWaiting && FHelpers == 0);
-        });
-        Lock.unlock();
-        if (Slot.Error) std::rethrow_exception(Slot.Error);
-        if (Slot.State != sDone) {
-            TInputStream Source(F.Path);
-            TProgressReadStream Counted(Source, Progress);
-            Writer.AddStream(Counted, ToolToAnsi(F.StoredName), FFormat, FLevel);
-        } else {
-            Writer.AddPrepared(Slot.Prepared, ToolToAnsi(F.StoredName), FFormat, FLevel);
-            Progress.Advance(Slot.Prepared.FileSize);
-        }
-        Lock.lock();
-        FAhead -= Slot.Size;
-        Slot.Prepared = TSFDSPreparedEntry();
-        Lock.unlock();
-        FChanged.notify_all();
-    }
+    void Starting(std::size_t Index) override { FProgress.SetEntry(ToolShown(FFiles[Index].StoredName)); }
+    void Advance(std::int64_t Bytes) override { FProgress.Advance(Bytes); }
+    bool Cancelled() override { return ToolInterrupted(); }
 
 private:
-    enum TState { sWaiting, sTaken, sDone, sTooLarge };
-
-    // On the helper once it is idle again; the lock is the last thing of the
-    // packer it touches.
-    void HelperDone() {
-        std::lock_guard<std::mutex> Lock(FMutex);
-        --FHelpers;
-        FChanged.notify_all();
-    }
-    struct TSlot {
-        TState State = sWaiting;
-        std::int64_t Size = 0;  // counted against the budget while taken
-        TSFDSPreparedEntry Prepared;
-        std::exception_ptr Error;
-    };
-
-    void Work() {
-        std::unique_lock<std::mutex> Lock(FMutex);
-        for (;;) {
-            FChanged.wait(Lock, [&] {
-                return FStop || FNext >= FSlots.size() ||
-                       (FNext == FWriting || FAhead + std::min(FFiles[FNext].Size, PrepareLimit) <= AheadBudget);
-            });
-            if (FStop || FNext >= FSlots.size()) return;
-            const std::size_t Index = FNext++;
-            TSlot& Slot = FSlots[Index];
-            if (FFiles[Index].Size > PrepareLimit) {
-                Slot.State = sTooLarge;
-                FChanged.notify_all();
-                continue;
-            }
-            Slot.State = sTaken;
-            Slot.Size = FFiles[Index].Size;
-            FAhead += Slot.Size;
-            Lock.unlock();
-            try {
-                if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-                TInputStream Source(FFiles[Index].Path);
-                Slot.Prepared = SFDS_PrepareEntry(Source, FFormat, FLevel, FStrategy);
-            } catch (...) {
-                Slot.Error = std::current_exception();
-            }
-            Lock.lock();
-            Slot.State = sDone;
-            FChanged.notify_all();
-        }
-    }
-
     const std::vector<TInputFile>& FFiles;
-    std::uint8_t FFormat;
-    TSFDSCompressionLevel FLevel;
-    TSFDSCompressionStrategy FStrategy;
-    std::vector<TSlot> FSlots;
-    std::mutex FMutex;
-    std::condition_variable FChanged;
-    std::size_t FNext = 0;      // the next entry a helper takes
-    std::size_t FWriting = 0;   // the entry the writing thread waits for
-    std::int64_t FAhead = 0;
-    bool FStop = false;
-    unsigned FHelpers = 0;  // helpers started and not yet idle again
+    TToolProgress& FProgress;
 };
 
 // The file the archive is written to. An archive of its own (a new file, or
@@ -499,23 +369,11 @@ int ToolPack(const TToolPackOptions& Options) {
             Writer.SetFileListFormat(Options.TableFormat, Options.Level);
 
             TToolProgress Progress(Total);
-            const unsigned Threads =
-                Options.Threads > 0 ? Options.Threads : std::max(1u, std::thread::hardware_concurrency());
-            if (Threads == 1 || Files.size() < 2) {
-                for (const TInputFile& F : Files) {
-                    Progress.SetEntry(ToolShown(F.StoredName));
-                    TInputStream Source(F.Path);
-                    TProgressReadStream Counted(Source, Progress);
-                    Writer.AddStream(Counted, ToolToAnsi(F.StoredName), Options.Format, Options.Level);
-                }
-            } else {
-                TParallelPacker Packer(Files, Options.Format, Options.Level, Writer.CompressionStrategy(), Threads);
-                for (std::size_t I = 0; I < Files.size(); ++I) {
-                    if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
-                    Progress.SetEntry(ToolShown(Files[I].StoredName));
-                    Packer.WriteNext(I, Writer, Progress);
-                }
-            }
+            std::vector<TSFDSPackItem> Items;
+            Items.reserve(Files.size());
+            for (const TInputFile& F : Files) Items.push_back({ToolToAnsi(F.StoredName), F.Size});
+            TPackFiles Source(Files, Progress);
+            SFDS_PackEntries(Writer, Items, Source, Options.Format, Options.Level, Options.Threads);
             if (ToolInterrupted()) throw ESFDSUserAbortedOperation(SFDS_ERR_UserAborted);
             Writer.Finish();
         }

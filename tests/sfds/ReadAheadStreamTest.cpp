@@ -107,7 +107,7 @@ TEST(ReadAheadStreamTest, DeliversTheBytesOfAZLibEntry) {
     const std::string Data = PatternBytes(500'000, 3);
     TSFDSReadAheadStream S(ZLibStream(Z, ZLibCompress(Z, Data), 500'000), 500'000);
     S.SetPosition(0);  // what the picture decoder does first
-    EXPECT_EQ(ReadToEnd(S, {65'536}), Data);
+    EXPECT_EQ(ReadToEnd(S, 65'536), Data);
 }
 
 TEST(ReadAheadStreamTest, InnerErrorArrivesAfterTheBytesBeforeIt) {
@@ -173,7 +173,7 @@ TEST(ReadAheadStreamTest, SeeksThatKeepTheReadAhead) {
     EXPECT_EQ(S->Seek(5000, soBeginning), 5000);
     EXPECT_TRUE(S->ReadingAhead());
     EXPECT_EQ(Probe->Seeks, SeeksBefore);
-    Got += ReadToEnd(*S, {999});
+    Got += ReadToEnd(*S, 999);
     EXPECT_EQ(Got, Data);
 }
 
@@ -199,7 +199,7 @@ TEST(ReadAheadStreamTest, OtherSeeksFallBackToTheInnerStream) {
         S->ReadBuffer(Head.data(), 50'000);
         EXPECT_EQ(S->Seek(C.Offset, C.Origin), C.Result);
         EXPECT_FALSE(S->ReadingAhead());
-        EXPECT_EQ(ReadToEnd(*S, {3333}), Data.substr(static_cast<std::size_t>(C.Result)));
+        EXPECT_EQ(ReadToEnd(*S, 3333), Data.substr(static_cast<std::size_t>(C.Result)));
     }
 }
 
@@ -213,7 +213,7 @@ TEST(ReadAheadStreamTest, DecompressorStartsOverForABackwardSeek) {
     EXPECT_EQ(S.Size(), 300'000);  // the default size query seeks to the end and back
     EXPECT_EQ(S.Position(), 100'000);
     EXPECT_EQ(S.Seek(70'000, soBeginning), 70'000);
-    EXPECT_EQ(ReadToEnd(S, {4321}), Data.substr(70'000));
+    EXPECT_EQ(ReadToEnd(S, 4321), Data.substr(70'000));
 }
 
 TEST(ReadAheadStreamTest, WriteIsRefused) {
