@@ -148,7 +148,7 @@ int MediumBuild(const TMediumBuildOptions& Options) {
     bool ReplaceEmpty = false;
     if (!Prepare(Options, Shown, Exe, ReplaceEmpty)) return 1;
 
-    try {
+    return MediumGuarded([&] {
         TBuildFolder Folder(Medium);
         const fs::path Box = Folder.Path() / SContentFolderName;
         fs::create_directory(Box);
@@ -189,14 +189,5 @@ int MediumBuild(const TMediumBuildOptions& Options) {
         Folder.Commit(Medium, ReplaceEmpty);
         std::printf("%s\n", Format(MediumBuilt, Shown.c_str()).c_str());
         return 0;
-    } catch (const ESFDSUserAbortedOperation& E) {
-        MediumError(ToolToUtf8(E.Message()));
-        return SFDS_ERR_ABORTED;
-    } catch (const Exception& E) {
-        MediumError(ToolToUtf8(E.Message()));
-        return 1;
-    } catch (const std::exception& E) {
-        MediumError(E.what());
-        return 1;
-    }
+    });
 }

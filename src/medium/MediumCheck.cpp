@@ -1,6 +1,5 @@
 #include "medium/MediumCheck.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -12,7 +11,6 @@
 #include "app/PicturePrefetcher.h"
 #include "medium/MediumConsts.h"
 #include "medium/MediumFiles.h"
-#include "runtime/Checked.h"
 #include "runtime/CodePage.h"
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
@@ -55,16 +53,8 @@ int CheckPictures(const std::string& ArchiveAnsi, int& Pictures) {
         return 1;
     }
 
-    std::int64_t Total = 0;
-    for (std::int32_t I = 0; I < Count; ++I)
-        Total = SaturatedAdd(Total, std::max<std::int64_t>(0, Reader.FileEntrys().Items(I)->FileSize));
-    TToolProgress Progress(Total);
-    const TSFDSProgressEvent OnProgress = [&Progress](TSFDSCustomSource*, std::int64_t, std::int64_t,
-                                                      std::int64_t ThisTime, bool& Cancel, const std::string&,
-                                                      const std::string&) {
-        Progress.Advance(ThisTime);
-        if (ToolInterrupted()) Cancel = true;
-    };
+    TToolProgress Progress(ToolEntriesSize(Reader));
+    const TSFDSProgressEvent OnProgress = Progress.Event();
     const TSize View{MediumCheckViewWidth, MediumCheckViewHeight};
     int Failures = 0;
     TPictureMemory Spare;

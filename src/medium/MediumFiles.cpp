@@ -13,6 +13,21 @@
 
 void MediumError(const std::string& Text) { ToolError(Text); }
 
+int MediumGuarded(const std::function<int()>& Body) {
+    try {
+        return Body();
+    } catch (const ESFDSUserAbortedOperation& E) {
+        MediumError(ToolToUtf8(E.Message()));
+        return SFDS_ERR_ABORTED;
+    } catch (const Exception& E) {
+        MediumError(ToolToUtf8(E.Message()));
+        return 1;
+    } catch (const std::exception& E) {
+        MediumError(E.what());
+        return 1;
+    }
+}
+
 TMediumProgramKind MediumProgramKind(const std::string& FileName) {
     const THandle File = FileOpen(FileName, fmOpenRead | fmShareDenyNone);
     if (File == INVALID_HANDLE_VALUE_RTL) return pkNone;

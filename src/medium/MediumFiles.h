@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "runtime/Exceptions.h"
@@ -13,6 +14,9 @@ RTL_DECLARE_EXCEPTION(EMediumCopyError, Exception);
 
 // Writes the program's name, Text (UTF-8) and a line feed to standard error.
 void MediumError(const std::string& Text);
+// Runs Body and returns what it returns; an error it raises is written as
+// MediumError writes and gives 1, a cancel gives 21.
+int MediumGuarded(const std::function<int()>& Body);
 
 // What a launcher file is, from its headers.
 enum TMediumProgramKind : std::uint8_t {

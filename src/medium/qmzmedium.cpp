@@ -73,15 +73,7 @@ int main(int argc, char** argv) {
         return MediumBuild(Build);
     }
     if (*CheckCmd) {
-        try {
-            return MediumCheck(Medium, Medium);
-        } catch (const Exception& E) {
-            MediumError(ToolToUtf8(E.Message()));
-            return 1;
-        } catch (const std::exception& E) {
-            MediumError(E.what());
-            return 1;
-        }
+        return MediumGuarded([&] { return MediumCheck(Medium, Medium); });
     }
     return 2;
 }

@@ -1,12 +1,10 @@
 #include "tools/ToolExtract.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <thread>
 #include <memory>
 #include <vector>
 
-#include "runtime/Checked.h"
 #include "runtime/FileSystem.h"
 #include "runtime/Format.h"
 #include "runtime/RtlConsts.h"
@@ -39,18 +37,8 @@ int Walk(const std::string& Archive, const std::string& DestDir, const std::stri
     const std::string ArchiveName = ToolToAnsi(Archive);
     std::unique_ptr<TSFDSFileReader> R = ToolOpenArchive(ArchiveName);
     const std::vector<std::int32_t> Indexes = Selected(*R, ToolToAnsi(Mask));
-    std::int64_t Total = 0;
-    // Sizes come from the file: any value, any sum.
-    for (std::int32_t I : Indexes)
-        Total = SaturatedAdd(Total, std::max<std::int64_t>(0, R->FileEntrys().Items(I)->FileSize));
-
-    TToolProgress Progress(Total);
-    const TSFDSProgressEvent OnProgress = [&Progress](TSFDSCustomSource*, std::int64_t, std::int64_t,
-                                                      std::int64_t ThisTime, bool& Cancel, const std::string&,
-                                                      const std::string&) {
-        Progress.Advance(ThisTime);
-        if (ToolInterrupted()) Cancel = true;
-    };
+    TToolProgress Progress(ToolEntriesSize(*R, Indexes));
+    const TSFDSProgressEvent OnProgress = Progress.Event();
     int FirstFailure = 0;
     std::int32_t Reported = 0, Failed = 0;
     auto Report = [&](const std::string& Name, int Code, const std::string& Message) {

@@ -1,11 +1,13 @@
 #include "tools/ToolProgress.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
 #include "sfds/sfds_extract.h"
+#include "sfds/sfds_reader.h"
 #include "tools/ToolCommand.h"
 #include "tools/ToolConsole.h"
 #include "tools/ToolConsts.h"
@@ -29,6 +31,28 @@ void ToolCatchInterrupt() {
 }
 
 bool ToolInterrupted() { return Interrupted.load(); }
+
+std::int64_t ToolEntriesSize(const TSFDSCustomReader& Reader, std::span<const std::int32_t> Indexes) {
+    std::int64_t Total = 0;
+    for (const std::int32_t I : Indexes)
+        Total = SaturatedAdd(Total, std::max<std::int64_t>(0, Reader.FileEntrys().Items(I)->FileSize));
+    return Total;
+}
+
+std::int64_t ToolEntriesSize(const TSFDSCustomReader& Reader) {
+    std::int64_t Total = 0;
+    for (std::int32_t I = 0; I < Reader.FileEntrys().Count(); ++I)
+        Total = SaturatedAdd(Total, std::max<std::int64_t>(0, Reader.FileEntrys().Items(I)->FileSize));
+    return Total;
+}
+
+TSFDSProgressEvent TToolProgress::Event() {
+    return [this](TSFDSCustomSource*, std::int64_t, std::int64_t, std::int64_t ThisTime, bool& Cancel,
+                  const std::string&, const std::string&) {
+        Advance(ThisTime);
+        if (ToolInterrupted()) Cancel = true;
+    };
+}
 
 TToolProgress::TToolProgress(std::int64_t Total)
     : FEnabled(ToolStderrIsTerminal()), FTotal(Total), FStart(std::chrono::steady_clock::now()),
