@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "runtime/Mutex.h"
 #include "sfds/sfds_tuning.h"
 #include "sfds/sfds_workers.h"
 
@@ -59,7 +58,7 @@ public:
 
     ~TReadAheadChunkSource() override {
         TRing& R = *FRing;
-        std::unique_lock<std::mutex> L(R.Lock);
+        TMutexLock L(R.Lock);
         R.Stop = true;
         if (R.WorkerWaiting) R.Freed.notify_one();
         // After at most one Read in progress, the worker no longer touches
@@ -70,7 +69,7 @@ public:
 
     const std::uint8_t* Next(std::int32_t& Count) override {
         TRing& R = *FRing;
-        std::unique_lock<std::mutex> L(R.Lock);
+        TMutexLock L(R.Lock);
         bool WakeWorker = false;
         if (R.Holding) {
             ++R.Consumed;
@@ -90,7 +89,7 @@ public:
         }
         TRing::TSlot& S = R.Slots[R.Consumed % TRing::SlotCount];
         R.Holding = true;
-        L.unlock();
+        L.Unlock();
         // Woken outside the lock, the worker does not wake only to wait for it.
         if (WakeWorker) R.Freed.notify_one();
         if (S.Error) {
@@ -122,7 +121,7 @@ private:
             for (;;) {
                 std::uint64_t Index;
                 {
-                    std::unique_lock<std::mutex> L(Lock);
+                    TMutexLock L(Lock);
                     if (!Stop && Produced - Consumed == SlotCount) {
                         WorkerWaiting = true;
                         Freed.wait(L, [this] { return WorkerMayGoOn(); });
@@ -144,7 +143,7 @@ private:
                 }
                 bool Wake;
                 {
-                    std::lock_guard<std::mutex> L(Lock);
+                    TMutexLock L(Lock);
                     ++Produced;
                     Wake = CallerWaiting;
                 }
@@ -155,7 +154,7 @@ private:
 
         // After Produce, once the worker no longer touches the stream.
         void Finish() {
-            std::lock_guard<std::mutex> L(Lock);
+            TMutexLock L(Lock);
             WorkerDone = true;
             Filled.notify_one();
         }
@@ -163,9 +162,9 @@ private:
         TStream& Stream;
         const std::int32_t ChunkSize;
         TSlot Slots[SlotCount];
-        std::mutex Lock;
-        std::condition_variable Filled;  // the worker published a chunk or ended
-        std::condition_variable Freed;   // the caller gave slots back, or stop
+        TMutex Lock;
+        TCondition Filled;  // the worker published a chunk or ended
+        TCondition Freed;   // the caller gave slots back, or stop
         std::uint64_t Produced = 0;
         std::uint64_t Consumed = 0;
         bool Holding = false;
