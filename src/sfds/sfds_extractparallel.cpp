@@ -258,7 +258,7 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
         std::unique_ptr<TSFDSChunkSource> Chunks;
         std::int64_t StreamSize = 0;
         try {
-            const std::lock_guard<std::mutex> Open(FOpenLock);
+            TMutexLock Open(FOpenLock);
             Source = FReader.OpenEntry(FReader.FileEntrys().Items(Index), StreamSize, true);
         } catch (...) {
             End(SFDS_ERR_NO_STREAM, std::current_exception());

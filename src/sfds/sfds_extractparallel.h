@@ -114,6 +114,6 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[]>> FPool GUARDED_BY(FLock);  // spare chunk buffers
     std::size_t FLiveWorkers GUARDED_BY(FLock) = 0;
     std::atomic<bool> FStop{false};
-    std::mutex FOpenLock;  // entries are opened one at a time
+    TMutex FOpenLock;  // entries are opened one at a time
     unsigned FStarted = 0;  // workers that took the job
 };
