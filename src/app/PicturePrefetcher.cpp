@@ -26,7 +26,7 @@ TPicturePrefetcher::~TPicturePrefetcher() {
 }
 
 void TPicturePrefetcher::WaitIdle(TMutexLock& Lock) {
-    FChanged.wait(Lock.Native(), [this]() REQUIRES(FLock) { return !FBusy && !FReporting; });
+    FChanged.wait(Lock, [this]() REQUIRES(FLock) { return !FBusy && !FReporting; });
 }
 
 void TPicturePrefetcher::Start(int Index, std::unique_ptr<TStream> Stream, TSize ViewSize, TPictureMemory Discard) {

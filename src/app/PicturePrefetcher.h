@@ -10,7 +10,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -84,7 +83,7 @@ private:
 
     const std::function<void()> FOnDone;
     TMutex FLock;
-    std::condition_variable FChanged;
+    TCondition FChanged;
     std::unique_ptr<TJob> FJob GUARDED_BY(FLock);
     bool FBusy GUARDED_BY(FLock) = false;       // a job has started and not finished
     bool FReporting GUARDED_BY(FLock) = false;  // a finished job is being reported

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <exception>
 #include <new>
 #include <system_error>
@@ -65,7 +64,7 @@ public:
         // After at most one Read in progress, the worker no longer touches
         // the stream.
         R.CallerWaiting = true;
-        R.Filled.wait(L.Native(), [&R]() REQUIRES(R.Lock) { return R.WorkerDone; });
+        R.Filled.wait(L, [&R]() REQUIRES(R.Lock) { return R.WorkerDone; });
     }
 
     const std::uint8_t* Next(std::int32_t& Count) override {
@@ -81,7 +80,7 @@ public:
             if (WakeWorker) R.Freed.notify_one();
             WakeWorker = false;
             R.CallerWaiting = true;
-            R.Filled.wait(L.Native(), [&R]() REQUIRES(R.Lock) { return R.Produced > R.Consumed || R.WorkerDone; });
+            R.Filled.wait(L, [&R]() REQUIRES(R.Lock) { return R.Produced > R.Consumed || R.WorkerDone; });
             R.CallerWaiting = false;
         }
         if (R.Produced == R.Consumed) {  // the worker has ended and nothing is left
@@ -125,7 +124,7 @@ private:
                     TMutexLock L(Lock);
                     if (!Stop && Produced - Consumed == SlotCount) {
                         WorkerWaiting = true;
-                        Freed.wait(L.Native(), [this]() REQUIRES(Lock) { return WorkerMayGoOn(); });
+                        Freed.wait(L, [this]() REQUIRES(Lock) { return WorkerMayGoOn(); });
                         WorkerWaiting = false;
                     }
                     if (Stop) break;
@@ -164,8 +163,8 @@ private:
         const std::int32_t ChunkSize;
         TSlot Slots[SlotCount];
         TMutex Lock;
-        std::condition_variable Filled;  // the worker published a chunk or ended
-        std::condition_variable Freed;   // the caller gave slots back, or stop
+        TCondition Filled;  // the worker published a chunk or ended
+        TCondition Freed;  // the caller gave slots back, or stop
         std::uint64_t Produced GUARDED_BY(Lock) = 0;
         std::uint64_t Consumed GUARDED_BY(Lock) = 0;
         bool Holding GUARDED_BY(Lock) = false;

@@ -54,7 +54,7 @@ TSFDSParallelExtraction::~TSFDSParallelExtraction() {
     TMutexLock L(FLock);
     FStop = true;
     FForWorkers.notify_all();
-    FForCaller.wait(L.Native(), [this]() REQUIRES(FLock) { return FLiveWorkers == 0; });
+    FForCaller.wait(L, [this]() REQUIRES(FLock) { return FLiveWorkers == 0; });
 }
 
 // With the lock held: the slot of an entry a worker has claimed and the caller
@@ -125,7 +125,7 @@ bool TSFDSParallelExtraction::Claim(std::size_t& First, std::size_t& Last, TMute
     };
     if (!Room()) {
         ++FWorkersWaiting;
-        FForWorkers.wait(Lock.Native(), Room);
+        FForWorkers.wait(Lock, Room);
         --FWorkersWaiting;
     }
     if (FStop || FNext >= FIndexes.size()) return false;
@@ -259,7 +259,7 @@ void TSFDSParallelExtraction::ReadEntry(std::size_t Position, TPending& Pending)
                 };
                 if (!GoOn()) {
                     ++FWorkersWaiting;
-                    FForWorkers.wait(Lock.Native(), GoOn);
+                    FForWorkers.wait(Lock, GoOn);
                     --FWorkersWaiting;
                 }
                 continue;
@@ -373,7 +373,7 @@ std::int32_t TSFDSParallelExtraction::Take(std::size_t Position, const TSFDSProg
             if (Slot != nullptr && Ready(Slot->Result)) return true;
             if (Slot == nullptr && FLiveWorkers == 0) return false;
             FCallerWaiting = true;
-            FForCaller.wait(Lock.Native());
+            FForCaller.wait(Lock);
             FCallerWaiting = false;
         }
     };

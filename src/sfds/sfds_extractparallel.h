@@ -7,7 +7,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <exception>
@@ -102,8 +101,8 @@ private:
     const std::int64_t FBudget;
 
     TMutex FLock;  // what is marked so below, and the slots
-    std::condition_variable FForCaller;   // the caller's entry opened, ended or has chunks
-    std::condition_variable FForWorkers;  // room in the budget, another entry for the caller, or stop
+    TCondition FForCaller;   // the caller's entry opened, ended or has chunks
+    TCondition FForWorkers;  // room in the budget, another entry for the caller, or stop
     std::size_t FWorkersWaiting GUARDED_BY(FLock) = 0;
     bool FCallerWaiting GUARDED_BY(FLock) = false;
     std::deque<TSlot> FWindow GUARDED_BY(FLock);  // the entries from FBase on that workers have claimed

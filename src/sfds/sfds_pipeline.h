@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -98,7 +97,7 @@ public:
         TMutexLock L(FLock);
         FStop = true;
         FFreed.notify_all();
-        FReady.wait(L.Native(), [this]() REQUIRES(FLock) { return FRunning == 0; });
+        FReady.wait(L, [this]() REQUIRES(FLock) { return FRunning == 0; });
     }
 
     TSFDSAheadPipeline(const TSFDSAheadPipeline&) = delete;
@@ -127,7 +126,7 @@ public:
         }
         if (S.State != sReady && S.State != sSkipped) {
             FWaitingFor.store(Index, std::memory_order_relaxed);
-            FReady.wait(L.Native(), [&]() REQUIRES(FLock) {
+            FReady.wait(L, [&]() REQUIRES(FLock) {
                 return S.State == sReady || S.State == sSkipped || (FClaimed <= Index && FRunning == 0);
             });
             FWaitingFor.store(NoIndex, std::memory_order_relaxed);
@@ -195,7 +194,7 @@ private:
             std::int64_t Cost = 0;
             if (!FStop && FClaimed < FCount && !MayClaim(Cost)) {
                 ++FWorkersWaiting;
-                FFreed.wait(L.Native(),
+                FFreed.wait(L,
                             [&]() REQUIRES(FLock) { return FStop || FClaimed >= FCount || MayClaim(Cost); });
                 --FWorkersWaiting;
             }
@@ -289,8 +288,8 @@ private:
     std::vector<TSlot> FSlots;  // the ring; empty when the caller does every item
 
     TMutex FLock;
-    std::condition_variable FReady;  // results handed over, or a worker ended
-    std::condition_variable FFreed;  // room ahead again, or stop
+    TCondition FReady;  // results handed over, or a worker ended
+    TCondition FFreed;  // room ahead again, or stop
     std::size_t FClaimed GUARDED_BY(FLock) = 0;  // the next item a worker claims
     std::size_t FTaken GUARDED_BY(FLock) = 0;    // the next item the consumer takes
     std::int64_t FAhead GUARDED_BY(FLock) = 0;   // the cost of what is claimed and not yet done with

@@ -3,6 +3,7 @@
 
 #include "runtime/Checked.h"
 #include "runtime/Format.h"
+#include "runtime/Mutex.h"
 #include "sfds/sfds_activereaders.h"
 #include "sfds/sfds_formats.h"
 #include "sfds/sfds_readaheadstream.h"
@@ -58,7 +59,7 @@ TSFDS_ReaderRegistration::~TSFDS_ReaderRegistration() {
 TSFDSCustomReader::TSFDSCustomReader(TStream* SourceStream, std::int64_t StartOffset, PGUID FormatGUID,
                                      TSFDSSupportedEvent SupportedProc, TSFDSOnReadFileEntry OnReadFileEntry,
                                      bool AssignUniqueNames, TStreamAutorenameMode StreamAutorenameMode)
-    : TSFDSCustomSource(SourceStream, StartOffset), FRegistration(this) {
+    : TSFDSCustomSource(SourceStream, StartOffset), FRegistration(this), FSharedOpenLock(std::make_unique<TMutex>()) {
     Initialize(StartOffset, FormatGUID, SupportedProc, std::move(OnReadFileEntry), AssignUniqueNames,
                StreamAutorenameMode);
 }
@@ -67,7 +68,10 @@ TSFDSCustomReader::TSFDSCustomReader(std::unique_ptr<TStream> OwnedSource, const
                                      std::int64_t StartOffset, PGUID FormatGUID, TSFDSSupportedEvent SupportedProc,
                                      TSFDSOnReadFileEntry OnReadFileEntry, bool AssignUniqueNames,
                                      TStreamAutorenameMode StreamAutorenameMode)
-    : TSFDSCustomSource(OwnedSource.get(), StartOffset), FOwnedSource(std::move(OwnedSource)), FRegistration(this) {
+    : TSFDSCustomSource(OwnedSource.get(), StartOffset),
+      FOwnedSource(std::move(OwnedSource)),
+      FRegistration(this),
+      FSharedOpenLock(std::make_unique<TMutex>()) {
     FFSFileName = FSFileName;
     Initialize(StartOffset, FormatGUID, SupportedProc, std::move(OnReadFileEntry), AssignUniqueNames,
                StreamAutorenameMode);
@@ -146,7 +150,7 @@ std::unique_ptr<TStream> TSFDSCustomReader::OpenStreamEx(PSFDS_FileEntryRecord E
 }
 
 std::unique_ptr<TStream> TSFDSCustomReader::OpenSharedStream(std::int32_t FileIndex, std::int64_t& StreamSize) {
-    const std::lock_guard<std::mutex> Lock(FSharedOpenLock);
+    const TMutexLock Lock(*FSharedOpenLock);
     return OpenEntry(EntryByIndex(FileIndex), StreamSize, true);
 }
 

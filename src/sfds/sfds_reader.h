@@ -18,7 +18,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
@@ -38,6 +37,8 @@ enum TCloneStreamMode : std::uint8_t {
 };
 
 // How OpenStream hands out a stored file.
+class TMutex;
+
 struct TSFDSOpenOptions {
     // The caller reads the stream from front to back and spends time of its
     // own on the bytes (a picture's decoder): where that pays, the stored
@@ -233,8 +234,10 @@ private:
     std::unique_ptr<TStream> FOwnedSource;
     TSFDS_ReaderRegistration FRegistration;
     // OpenSharedStream's opens, one at a time: a concrete reader's Clone
-    // and ShareSource need not allow more.
-    std::mutex FSharedOpenLock;
+    // and ShareSource need not allow more. The platform's own mutex (made
+    // with the reader), which waits without a system call where the C++
+    // library's would make one.
+    std::unique_ptr<TMutex> FSharedOpenLock;
 
 protected:
     std::unique_ptr<TSFDS_FileEntrys> FFileEntrys;

@@ -1,7 +1,6 @@
 #include "sfds/sfds_workers.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <list>
 #include <memory>
 #include <new>
@@ -76,7 +75,7 @@ public:
                 W->Quit = true;
                 W->Wake.notify_one();
             }
-            FSettled.wait(L.Native(), [this]() REQUIRES(FLock) { return FIdle.empty(); });
+            FSettled.wait(L, [this]() REQUIRES(FLock) { return FIdle.empty(); });
             TakeEnded(Ended);
         }
         Join(Ended);
@@ -90,7 +89,7 @@ public:
 private:
     // Its fields but Thread are the pool's, under the pool's lock.
     struct TWorker {
-        std::condition_variable Wake;
+        TCondition Wake;
         TSFDSWorkerJob Job;
         bool HasJob = false;
         bool Quit = false;
@@ -125,7 +124,7 @@ private:
             if (Job.Done) Job.Done();
             Job = TSFDSWorkerJob{};
             L.Lock();
-            if (Kept && !Me->Wake.wait_for(L.Native(), SFDS_WorkerLinger, [Me] { return Me->HasJob || Me->Quit; }))
+            if (Kept && !Me->Wake.wait_for(L, SFDS_WorkerLinger, [Me] { return Me->HasJob || Me->Quit; }))
                 Me->Quit = true;
             if (!Me->HasJob) {
                 if (Kept) FIdle.erase(std::find(FIdle.begin(), FIdle.end(), Me));
@@ -140,7 +139,7 @@ private:
     }
 
     TMutex FLock;
-    std::condition_variable FSettled;  // an idle worker ended
+    TCondition FSettled;  // an idle worker ended
     std::list<std::unique_ptr<TWorker>> FAll GUARDED_BY(FLock);
     std::vector<TWorker*> FIdle GUARDED_BY(FLock);  // the last one became idle last
     int FStartsLeft GUARDED_BY(FLock) = -1;
